@@ -1,0 +1,66 @@
+#include "config/ConfigReader.h"
+
+#include "app/core/AppContext.h"
+#include "platform/IniFile.h"
+
+#include <optional>
+
+namespace ConfigReader {
+
+namespace {
+
+QString trimSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace
+
+QString storedValue(const IniFile &ini, const QString &section, const QString &key)
+{
+    return trimSpaces(ini.value(section, key).left(MaxValueLength));
+}
+
+QString uploadUrl(const IniFile &ini)
+{
+    return storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadURL"));
+}
+
+ShowTableRecord showTable(const IniFile &ini)
+{
+    ShowTableRecord table;
+    for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
+        const QString section = QStringLiteral("Show") + QString::number(show);
+        table.Filename[show] = storedValue(ini, section, QStringLiteral("Filename"));
+        table.Title[show] = storedValue(ini, section, QStringLiteral("Title"));
+        table.Description[show] = storedValue(ini, section, QStringLiteral("Description"));
+        table.UploadDay[show] = storedValue(ini, section, QStringLiteral("UploadDay"));
+        table.UploadTime[show] = storedValue(ini, section, QStringLiteral("UploadTime"));
+        table.Picture[show] = storedValue(ini, section, QStringLiteral("Picture"));
+    }
+    return table;
+}
+
+} // namespace ConfigReader
+
+bool ReadConfig(AppContext &ctx, const QString &path)
+{
+    int errorNumber = 0;
+    QString errorText;
+    const std::optional<IniFile> ini = IniFile::load(path, &errorNumber, &errorText);
+    if (!ini) {
+        ctx.AppendLog(QStringLiteral("ReadConfig| ERROR: ") + QString::number(errorNumber) + u' ' + errorText
+                      + QStringLiteral(" '") + path + u'\'');
+        return false;
+    }
+    // Built whole before it replaces the old table, so no tick ever sees a half-read table.
+    ctx.CFG.UploadURL = ConfigReader::uploadUrl(*ini);
+    ctx.ShowTable = ConfigReader::showTable(*ini);
+    return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class AppContext;
+class IniFile;
+struct ShowTableRecord;
+
+namespace ConfigReader {
+
+constexpr int MaxValueLength = 254;
+// A value as the program stores it: cut to 254 characters, then stripped of outer spaces.
+QString storedValue(const IniFile &ini, const QString &section, const QString &key);
+QString uploadUrl(const IniFile &ini);
+ShowTableRecord showTable(const IniFile &ini);
+
+} // namespace ConfigReader
+
+// Reads tunebarn.ini into CFG.UploadURL and the show table, replacing both as a whole. When the
+// file cannot be read, logs why, keeps the previous configuration and returns false.
+bool ReadConfig(AppContext &ctx, const QString &path);

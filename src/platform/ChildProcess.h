@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct LaunchFailure
+{
+    int number = 0; // errno on Linux and macOS, the system error code on Windows
+    QString text;
+};
+
+// A program started with an exact argument list (no shell, no console window), watched from
+// the event loop. Its standard output is kept whole; of its error output only the tail.
+class ChildProcess : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ChildProcess(QObject *parent = nullptr);
+    ~ChildProcess() override;
+
+    std::optional<LaunchFailure> start(const QString &program, const QStringList &arguments);
+    bool isRunning() const;
+    // Exit status as a signed number; a process ended by a signal gives 128 + the signal.
+    int exitValue() const;
+    QByteArray standardOutput() const { return m_output; }
+    QByteArray errorOutputTail() const { return m_errorTail; }
+    void requestStop();
+    void forceStop();
+
+private:
+    void readOutput();
+    void readErrorOutput();
+
+    QProcess m_process;
+    QByteArray m_output;
+    QByteArray m_errorTail;
+};

@@ -1,0 +1,130 @@
+#include "platform/IniFile.h"
+
+#include "platform/FileSystem.h"
+
+#include <QStringDecoder>
+
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\v';
+}
+
+QStringView trimBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString withoutOuterQuotes(QStringView value)
+{
+    if (value.size() >= 2) {
+        const QChar first = value.front();
+        if ((first == u'"' || first == u'\'') && value.back() == first)
+            return value.mid(1, value.size() - 2).toString();
+    }
+    return value.toString();
+}
+
+QString decode(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFF\xFE")) {
+        QStringDecoder utf16(QStringDecoder::Utf16LE);
+        return utf16(bytes.mid(2));
+    }
+    // An editor that saves with a UTF-8 byte-order mark must not hide the first section.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    return QString::fromLocal8Bit(bytes);
+}
+
+} // namespace
+
+IniFile IniFile::parse(const QByteArray &bytes)
+{
+    IniFile ini;
+    const QString text = decode(bytes);
+    Section *current = nullptr;
+    bool currentIsFirst = false;
+    int lineNumber = 0;
+
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        ++lineNumber;
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        const QStringView content = trimBlanks(line);
+        if (content.startsWith(u'[')) {
+            qsizetype close = content.indexOf(u']');
+            if (close < 0)
+                close = content.size();
+            Section section;
+            section.name = trimBlanks(content.mid(1, close - 1)).toString();
+            section.line = lineNumber;
+            ini.m_sections.append(section);
+            current = &ini.m_sections.last();
+            const QString folded = current->name.toLower();
+            currentIsFirst = !ini.m_firstSection.contains(folded);
+            if (currentIsFirst)
+                ini.m_firstSection.insert(folded, int(ini.m_sections.size() - 1));
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (!current || equals < 0)
+            continue;
+        const QStringView name = trimBlanks(line.left(equals));
+        if (name.startsWith(u';'))
+            continue;
+        const QStringView after = line.mid(equals + 1);
+        current->keys.append(Key{name.toString(), withoutOuterQuotes(trimBlanks(after)),
+                                 after.toString(), lineNumber});
+    }
+    return ini;
+}
+
+std::optional<IniFile> IniFile::load(const QString &path, int *errorNumber, QString *errorText)
+{
+    const FileRead read = readWholeFile(path);
+    if (read.error.failed()) {
+        if (errorNumber)
+            *errorNumber = read.error.number;
+        if (errorText)
+            *errorText = read.error.text;
+        return std::nullopt;
+    }
+    return parse(read.bytes);
+}
+
+const IniFile::Key *IniFile::find(const QString &section, const QString &key) const
+{
+    const auto it = m_firstSection.constFind(section.toLower());
+    if (it == m_firstSection.constEnd())
+        return nullptr;
+    for (const Key &candidate : m_sections.at(*it).keys) {
+        if (candidate.name.compare(key, Qt::CaseInsensitive) == 0)
+            return &candidate;
+    }
+    return nullptr;
+}
+
+QString IniFile::value(const QString &section, const QString &key) const
+{
+    const Key *found = find(section, key);
+    return found ? found->value : QString();
+}
+
+QString IniFile::rawValue(const QString &section, const QString &key) const
+{
+    const Key *found = find(section, key);
+    return found ? found->rawValue : QString();
+}
+
+bool IniFile::contains(const QString &section, const QString &key) const
+{
+    return find(section, key) != nullptr;
+}
