@@ -1,0 +1,30 @@
+#include "platform/CurlProgram.h"
+
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+
+namespace CurlProgram {
+
+QString fileName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("curl.exe");
+#else
+    return QStringLiteral("curl");
+#endif
+}
+
+QString locate(const Environment &environment, const QString &workingDirectory)
+{
+    const QString beside = workingDirectory + fileName();
+    if (fileExists(beside))
+        return beside;
+#ifdef Q_OS_WIN
+    Q_UNUSED(environment);
+    return {};
+#else
+    return environment.findOnPath(fileName());
+#endif
+}
+
+} // namespace CurlProgram

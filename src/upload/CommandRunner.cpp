@@ -1,0 +1,77 @@
+#include "upload/CommandRunner.h"
+
+#include "app/core/AppContext.h"
+#include "platform/ChildProcess.h"
+#include "platform/CurlProgram.h"
+#include "platform/Dialogs.h"
+#include "platform/EventPump.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+constexpr int PollMilliseconds = 300;
+constexpr qint64 StopGraceMilliseconds = 5000;
+
+// Shut-down asks a running command to stop, and kills it when it does not go in time.
+void stopIfShuttingDown(AppContext &ctx, ChildProcess &process, QElapsedTimer &sinceStopAsked)
+{
+    if (!ctx.shutdownRequested())
+        return;
+    if (!sinceStopAsked.isValid()) {
+        process.requestStop();
+        sinceStopAsked.start();
+        return;
+    }
+    if (sinceStopAsked.elapsed() >= StopGraceMilliseconds)
+        process.forceStop();
+}
+
+} // namespace
+
+CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command)
+{
+    CommandOutcome outcome;
+    ChildProcess process;
+    if (const auto failure = process.start(command.program, command.arguments)) {
+        const QString error = QString::number(failure->number) + QStringLiteral(" - ") + failure->text;
+        ctx.AppendLog(QStringLiteral("Shell32Bit| Error: ") + error);
+        ctx.platform.dialogs.showMessage(error, AppContext::applicationTitle(), Dialogs::Icon::None);
+        return outcome;
+    }
+    outcome.started = true;
+    ctx.AppendLog(QStringLiteral("Shell32Bit| Command: ") + command.display);
+
+    ctx.registerRunningProcess(&process);
+    QElapsedTimer sinceStopAsked;
+    for (;;) {
+        ctx.platform.events.processPendingEvents();
+        const bool running = process.isRunning();
+        ctx.platform.events.processPendingEvents();
+        ctx.platform.events.waitProcessingEvents(PollMilliseconds);
+        if (!running)
+            break;
+        stopIfShuttingDown(ctx, process, sinceStopAsked);
+    }
+    ctx.unregisterRunningProcess(&process);
+
+    outcome.exitValue = process.exitValue();
+    outcome.output = process.standardOutput();
+    outcome.errorOutput = process.errorOutputTail();
+    ctx.AppendLog(QStringLiteral("Shell32Bit| Command exit value: ") + QString::number(outcome.exitValue));
+    return outcome;
+}
+
+QString CurlCheck(AppContext &ctx)
+{
+    const QString found = CurlProgram::locate(ctx.platform.environment, ctx.WorkingDirectory);
+    if (!found.isEmpty()) {
+        ctx.AppendLog(QStringLiteral("CurlCheck| File exists: '") + found + u'\'');
+        return found;
+    }
+    const QString expected = ctx.WorkingDirectory + CurlProgram::fileName();
+    ctx.AppendLog(QStringLiteral("CurlCheck| File doesnt exist. '") + expected + u'\'');
+    ctx.platform.dialogs.showMessage(QStringLiteral("File doesnt exist:\r'") + expected + u'\'',
+                                     QStringLiteral("Curl.exe is Missing."), Dialogs::Icon::Critical);
+    return {};
+}

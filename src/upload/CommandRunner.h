@@ -1,0 +1,23 @@
+#pragma once
+
+#include "upload/CommandLine.h"
+
+#include <QByteArray>
+#include <QString>
+
+class AppContext;
+
+struct CommandOutcome
+{
+    bool started = false;
+    int exitValue = 0;
+    QByteArray output;      // curl's standard output: the HTTP status it printed
+    QByteArray errorOutput; // the tail of its error output
+};
+
+// Starts the command hidden, waits for its end while window events keep running, and logs the
+// command and its exit value, or the launch error (also shown in a message box).
+CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command);
+
+// Looks for curl at start-up and warns the operator when there is none. Returns the path found.
+QString CurlCheck(AppContext &ctx);

@@ -1,0 +1,74 @@
+#include "upload/ShowUpload.h"
+
+#include "app/core/AppContext.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "platform/FileSystem.h"
+#include "platform/LocaleFormat.h"
+#include "upload/DateVariables.h"
+#include "upload/UploadRun.h"
+
+#include <QFileInfo>
+
+namespace {
+
+void uploadExistingShow(AppContext &ctx, int show)
+{
+    const ShowTableRecord &table = ctx.ShowTable;
+    const QString recording = table.Filename[show];
+    const QString title = DateVariables::expand(table.Title[show], ctx.platform.clock.now().date());
+    const QString picture = table.Picture[show];
+    const bool withPicture = FileExists(picture);
+    if (!withPicture)
+        ctx.AppendLog(QStringLiteral("UploadShow| Picture file doesnt exist: '") + picture + u'\'');
+
+    const UploadRequest request{recording, title, table.Description[show], withPicture ? picture : QString(),
+                                ctx.CFG.UploadURL, responseFilePath(ctx)};
+    const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
+    ctx.DosCommand = command.display;
+
+    ctx.view().setCommandText(ctx.DosCommand);
+    ctx.view().setTitleText(title);
+    ctx.view().setStatusText(QStringLiteral("Uploading..."));
+    ctx.AppendLog(QStringLiteral("UploadShow| Tunebarn Title: '") + title + u'\'');
+    ctx.AppendLog(QStringLiteral("UploadShow| Uploading: '") + recording + QStringLiteral("' Date Created: ")
+                  + FileTimeStamp(recording));
+    ctx.AppendLog(QStringLiteral("UploadShow| DosCommand: '") + ctx.DosCommand + u'\'');
+    ctx.platform.events.processPendingEvents();
+    ctx.platform.events.processPendingEvents();
+
+    const bool taken = runUpload(ctx, QStringLiteral("UploadShow"), command, request.responseFile);
+
+    ctx.view().setStatusText(finishedStatus(ctx, taken));
+    ctx.AppendLog(QStringLiteral("UploadShow| Uploading: Finished Upload."));
+    ctx.platform.events.processPendingEvents();
+}
+
+} // namespace
+
+void UploadShow(AppContext &ctx, int ShowID)
+{
+    ctx.AppendLog(QStringLiteral("UploadShow| Started..."));
+    if (!ShowTableRecord::isShowNumber(ShowID)) {
+        ctx.AppendLog(QStringLiteral("UploadShow| ERROR: show number %1 out of range").arg(ShowID));
+    } else if (!FileExists(ctx.ShowTable.Filename[ShowID])) {
+        ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") + ctx.ShowTable.Filename[ShowID]
+                      + u'\'');
+    } else {
+        uploadExistingShow(ctx, ShowID);
+    }
+    ctx.WriteLog();
+}
+
+bool FileExists(const QString &Filename)
+{
+    return fileExists(Filename);
+}
+
+QString FileTimeStamp(const QString &FileSpec)
+{
+    if (!fileExists(FileSpec))
+        return folderExists(QFileInfo(FileSpec).absolutePath()) ? QStringLiteral("Not Available") : QString();
+    const std::optional<QDateTime> created = fileCreationTime(FileSpec);
+    return created ? LocaleFormat::generalDate(*created) : QString();
+}

@@ -1,0 +1,55 @@
+#include "upload/UploadCommand.h"
+
+namespace UploadCommand {
+
+namespace {
+
+QString quoted(const QString &argument)
+{
+    return u'"' + argument + u'"';
+}
+
+} // namespace
+
+QString formFilePath(const QString &path)
+{
+    if (!path.contains(u',') && !path.contains(u';') && !path.contains(u'"'))
+        return path;
+    QString escaped = path;
+    escaped.replace(u'\\', QStringLiteral("\\\\"));
+    escaped.replace(u'"', QStringLiteral("\\\""));
+    return quoted(escaped);
+}
+
+CommandLine build(const QString &curlProgram, const UploadRequest &request)
+{
+    CommandLine command;
+    command.program = curlProgram;
+    QStringList shown;
+    const auto add = [&](const QString &argument, bool showQuoted) {
+        command.arguments.append(argument);
+        shown.append(showQuoted ? quoted(argument) : argument);
+    };
+    add(QStringLiteral("-o"), false);
+    add(request.responseFile, true);
+    add(QStringLiteral("-w"), false);
+    add(QStringLiteral("%{http_code}"), true);
+    add(QStringLiteral("-k"), false);
+    add(QStringLiteral("-X"), false);
+    add(QStringLiteral("POST"), false);
+    add(QStringLiteral("-F"), false);
+    add(QStringLiteral("mp3=@") + formFilePath(request.recording), true);
+    add(QStringLiteral("--form-string"), false);
+    add(QStringLiteral("name=") + request.title, true);
+    add(QStringLiteral("--form-string"), false);
+    add(QStringLiteral("description=") + request.description, true);
+    if (!request.picture.isEmpty()) {
+        add(QStringLiteral("-F"), false);
+        add(QStringLiteral("picture=@") + formFilePath(request.picture), true);
+    }
+    add(request.uploadUrl, false);
+    command.display = curlProgram + u' ' + shown.join(u' ');
+    return command;
+}
+
+} // namespace UploadCommand

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "upload/UploadCommand.h"
+
+#include <QString>
+
+class AppContext;
+
+// Runs an upload command and judges whether the service took it: curl must have started,
+// ended with 0 and printed an HTTP status below 400. Failures are logged under `routine`
+// with the service's reply and curl's own message. Returns true when the upload was taken.
+bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
+               const QString &responseFile);
+
+// "Finished Upload: hh:mm:ss" or "Upload Failed: hh:mm:ss".
+QString finishedStatus(AppContext &ctx, bool taken);
+// Where curl writes the service's reply.
+QString responseFilePath(const AppContext &ctx);
+// The curl to run: the one CurlCheck finds, else the expected path so the launch reports it.
+QString curlProgramPath(const AppContext &ctx);
