@@ -72,21 +72,22 @@ void AuditLog::WriteLog()
 
     AppendFile file;
     FileError error = file.open(dailyFilePath());
-    // Lines added by handlers that run while this flush yields wait for the next flush.
-    const qsizetype bound = m_lines.size();
-    qsizetype written = 0;
-    while (!error.failed() && written < bound) {
-        error = file.write((m_lines.at(written) + QStringLiteral("\r\n")).toLocal8Bit());
+    // Lines added by handlers that run while this flush yields wait for the next flush. Each
+    // line leaves the buffer as soon as it is written, so a handler that logs into a full buffer
+    // drops (and counts) the oldest unwritten line instead of shifting lines under this loop.
+    qsizetype remaining = m_lines.size();
+    while (!error.failed() && remaining > 0) {
+        error = file.write((m_lines.first() + QStringLiteral("\r\n")).toLocal8Bit());
         if (error.failed())
             break;
-        ++written;
+        m_lines.removeFirst();
+        --remaining;
         m_events.processPendingEvents();
     }
     const FileError closeError = file.close();
     if (!error.failed())
         error = closeError;
 
-    m_lines.remove(0, written);
     if (error.failed())
         AppendLog(errorLine(error));
     m_busy = false;

@@ -20,11 +20,23 @@ QString trimSpaces(const QString &text)
     return text.mid(begin, end - begin);
 }
 
+// Counted in characters, not UTF-16 units, so a cut never leaves half of a surrogate pair.
+QString firstCharacters(const QString &text, qsizetype count)
+{
+    qsizetype end = 0;
+    for (qsizetype taken = 0; taken < count && end < text.size(); ++taken) {
+        const bool pair = text.at(end).isHighSurrogate() && end + 1 < text.size()
+                          && text.at(end + 1).isLowSurrogate();
+        end += pair ? 2 : 1;
+    }
+    return text.left(end);
+}
+
 } // namespace
 
 QString storedValue(const IniFile &ini, const QString &section, const QString &key)
 {
-    return trimSpaces(ini.value(section, key).left(MaxValueLength));
+    return trimSpaces(firstCharacters(ini.value(section, key), MaxValueLength));
 }
 
 QString uploadUrl(const IniFile &ini)
