@@ -1,0 +1,78 @@
+#include "app/core/Lifecycle.h"
+
+#include "app/core/AppContext.h"
+#include "app/core/HandlerGuard.h"
+#include "audit/AuditPurge.h"
+#include "config/RefreshConfig.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/LocaleFormat.h"
+#include "platform/PathText.h"
+#include "upload/CommandRunner.h"
+
+namespace {
+
+constexpr int BannerWidth = 108;
+
+QDateTime now(const AppContext &ctx)
+{
+    return ctx.platform.clock.now();
+}
+
+void logDateFormats(AppContext &ctx)
+{
+    const QDateTime current = now(ctx);
+    ctx.AppendLog(QStringLiteral("Form_Load| Date formats (for debug purposes). Dayof Week (ddd): '")
+                  + LocaleFormat::shortDayName(current.date()).toUpper() + u'\'');
+    ctx.AppendLog(QStringLiteral("Form_Load| Date formats (for debug purposes). Date string (dd/MM/yyyy): '")
+                  + LocaleFormat::dayMonthYear(current.date()) + u'\'');
+    ctx.AppendLog(QStringLiteral("Form_Load| Time formats (for debug purposes). (eg.'23:00'): '")
+                  + LocaleFormat::hourMinute(current.time()) + u'\'');
+}
+
+void logFolders(AppContext &ctx)
+{
+    ctx.AppendLog(QStringLiteral("Form_Load| LocalAppFolder (audit location): '") + ctx.CFG.LocalAppFolder + u'\'');
+    ctx.AppendLog(QStringLiteral("Form_Load| Working Directory: '") + ctx.WorkingDirectory + u'\'');
+    ctx.AppendLog(QStringLiteral("Form_Load| Configuration Directory: '") + ctx.CFG.ConfigPath + u'\'');
+}
+
+} // namespace
+
+QString localAppFolder(const Environment &environment)
+{
+    QString folder = environment.variable(QStringLiteral("LocalAppData"));
+    if (folder.isEmpty())
+        folder = nativePath(environment.userDataFolder());
+    return withTrailingSeparator(folder);
+}
+
+void Form_Load(AppContext &ctx)
+{
+    const QString routine = QStringLiteral("Form_Load");
+    ctx.Audit.reset();
+    ctx.LastMinute = LocaleFormat::hourMinute(now(ctx).time());
+    ctx.AppendLog(QString(BannerWidth, u'*'));
+    ctx.AppendLog(QStringLiteral("Form_Load| Application Started."));
+    ctx.AppendLog(QStringLiteral("Form_Load| Application Version: ") + AppContext::versionText());
+    guardStep(ctx, routine, [&] {
+        ctx.WorkingDirectory = withTrailingSeparator(nativePath(ctx.platform.environment.programFolder()));
+        ctx.CFG.LocalAppFolder = localAppFolder(ctx.platform.environment);
+        ctx.Audit.CheckAuditFolderExists(ctx.CFG.LocalAppFolder);
+    });
+    guardStep(ctx, routine, [&] { logDateFormats(ctx); });
+    ctx.view().setCaption(AppContext::applicationTitle() + QStringLiteral(": ")
+                          + LocaleFormat::hourMinute(now(ctx).time()));
+    guardStep(ctx, routine, [&] { CurlCheck(ctx); });
+    guardStep(ctx, routine, [&] { configmnu_Click(ctx); });
+    logFolders(ctx);
+    guardStep(ctx, routine, [&] { AuditPurge::purgeOldFiles(ctx.Audit, ctx.CFG, now(ctx), routine); });
+    ctx.WriteLog();
+}
+
+void Form_Unload(AppContext &ctx)
+{
+    ctx.AppendLog(QStringLiteral("Form_Unload| Application Closing."));
+    ctx.AppendLog(QString(BannerWidth, u'-'));
+    ctx.WriteLog();
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class AppContext;
+class Environment;
+
+// The per-user data folder: "LocalAppData" when set, else the platform's data folder.
+QString localAppFolder(const Environment &environment);
+
+// Start-up: folders, curl check, configuration, purge, and the opening block of the audit trail.
+void Form_Load(AppContext &ctx);
+// Shut-down: the closing lines of the run's audit block, written out.
+void Form_Unload(AppContext &ctx);

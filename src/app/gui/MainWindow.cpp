@@ -1,0 +1,168 @@
+#include "app/gui/MainWindow.h"
+
+#include "app/core/AppController.h"
+#include "about/AboutDialog.h"
+#include "app/gui/Twips.h"
+#include "platform/DesignFont.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTimer>
+
+MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_ctx(ctx), m_controller(controller)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tunebarn-24.png")));
+    buildControls();
+    buildMenu();
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(TimerIntervalMs);
+    connect(m_timer1, &QTimer::timeout, &m_controller, &AppController::timerTick);
+    m_timer1->start();
+
+    connect(&m_controller, &AppController::readyToClose, this, [this] {
+        if (m_closeWhenReady)
+            close();
+    });
+    resize(designClientSize() + QSize(0, menuBar()->sizeHint().height()));
+}
+
+QSize MainWindow::designClientSize() const
+{
+    const Twips twips = Twips::forWidget(this);
+    return QSize(twips.toPixels(5535), twips.toPixels(1530));
+}
+
+void MainWindow::buildControls()
+{
+    const Twips twips = Twips::forWidget(this);
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    client->setFont(DesignFont::windowDefault());
+
+    m_frame1 = new QGroupBox(QStringLiteral("Status"), client);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setFont(DesignFont::msSansSerif(9.75, true));
+    m_frame1->setGeometry(twips.rect(120, 0, 5295, 1455));
+
+    m_label2 = new QLabel(m_frame1);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label2->setFont(DesignFont::msSansSerif(9.75));
+    m_label2->setGeometry(twips.rect(240, 480, 4815, 375));
+    m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_label1 = new QLabel(QStringLiteral("Idle"), m_frame1);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setFont(DesignFont::msSansSerif(9.75, true));
+    m_label1->setGeometry(twips.rect(240, 1080, 3255, 375));
+    m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_check1 = new QCheckBox(QStringLiteral("Disable Upload:"), m_frame1);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_check1->setFont(DesignFont::windowDefault());
+    m_check1->setLayoutDirection(Qt::RightToLeft);
+    m_check1->setGeometry(twips.rect(3720, 1080, 1455, 315));
+
+    m_label3 = new QLabel(client);
+    m_label3->setObjectName(QStringLiteral("Label3"));
+    m_label3->setGeometry(twips.rect(120, 1560, 855, 255));
+    m_label3->installEventFilter(this);
+
+    m_text2 = new QLineEdit(client);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_text2->setGeometry(twips.rect(120, 2040, 5295, 375));
+    m_text2->hide();
+
+    setTabOrder(m_text2, m_check1);
+}
+
+void MainWindow::buildMenu()
+{
+    QMenuBar *bar = menuBar();
+    QAction *manual = bar->addAction(QStringLiteral("Manual Upload"));
+    manual->setObjectName(QStringLiteral("manupmnu"));
+    connect(manual, &QAction::triggered, &m_controller, &AppController::manualUpload);
+    QAction *config = bar->addAction(QStringLiteral("Refresh Config"));
+    config->setObjectName(QStringLiteral("configmnu"));
+    connect(config, &QAction::triggered, &m_controller, &AppController::refreshConfig);
+    QAction *about = bar->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("aboutmnu"));
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_label3 && event->type() == QEvent::MouseButtonPress) {
+        m_text2->setVisible(m_text2->isHidden());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::setStatusText(const QString &text)
+{
+    m_label1->setText(text);
+}
+
+void MainWindow::setTitleText(const QString &text)
+{
+    m_label2->setText(text);
+}
+
+void MainWindow::setCommandText(const QString &text)
+{
+    m_text2->setText(text);
+}
+
+void MainWindow::setCaption(const QString &text)
+{
+    setWindowTitle(text);
+}
+
+bool MainWindow::uploadsDisabled() const
+{
+    return m_check1->isChecked();
+}
+
+void MainWindow::closeModalDialogs()
+{
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (modal == this)
+            return;
+        modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            return;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_controller.isUnloaded() || m_controller.requestClose()) {
+        m_controller.unload();
+        m_timer1->stop();
+        event->accept();
+        return;
+    }
+    // A running upload is being stopped; the window closes when it has wound up.
+    m_closeWhenReady = true;
+    closeModalDialogs();
+    event->ignore();
+}
+
+void MainWindow::showAbout()
+{
+    AboutDialog about(m_ctx);
+    about.exec();
+}

@@ -1,0 +1,16 @@
+#include "app/gui/OrderlyShutdown.h"
+
+#include "app/core/AppController.h"
+#include "platform/TerminationSignals.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <QWidget>
+
+void connectOrderlyShutdown(QApplication &app, QWidget &window, AppController &controller,
+                            TerminationSignals &termination)
+{
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window, [&window](int) { window.close(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager &) { window.close(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller, [&controller] { controller.unload(); });
+}

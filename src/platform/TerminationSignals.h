@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the event loop, so the program can close
+// the orderly way. Does nothing on Windows, which has no such signals.
+class TerminationSignals : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TerminationSignals(QObject *parent = nullptr);
+    ~TerminationSignals() override;
+
+signals:
+    void terminationRequested(int signalNumber);
+
+private:
+    void readSignal();
+
+    QSocketNotifier *m_notifier = nullptr;
+};
