@@ -9,11 +9,19 @@ QString quoted(const QString &argument)
     return u'"' + argument + u'"';
 }
 
+bool needsQuotes(const QString &path)
+{
+    if (path.contains(u',') || path.contains(u';') || path.contains(u'"'))
+        return true;
+    // curl drops blanks around an unquoted file name.
+    return !path.isEmpty() && (path.front().isSpace() || path.back().isSpace());
+}
+
 } // namespace
 
 QString formFilePath(const QString &path)
 {
-    if (!path.contains(u',') && !path.contains(u';') && !path.contains(u'"'))
+    if (!needsQuotes(path))
         return path;
     QString escaped = path;
     escaped.replace(u'\\', QStringLiteral("\\\\"));

@@ -18,7 +18,8 @@ struct UploadRequest
 namespace UploadCommand {
 
 // A file path as curl's form syntax needs it after "@": double-quoted, with '\' and '"'
-// escaped, when it holds a character that curl would otherwise take as syntax.
+// escaped, when it holds a character that curl would otherwise take as syntax or blanks at
+// either end, which curl would drop.
 QString formFilePath(const QString &path);
 // The curl arguments for a multipart post of `request`; titles and descriptions go as
 // literal strings, so no character in them can read a file or add a field.
