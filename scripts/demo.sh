@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 build=build
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEBARN_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target tunebarn-uploader tunebarn-test-receiver
 
 demo=$(mktemp -d /tmp/tunebarn-demo.XXXXXX)
