@@ -1,0 +1,147 @@
+#include "app/cli/CheckCommand.h"
+
+#include "app/cli/ScheduleCheck.h"
+#include "app/core/AppContext.h"
+#include "app/core/Lifecycle.h"
+#include "config/ConfigLocation.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/IniFile.h"
+#include "platform/LocaleFormat.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace {
+
+QString nextUploadText(const ShowCheck &show)
+{
+    if (!show.nextUpload.isValid())
+        return show.nextUploadNote;
+    return LocaleFormat::shortDayName(show.nextUpload.date()) + u' '
+           + LocaleFormat::dayMonthYear(show.nextUpload.date()) + u' ' + show.time;
+}
+
+QString yesNo(bool value)
+{
+    return value ? QStringLiteral("yes") : QStringLiteral("MISSING");
+}
+
+QString pictureText(const ShowCheck &show)
+{
+    return show.picture.isEmpty() ? QStringLiteral("-") : yesNo(show.pictureExists);
+}
+
+void printTable(const QList<QStringList> &rows, QTextStream &out)
+{
+    QList<qsizetype> widths;
+    for (const QStringList &row : rows) {
+        for (qsizetype column = 0; column < row.size(); ++column) {
+            if (widths.size() <= column)
+                widths.append(0);
+            widths[column] = std::max(widths[column], row[column].size());
+        }
+    }
+    for (const QStringList &row : rows) {
+        QString line;
+        for (qsizetype column = 0; column < row.size(); ++column) {
+            const bool last = column == row.size() - 1;
+            line += column == 0 ? row[column].rightJustified(widths[column])
+                                : (last ? row[column] : row[column].leftJustified(widths[column]));
+            if (!last)
+                line += QStringLiteral("  ");
+        }
+        out << line << '\n';
+    }
+}
+
+void printText(const ScheduleReport &report, QTextStream &out)
+{
+    out << "Configuration:  " << report.configFile << '\n';
+    out << "Upload address: " << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << "\n\n";
+    if (report.shows.isEmpty()) {
+        out << "No shows are configured.\n";
+    } else {
+        QList<QStringList> rows{{QStringLiteral("Show"), QStringLiteral("Day"), QStringLiteral("Time"),
+                                 QStringLiteral("Next upload"), QStringLiteral("Recording"), QStringLiteral("Picture"),
+                                 QStringLiteral("Title")}};
+        for (const ShowCheck &show : report.shows)
+            rows.append({QString::number(show.number), show.dayRule, show.time, nextUploadText(show),
+                         yesNo(show.recordingExists), pictureText(show), show.title});
+        printTable(rows, out);
+    }
+    out << '\n';
+    if (report.problems.isEmpty()) {
+        out << "No problems found.\n";
+        return;
+    }
+    out << "Problems (" << report.problems.size() << "):\n";
+    for (const CheckProblem &problem : report.problems)
+        out << "  " << problem.text << '\n';
+}
+
+QJsonObject showJson(const ShowCheck &show)
+{
+    return QJsonObject{
+        {QStringLiteral("number"), show.number},
+        {QStringLiteral("title"), show.title},
+        {QStringLiteral("uploadDay"), show.dayRule},
+        {QStringLiteral("uploadTime"), show.time},
+        {QStringLiteral("nextUpload"), show.nextUpload.isValid()
+                                           ? show.nextUpload.toString(QStringLiteral("yyyy-MM-ddTHH:mm"))
+                                           : show.nextUploadNote},
+        {QStringLiteral("recording"), show.recording},
+        {QStringLiteral("recordingExists"), show.recordingExists},
+        {QStringLiteral("picture"), show.picture},
+        {QStringLiteral("pictureExists"), show.pictureExists},
+    };
+}
+
+void printJson(const ScheduleReport &report, QTextStream &out)
+{
+    QJsonArray shows;
+    for (const ShowCheck &show : report.shows)
+        shows.append(showJson(show));
+    QJsonArray problems;
+    for (const CheckProblem &problem : report.problems) {
+        QJsonObject item{{QStringLiteral("text"), problem.text}};
+        item.insert(QStringLiteral("show"), problem.show > 0 ? QJsonValue(problem.show) : QJsonValue());
+        problems.append(item);
+    }
+    const QJsonObject document{{QStringLiteral("configFile"), report.configFile},
+                               {QStringLiteral("uploadUrl"), report.uploadUrl},
+                               {QStringLiteral("shows"), shows},
+                               {QStringLiteral("problems"), problems}};
+    out << QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+} // namespace
+
+int runCheck(Platform &platform, bool json, QTextStream &out, QTextStream &err)
+{
+    // A context of its own: the folder lines it collects are never written to the audit trail.
+    AppContext ctx(platform);
+    ctx.CFG.LocalAppFolder = localAppFolder(platform.environment);
+    GetConfigPath(ctx);
+    const QString path = ctx.CFG.ConfigPath + QStringLiteral("tunebarn.ini");
+    if (!fileExists(path)) {
+        err << "tunebarn-uploader: the configuration file does not exist: " << path << '\n';
+        return 2;
+    }
+    int errorNumber = 0;
+    QString errorText;
+    const std::optional<IniFile> ini = IniFile::load(path, &errorNumber, &errorText);
+    if (!ini) {
+        err << "tunebarn-uploader: cannot read " << path << ": " << errorText << '\n';
+        return 2;
+    }
+    const ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now());
+    if (json)
+        printJson(report, out);
+    else
+        printText(report, out);
+    out.flush();
+    return report.problems.isEmpty() ? 0 : 1;
+}

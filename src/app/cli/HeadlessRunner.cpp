@@ -1,0 +1,55 @@
+#include "app/cli/HeadlessRunner.h"
+
+#include "app/cli/StderrView.h"
+#include "app/core/AppContext.h"
+#include "app/core/AppController.h"
+#include "app/core/Lifecycle.h"
+#include "platform/InstanceLock.h"
+#include "platform/TerminationSignals.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int TimerIntervalMs = 5000;
+
+} // namespace
+
+int runHeadless(QCoreApplication &app, Platform &platform)
+{
+    InstanceLock lock(localAppFolder(platform.environment));
+    if (!lock.tryLock()) {
+        std::fprintf(stderr, "Tunebarn Uploader is already running.\n");
+        return 1;
+    }
+    AppContext ctx(platform);
+    StderrView view;
+    ctx.setView(&view);
+    AppController controller(ctx);
+
+    QTimer timer;
+    timer.setInterval(TimerIntervalMs);
+    QObject::connect(&timer, &QTimer::timeout, &controller, &AppController::timerTick);
+    timer.start();
+
+    const auto finish = [&] {
+        timer.stop();
+        controller.unload();
+        app.quit();
+    };
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, [&](int) {
+        if (controller.requestClose())
+            finish();
+    });
+    QObject::connect(&controller, &AppController::readyToClose, &app, finish);
+
+    controller.load();
+    // A signal served while start-up yielded has closed the program already.
+    if (controller.isUnloaded())
+        return 0;
+    return app.exec();
+}

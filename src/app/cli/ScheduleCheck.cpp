@@ -1,0 +1,233 @@
+#include "app/cli/ScheduleCheck.h"
+
+#include "config/ConfigReader.h"
+#include "config/ShowTableRecord.h"
+#include "platform/FileSystem.h"
+#include "platform/IniFile.h"
+#include "platform/LocaleFormat.h"
+#include "upload/DateVariables.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace ScheduleCheck {
+
+namespace {
+
+const QStringList ShowKeys = {QStringLiteral("Filename"), QStringLiteral("Title"), QStringLiteral("Description"),
+                              QStringLiteral("UploadDay"), QStringLiteral("UploadTime"), QStringLiteral("Picture")};
+const QStringList GeneralKeys = {QStringLiteral("UploadURL"), QStringLiteral("CatchUpMinutes"),
+                                 QStringLiteral("RetryCount"), QStringLiteral("RetryDelaySeconds"),
+                                 QStringLiteral("UploadTimeoutMinutes")};
+
+bool isDate(const QString &rule)
+{
+    static const QRegularExpression form(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d\\d\\d$"));
+    return form.match(rule).hasMatch() && QDate::fromString(rule, QStringLiteral("dd/MM/yyyy")).isValid();
+}
+
+bool isConfigured(const ShowTableRecord &table, int show)
+{
+    return !(table.Filename[show].isEmpty() && table.Title[show].isEmpty() && table.Description[show].isEmpty()
+             && table.UploadDay[show].isEmpty() && table.UploadTime[show].isEmpty() && table.Picture[show].isEmpty());
+}
+
+bool matches(const ShowTableRecord &table, int show, const QDate &date, const QString &time)
+{
+    return table.UploadTime[show] == time && dayRuleMatches(table.UploadDay[show], date);
+}
+
+int winner(const ShowTableRecord &table, const QDate &date, const QString &time)
+{
+    for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
+        if (matches(table, show, date, time))
+            return show;
+    }
+    return 0;
+}
+
+// The next slot at or after the current minute in which this show is the one uploaded.
+QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now)
+{
+    const QString time = table.UploadTime[show];
+    if (!isValidTime(time) || !isValidDayRule(table.UploadDay[show]))
+        return {};
+    const QTime at = QTime::fromString(time, QStringLiteral("HH:mm"));
+    const QDate today = now.date();
+    const QString nowMinute = LocaleFormat::hourMinute(now.time());
+    for (int offset = 0; offset < WeeksSearched * 7; ++offset) {
+        const QDate date = today.addDays(offset);
+        if (offset == 0 && time < nowMinute)
+            continue;
+        if (matches(table, show, date, time) && winner(table, date, time) == show)
+            return QDateTime(date, at);
+    }
+    return {};
+}
+
+// Which lower-numbered shows take this show's minute, and on which days it therefore stays home.
+void reportLosses(const ShowTableRecord &table, int show, const QDateTime &now, QList<CheckProblem> &problems)
+{
+    const QString time = table.UploadTime[show];
+    const QString rule = table.UploadDay[show];
+    if (!isValidTime(time) || !isValidDayRule(rule))
+        return;
+    for (int other = 1; other < show; ++other) {
+        const QString otherRule = table.UploadDay[other];
+        if (table.UploadTime[other] != time || !isValidDayRule(otherRule))
+            continue;
+        QString when;
+        if (!isDate(rule) && !isDate(otherRule)) {
+            if (rule.compare(otherRule, Qt::CaseInsensitive) == 0)
+                when = QStringLiteral("on any %1").arg(rule.toUpper());
+        } else {
+            const QString dated = isDate(rule) ? rule : otherRule;
+            const QString weekly = isDate(rule) ? otherRule : rule;
+            const QDate date = QDate::fromString(dated, QStringLiteral("dd/MM/yyyy"));
+            if (date >= now.date() && (isDate(weekly) ? weekly == dated : dayRuleMatches(weekly, date)))
+                when = QStringLiteral("on ") + dated;
+        }
+        if (!when.isEmpty())
+            problems.append({show, QStringLiteral("show %1 is due at the same minute as show %2 and will not go out %3 at %4")
+                                       .arg(show)
+                                       .arg(other)
+                                       .arg(when, time)});
+    }
+}
+
+void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, ShowCheck &row,
+               QList<CheckProblem> &problems)
+{
+    if (!isValidTime(row.time))
+        problems.append({show, QStringLiteral("show %1: time '%2' is not HH:mm on the 24-hour clock").arg(show).arg(row.time)});
+    if (!isValidDayRule(row.dayRule))
+        problems.append({show, QStringLiteral("show %1: day '%2' is neither an abbreviated day name (%3) nor a date dd/MM/yyyy")
+                                   .arg(show)
+                                   .arg(row.dayRule, LocaleFormat::shortDayName(now.date()))});
+    if (isDate(row.dayRule) && QDate::fromString(row.dayRule, QStringLiteral("dd/MM/yyyy")) < now.date())
+        problems.append({show, QStringLiteral("show %1: date %2 is already past").arg(show).arg(row.dayRule)});
+    if (!row.recordingExists)
+        problems.append({show, QStringLiteral("show %1: recording '%2' does not exist").arg(show).arg(row.recording)});
+    if (!row.picture.isEmpty() && !row.pictureExists)
+        problems.append({show, QStringLiteral("show %1: picture '%2' does not exist").arg(show).arg(row.picture)});
+    reportLosses(table, show, now, problems);
+}
+
+void reportIgnored(const IniFile &ini, QList<CheckProblem> &problems)
+{
+    static const QRegularExpression showSection(QStringLiteral("^show([1-9]\\d*)$"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    QStringList seen;
+    for (const IniFile::Section &section : ini.sections()) {
+        const QString folded = section.name.toLower();
+        const QString where = QStringLiteral("line %1: ").arg(section.line);
+        if (seen.contains(folded)) {
+            problems.append({0, where + QStringLiteral("section [%1] appears again and is ignored").arg(section.name)});
+            continue;
+        }
+        seen.append(folded);
+        const QRegularExpressionMatch show = showSection.match(section.name);
+        const bool isShow = show.hasMatch() && show.captured(1).toInt() <= ShowTableRecord::MaxShows;
+        const bool isGeneral = folded == QStringLiteral("general");
+        if (!isShow && !isGeneral) {
+            problems.append({0, where + QStringLiteral("section [%1] is ignored (shows are [Show1] to [Show100])")
+                                           .arg(section.name)});
+            continue;
+        }
+        const QStringList &known = isGeneral ? GeneralKeys : ShowKeys;
+        QStringList keysSeen;
+        for (const IniFile::Key &key : section.keys) {
+            const QString keyWhere = QStringLiteral("line %1: ").arg(key.line);
+            if (!known.contains(key.name, Qt::CaseInsensitive)) {
+                problems.append({0, keyWhere + QStringLiteral("key '%1' in [%2] is ignored").arg(key.name, section.name)});
+            } else if (keysSeen.contains(key.name.toLower())) {
+                problems.append({0, keyWhere + QStringLiteral("key '%1' in [%2] appears again and is ignored")
+                                                   .arg(key.name, section.name)});
+            }
+            keysSeen.append(key.name.toLower());
+        }
+    }
+}
+
+} // namespace
+
+bool isValidTime(const QString &time)
+{
+    static const QRegularExpression form(QStringLiteral("^([01]\\d|2[0-3]):[0-5]\\d$"));
+    return form.match(time).hasMatch();
+}
+
+bool dayRuleMatches(const QString &dayRule, const QDate &date)
+{
+    const QString rule = dayRule.toUpper();
+    return rule == LocaleFormat::shortDayName(date).toUpper() || rule == LocaleFormat::dayMonthYear(date);
+}
+
+bool isValidDayRule(const QString &dayRule)
+{
+    if (isDate(dayRule))
+        return true;
+    const QDate monday(2024, 1, 1);
+    for (int day = 0; day < 7; ++day) {
+        if (dayRuleMatches(dayRule, monday.addDays(day)))
+            return true;
+    }
+    return false;
+}
+
+QString maskSecrets(const QString &url)
+{
+    QUrl parsed(url);
+    if (!parsed.isValid() || url.isEmpty())
+        return url;
+    if (!parsed.password().isEmpty())
+        parsed.setPassword(QStringLiteral("****"));
+    if (parsed.hasQuery()) {
+        QUrlQuery query(parsed);
+        QList<QPair<QString, QString>> items = query.queryItems(QUrl::FullyEncoded);
+        for (auto &[key, value] : items) {
+            if (!value.isEmpty())
+                value = QStringLiteral("****");
+        }
+        query.setQueryItems(items);
+        parsed.setQuery(query);
+    }
+    return parsed.toString();
+}
+
+ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDateTime &now)
+{
+    ScheduleReport report;
+    report.configFile = configFile;
+    const QString url = ConfigReader::uploadUrl(ini);
+    report.uploadUrl = maskSecrets(url);
+    if (url.isEmpty())
+        report.problems.append({0, QStringLiteral("[General] UploadURL is empty: every upload will fail")});
+
+    const ShowTableRecord table = ConfigReader::showTable(ini);
+    for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
+        if (!isConfigured(table, show))
+            continue;
+        ShowCheck row;
+        row.number = show;
+        row.dayRule = table.UploadDay[show];
+        row.time = table.UploadTime[show];
+        row.recording = table.Filename[show];
+        row.recordingExists = fileExists(row.recording);
+        row.picture = table.Picture[show];
+        row.pictureExists = fileExists(row.picture);
+        row.nextUpload = nextUpload(table, show, now);
+        if (!row.nextUpload.isValid())
+            row.nextUploadNote = isDate(row.dayRule) && QDate::fromString(row.dayRule, QStringLiteral("dd/MM/yyyy")) < now.date()
+                                     ? QStringLiteral("past")
+                                     : QStringLiteral("never");
+        row.title = DateVariables::expand(table.Title[show], row.nextUpload.isValid() ? row.nextUpload.date() : now.date());
+        checkShow(table, show, now, row, report.problems);
+        report.shows.append(row);
+    }
+    reportIgnored(ini, report.problems);
+    return report;
+}
+
+} // namespace ScheduleCheck

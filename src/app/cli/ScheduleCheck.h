@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+class IniFile;
+
+// What the schedule will do, worked out from tunebarn.ini without uploading anything: each
+// configured show's next upload, and everything that will keep a show from going out.
+struct ShowCheck
+{
+    int number = 0;
+    QString title; // as it would be sent at its next upload
+    QString dayRule;
+    QString time;
+    QDateTime nextUpload; // invalid when there is none
+    QString nextUploadNote; // "past" or "never" when there is none
+    QString recording;
+    bool recordingExists = false;
+    QString picture;
+    bool pictureExists = false;
+};
+
+struct CheckProblem
+{
+    int show = 0; // 0 for problems of the file as a whole
+    QString text;
+};
+
+struct ScheduleReport
+{
+    QString configFile;
+    QString uploadUrl; // access tokens masked
+    QList<ShowCheck> shows;
+    QList<CheckProblem> problems;
+};
+
+namespace ScheduleCheck {
+
+constexpr int WeeksSearched = 8;
+
+ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDateTime &now);
+// The address with query values and any password replaced by "****".
+QString maskSecrets(const QString &url);
+bool isValidTime(const QString &time);
+// True when `dayRule` names `date`: its abbreviated day name or its dd/MM/yyyy date.
+bool dayRuleMatches(const QString &dayRule, const QDate &date);
+bool isValidDayRule(const QString &dayRule);
+
+} // namespace ScheduleCheck
