@@ -1,40 +1,18 @@
 #include "platform/DesignFont.h"
 
-#include <QFileInfo>
-#include <QFontDatabase>
-#include <QStringList>
+#include <QGuiApplication>
 
 namespace DesignFont {
 
-namespace {
-
-QString &standInFamily()
+QStringList standInFamilies()
 {
-    static QString family;
-    return family;
-}
-
-} // namespace
-
-void loadStandIns()
-{
-    if (QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"))) {
-        standInFamily() = QStringLiteral("MS Sans Serif");
-        return;
-    }
-    for (const QString &family : {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")}) {
-        if (QFontDatabase::families().contains(family)) {
-            standInFamily() = family;
-            return;
-        }
-    }
+    return {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans")};
 }
 
 QFont msSansSerif(qreal pointSize, bool bold)
 {
     QFont font;
-    if (!standInFamily().isEmpty())
-        font.setFamily(standInFamily());
+    font.setFamilies(standInFamilies());
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;
@@ -43,6 +21,11 @@ QFont msSansSerif(qreal pointSize, bool bold)
 QFont windowDefault()
 {
     return msSansSerif(8.25);
+}
+
+void loadStandIns()
+{
+    QGuiApplication::setFont(windowDefault());
 }
 
 } // namespace DesignFont

@@ -2,6 +2,7 @@
 
 #include "app/core/AppController.h"
 #include "about/AboutDialog.h"
+#include "app/gui/GuiResources.h"
 #include "app/gui/Twips.h"
 #include "platform/DesignFont.h"
 
@@ -13,6 +14,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *parent)
@@ -21,6 +24,7 @@ MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *pare
       m_ctx(ctx), m_controller(controller)
 {
     setObjectName(QStringLiteral("Form1"));
+    loadGuiResources();
     setWindowIcon(QIcon(QStringLiteral(":/icons/tunebarn-24.png")));
     buildControls();
     buildMenu();
@@ -73,6 +77,9 @@ void MainWindow::buildControls()
     m_check1->setObjectName(QStringLiteral("Check1"));
     m_check1->setFont(DesignFont::windowDefault());
     m_check1->setLayoutDirection(Qt::RightToLeft);
+    // The toolkit's default gap between box and text is wider than the design's and would
+    // push the end of "Disable Upload:" out of the control.
+    m_check1->setStyleSheet(QStringLiteral("QCheckBox { spacing: 4px; }"));
     m_check1->setGeometry(twips.rect(3720, 1080, 1455, 315));
 
     m_label3 = new QLabel(client);
@@ -159,6 +166,16 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_closeWhenReady = true;
     closeModalDialogs();
     event->ignore();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Only the first showing is centred; after that the window stays where the operator put it.
+    if (m_centred || !screen())
+        return;
+    m_centred = true;
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
 }
 
 void MainWindow::showAbout()

@@ -34,6 +34,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -52,4 +53,5 @@ private:
     QLineEdit *m_text2 = nullptr;
     QTimer *m_timer1 = nullptr;
     bool m_closeWhenReady = false;
+    bool m_centred = false;
 };

@@ -1,0 +1,42 @@
+#include "about/AboutCommands.h"
+
+#include "about/DebugText.h"
+#include "app/core/AppContext.h"
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/PathText.h"
+
+namespace {
+
+void reportFailure(AppContext &ctx, const QString &failure)
+{
+    if (failure.isEmpty())
+        return;
+    ctx.platform.dialogs.showMessage(failure, AppContext::applicationTitle(),
+                                     Dialogs::Icon::Critical);
+}
+
+} // namespace
+
+void Command1_Click(AppContext &ctx)
+{
+    const QString auditFolder =
+        ctx.CFG.LocalAppFolder + QStringLiteral("TunebarnUploader") + pathSeparator();
+    reportFailure(ctx, ctx.platform.desktop.openFolder(auditFolder));
+}
+
+void Command2_Click(AppContext &ctx)
+{
+    const QString configFile = ctx.CFG.ConfigPath + QStringLiteral("tunebarn.ini");
+    if (!fileExists(configFile))
+        return;
+    reportFailure(ctx, ctx.platform.desktop.editTextFile(configFile));
+}
+
+void Command3_Click(AppContext &ctx)
+{
+    ctx.platform.dialogs.showMessage(debugText(ctx.platform.clock.now().date()),
+                                     AppContext::applicationTitle(), Dialogs::Icon::None);
+}

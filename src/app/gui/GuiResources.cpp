@@ -1,0 +1,8 @@
+#include "app/gui/GuiResources.h"
+
+#include <QtGlobal>
+
+void loadGuiResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
