@@ -1,6 +1,7 @@
 #include "config/ConfigReader.h"
 
 #include "app/core/AppContext.h"
+#include "config/UploadOptions.h"
 #include "platform/IniFile.h"
 
 #include <optional>
@@ -59,6 +60,31 @@ ShowTableRecord showTable(const IniFile &ini)
     return table;
 }
 
+namespace {
+
+int wholeNumber(const IniFile &ini, const QString &key, int fallback, int maximum)
+{
+    bool ok = false;
+    const int value = storedValue(ini, QStringLiteral("General"), key).toInt(&ok);
+    if (!ok || value < 0)
+        return fallback;
+    return std::min(value, maximum);
+}
+
+} // namespace
+
+UploadOptions uploadOptions(const IniFile &ini)
+{
+    UploadOptions options;
+    options.catchUpMinutes = wholeNumber(ini, QStringLiteral("CatchUpMinutes"), 0, UploadOptions::MaxCatchUpMinutes);
+    options.retryCount = wholeNumber(ini, QStringLiteral("RetryCount"), 0, UploadOptions::MaxRetryCount);
+    options.retryDelaySeconds = wholeNumber(ini, QStringLiteral("RetryDelaySeconds"), options.retryDelaySeconds,
+                                            UploadOptions::MaxRetryDelaySeconds);
+    options.uploadTimeoutMinutes =
+        wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0, UploadOptions::MaxTimeoutMinutes);
+    return options;
+}
+
 } // namespace ConfigReader
 
 bool ReadConfig(AppContext &ctx, const QString &path)
@@ -74,5 +100,6 @@ bool ReadConfig(AppContext &ctx, const QString &path)
     // Built whole before it replaces the old table, so no tick ever sees a half-read table.
     ctx.CFG.UploadURL = ConfigReader::uploadUrl(*ini);
     ctx.ShowTable = ConfigReader::showTable(*ini);
+    ctx.Options = ConfigReader::uploadOptions(*ini);
     return true;
 }

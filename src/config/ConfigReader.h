@@ -5,6 +5,7 @@
 class AppContext;
 class IniFile;
 struct ShowTableRecord;
+struct UploadOptions;
 
 namespace ConfigReader {
 
@@ -13,6 +14,8 @@ constexpr int MaxValueLength = 254;
 QString storedValue(const IniFile &ini, const QString &section, const QString &key);
 QString uploadUrl(const IniFile &ini);
 ShowTableRecord showTable(const IniFile &ini);
+// The opt-in [General] safeguards; a value that is not a whole number in range gives the default.
+UploadOptions uploadOptions(const IniFile &ini);
 
 } // namespace ConfigReader
 

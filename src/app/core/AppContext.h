@@ -3,6 +3,7 @@
 #include "audit/AuditLog.h"
 #include "config/ConfigRecord.h"
 #include "config/ShowTableRecord.h"
+#include "config/UploadOptions.h"
 #include "platform/MainView.h"
 #include "platform/Platform.h"
 
@@ -21,6 +22,7 @@ public:
     Platform &platform;
     ConfigRecord CFG;
     ShowTableRecord ShowTable;
+    UploadOptions Options;
     AuditLog Audit;
     QString WorkingDirectory;
     QString LastMinute;

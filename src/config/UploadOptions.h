@@ -1,0 +1,16 @@
+#pragma once
+
+// Opt-in safeguards read from [General] in tunebarn.ini. Zero keeps the plain behaviour:
+// no catching up of missed minutes, no retries, no time limit.
+struct UploadOptions
+{
+    static constexpr int MaxCatchUpMinutes = 24 * 60;
+    static constexpr int MaxRetryCount = 100;
+    static constexpr int MaxRetryDelaySeconds = 24 * 60 * 60;
+    static constexpr int MaxTimeoutMinutes = 7 * 24 * 60;
+
+    int catchUpMinutes = 0;
+    int retryCount = 0;
+    int retryDelaySeconds = 60;
+    int uploadTimeoutMinutes = 0;
+};
