@@ -12,29 +12,22 @@
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
+#include "platform/StderrDialogs.h"
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
-#include <QScreen>
-#include <QStyle>
 
 #include <cstdio>
 
 namespace {
 
-void centreOnScreen(QWidget &window)
-{
-    const QScreen *screen = window.screen();
-    if (!screen)
-        return;
-    window.setGeometry(
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(), screen->availableGeometry()));
-}
-
 int runWindow(QApplication &app)
 {
     SystemClock clock;
-    QtDialogs dialogs;
+    QtDialogs windowDialogs;
+    StderrDialogs lineDialogs;
+    // Where no one can see a box, its text goes to standard error and nothing waits for a click.
+    Dialogs &dialogs = windowsCanBeSeen() ? static_cast<Dialogs &>(windowDialogs) : lineDialogs;
     QtEventPump events;
     Environment environment;
     UserSettingsStore settings(environment);
@@ -58,7 +51,9 @@ int runWindow(QApplication &app)
     connectOrderlyShutdown(app, window, controller, termination);
 
     controller.load();
-    centreOnScreen(window);
+    // A termination signal served while a start-up box was open has already closed the window.
+    if (controller.isUnloaded())
+        return 0;
     window.show();
     return app.exec();
 }

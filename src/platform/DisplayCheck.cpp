@@ -1,6 +1,6 @@
 #include "platform/DisplayCheck.h"
 
-#include <QtGlobal>
+#include <QGuiApplication>
 
 QString missingDisplayReason()
 {
@@ -12,4 +12,10 @@ QString missingDisplayReason()
 #else
     return {};
 #endif
+}
+
+bool windowsCanBeSeen()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }

@@ -14,11 +14,19 @@ QString lockFolder()
     return runtime.isEmpty() ? QDir::tempPath() : runtime;
 }
 
+// Two spellings of one folder (a symbolic link, a trailing separator) are one data folder.
+QString folderKey(const QString &dataFolder)
+{
+    const QFileInfo folder(dataFolder);
+    const QString canonical = folder.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(folder.absoluteFilePath()) : canonical;
+}
+
 } // namespace
 
 InstanceLock::InstanceLock(const QString &dataFolder)
 {
-    const QString canonical = QDir::cleanPath(QFileInfo(dataFolder).absoluteFilePath());
+    const QString canonical = folderKey(dataFolder);
     const QByteArray key = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     m_path = QDir(lockFolder()).filePath(QStringLiteral("tunebarn-uploader-") + QString::fromLatin1(key)
                                          + QStringLiteral(".lock"));

@@ -4,29 +4,35 @@
 #include "platform/Dialogs.h"
 
 #include <exception>
+#include <optional>
 
 // An unexpected failure inside a handler is logged under the handler's name and the program
-// goes on; nothing may escape into the event loop.
+// goes on; nothing may escape into the event loop. Returns the logged text when `step` failed.
 template <typename Step>
-bool guardHandler(AppContext &ctx, const QString &routine, Step &&step)
+std::optional<QString> guardHandler(AppContext &ctx, const QString &routine, Step &&step)
 {
+    QString failure;
     try {
         step();
-        return true;
-    } catch (const std::exception &failure) {
-        ctx.AppendLog(routine + QStringLiteral("| ERROR: ") + QString::fromLocal8Bit(failure.what()));
+        return std::nullopt;
+    } catch (const std::exception &error) {
+        failure = routine + QStringLiteral("| ERROR: ") + QString::fromLocal8Bit(error.what());
     } catch (...) {
-        ctx.AppendLog(routine + QStringLiteral("| ERROR: unknown failure"));
+        failure = routine + QStringLiteral("| ERROR: unknown failure");
     }
-    return false;
+    ctx.AppendLog(failure);
+    return failure;
 }
 
 // A failed start-up step is also shown to the operator, and start-up goes on with the next.
+// A box that fails as well is only logged: start-up must still reach its flush.
 template <typename Step>
 void guardStep(AppContext &ctx, const QString &routine, Step &&step)
 {
-    if (guardHandler(ctx, routine, step))
+    const std::optional<QString> failure = guardHandler(ctx, routine, step);
+    if (!failure)
         return;
-    ctx.platform.dialogs.showMessage(ctx.Audit.heldLines().last().mid(10), AppContext::applicationTitle(),
-                                     Dialogs::Icon::Critical);
+    guardHandler(ctx, routine, [&] {
+        ctx.platform.dialogs.showMessage(*failure, AppContext::applicationTitle(), Dialogs::Icon::Critical);
+    });
 }

@@ -55,14 +55,18 @@ void Form_Load(AppContext &ctx)
     ctx.AppendLog(QString(BannerWidth, u'*'));
     ctx.AppendLog(QStringLiteral("Form_Load| Application Started."));
     ctx.AppendLog(QStringLiteral("Form_Load| Application Version: ") + AppContext::versionText());
+    // Each step is guarded on its own, so that a failure to find the program's folder still
+    // leaves the audit trail its data folder.
     guardStep(ctx, routine, [&] {
         ctx.WorkingDirectory = withTrailingSeparator(nativePath(ctx.platform.environment.programFolder()));
-        ctx.CFG.LocalAppFolder = localAppFolder(ctx.platform.environment);
-        ctx.Audit.CheckAuditFolderExists(ctx.CFG.LocalAppFolder);
     });
+    guardStep(ctx, routine, [&] { ctx.CFG.LocalAppFolder = localAppFolder(ctx.platform.environment); });
+    guardStep(ctx, routine, [&] { ctx.Audit.CheckAuditFolderExists(ctx.CFG.LocalAppFolder); });
     guardStep(ctx, routine, [&] { logDateFormats(ctx); });
-    ctx.view().setCaption(AppContext::applicationTitle() + QStringLiteral(": ")
-                          + LocaleFormat::hourMinute(now(ctx).time()));
+    guardStep(ctx, routine, [&] {
+        ctx.view().setCaption(AppContext::applicationTitle() + QStringLiteral(": ")
+                              + LocaleFormat::hourMinute(now(ctx).time()));
+    });
     guardStep(ctx, routine, [&] { CurlCheck(ctx); });
     guardStep(ctx, routine, [&] { configmnu_Click(ctx); });
     logFolders(ctx);
