@@ -1,3 +1,4 @@
+#include "app/cli/CommandLineMode.h"
 #include "app/core/AppContext.h"
 #include "app/core/AppController.h"
 #include "app/core/Lifecycle.h"
@@ -62,6 +63,9 @@ int runWindow(QApplication &app)
 
 int main(int argc, char **argv)
 {
+    // Any argument makes this a command-line tool; a plain start opens the window.
+    if (argc > 1)
+        return runCommandLine(argc, argv);
     const QString noDisplay = missingDisplayReason();
     if (!noDisplay.isEmpty()) {
         std::fprintf(stderr, "tunebarn-uploader: %s\n", noDisplay.toLocal8Bit().constData());

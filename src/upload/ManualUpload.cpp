@@ -20,6 +20,12 @@ void manupmnu_Click(AppContext &ctx)
         QStringLiteral("Enter a description for the upload.\reg. Your requests and dedications."),
         QStringLiteral("Description"));
 
+    uploadManually(ctx, file, title, description);
+}
+
+bool uploadManually(AppContext &ctx, const QString &file, const QString &title, const QString &description,
+                    QString *failureReason)
+{
     const UploadRequest request{file, title, description, QString(), ctx.CFG.UploadURL, responseFilePath(ctx)};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
@@ -31,9 +37,10 @@ void manupmnu_Click(AppContext &ctx)
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
-    const bool taken = runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile);
+    const bool taken = runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile, failureReason);
 
     ctx.view().setStatusText(finishedStatus(ctx, taken));
     ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
+    return taken;
 }

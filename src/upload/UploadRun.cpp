@@ -66,13 +66,15 @@ QString finishedStatus(AppContext &ctx, bool taken)
 }
 
 bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
-               const QString &responseFile)
+               const QString &responseFile, QString *failureReason)
 {
     // A reply quoted in the audit must be this upload's, never the last one's.
     removeFile(responseFile);
     const CommandOutcome outcome = Shell32Bit(ctx, command);
     if (!outcome.started) {
         ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: curl could not be started"));
+        if (failureReason)
+            *failureReason = QStringLiteral("curl could not be started");
         return false;
     }
     const QString status = httpStatus(outcome.output);
@@ -87,5 +89,8 @@ bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &comma
     const QString said = lastCurlMessage(outcome.errorOutput);
     if (!said.isEmpty())
         ctx.AppendLog(routine + QStringLiteral("| curl said: '") + said + u'\'');
+    if (failureReason)
+        *failureReason = QStringLiteral("exit value %1, HTTP status %2").arg(outcome.exitValue).arg(status)
+                         + (said.isEmpty() ? QString() : QStringLiteral(", ") + said);
     return false;
 }

@@ -9,8 +9,9 @@ class AppContext;
 // Runs an upload command and judges whether the service took it: curl must have started,
 // ended with 0 and printed an HTTP status below 400. Failures are logged under `routine`
 // with the service's reply and curl's own message. Returns true when the upload was taken.
+// `failureReason`, when given, receives a one-line account of a failure.
 bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
-               const QString &responseFile);
+               const QString &responseFile, QString *failureReason = nullptr);
 
 // "Finished Upload: hh:mm:ss" or "Upload Failed: hh:mm:ss".
 QString finishedStatus(AppContext &ctx, bool taken);

@@ -88,12 +88,22 @@ void reportLosses(const ShowTableRecord &table, int show, const QDateTime &now, 
             if (date >= now.date() && (isDate(weekly) ? weekly == dated : dayRuleMatches(weekly, date)))
                 when = QStringLiteral("on ") + dated;
         }
-        if (!when.isEmpty())
-            problems.append({show, QStringLiteral("show %1 is due at the same minute as show %2 and will not go out %3 at %4")
-                                       .arg(show)
-                                       .arg(other)
-                                       .arg(when, time)});
+        if (when.isEmpty())
+            continue;
+        problems.append({show, QStringLiteral("show %1 is due at the same minute as show %2 and will not go out %3 at %4")
+                                   .arg(show)
+                                   .arg(other)
+                                   .arg(when, time)});
+        // The first show to take the minute is the one that keeps it; the rest lose to it too.
+        if (isDate(rule) || !isDate(otherRule))
+            return;
     }
+}
+
+QString dayNameRange()
+{
+    const QDate monday(2024, 1, 1);
+    return LocaleFormat::shortDayName(monday) + QStringLiteral(" to ") + LocaleFormat::shortDayName(monday.addDays(6));
 }
 
 void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, ShowCheck &row,
@@ -104,7 +114,7 @@ void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, Sho
     if (!isValidDayRule(row.dayRule))
         problems.append({show, QStringLiteral("show %1: day '%2' is neither an abbreviated day name (%3) nor a date dd/MM/yyyy")
                                    .arg(show)
-                                   .arg(row.dayRule, LocaleFormat::shortDayName(now.date()))});
+                                   .arg(row.dayRule, dayNameRange())});
     if (isDate(row.dayRule) && QDate::fromString(row.dayRule, QStringLiteral("dd/MM/yyyy")) < now.date())
         problems.append({show, QStringLiteral("show %1: date %2 is already past").arg(show).arg(row.dayRule)});
     if (!row.recordingExists)

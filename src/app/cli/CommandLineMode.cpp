@@ -1,0 +1,113 @@
+#include "app/cli/CommandLineMode.h"
+
+#include "app/cli/CheckCommand.h"
+#include "app/cli/HeadlessRunner.h"
+#include "app/cli/UploadCommandLine.h"
+#include "app/core/AppContext.h"
+#include "platform/Clock.h"
+#include "platform/DesktopLauncher.h"
+#include "platform/Environment.h"
+#include "platform/EventPump.h"
+#include "platform/SettingsStore.h"
+#include "platform/StderrDialogs.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+struct Options
+{
+    QCommandLineOption check{QStringLiteral("check"),
+                             QStringLiteral("Print the schedule and its problems; upload nothing.")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("With --check: print one JSON document.")};
+    QCommandLineOption headless{QStringLiteral("headless"),
+                                QStringLiteral("Run the scheduler without a window until SIGTERM or SIGINT.")};
+    QCommandLineOption upload{QStringLiteral("upload"), QStringLiteral("Upload FILE now, like Manual Upload."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption title{QStringLiteral("title"), QStringLiteral("With --upload: the title to send."),
+                             QStringLiteral("TITLE")};
+    QCommandLineOption description{QStringLiteral("description"),
+                                   QStringLiteral("With --upload: the description to send."), QStringLiteral("TEXT")};
+};
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "tunebarn-uploader: %s (see --help)\n", message.toLocal8Bit().constData());
+    return 2;
+}
+
+// Which one mode was asked for, or why the arguments do not make sense together.
+QString argumentProblem(const QCommandLineParser &parser, const Options &options)
+{
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst());
+    const int modes = int(parser.isSet(options.check)) + int(parser.isSet(options.headless))
+                      + int(parser.isSet(options.upload));
+    if (modes != 1)
+        return QStringLiteral("choose one of --check, --headless and --upload");
+    if (parser.isSet(options.json) && !parser.isSet(options.check))
+        return QStringLiteral("--json goes with --check");
+    if ((parser.isSet(options.title) || parser.isSet(options.description)) && !parser.isSet(options.upload))
+        return QStringLiteral("--title and --description go with --upload");
+    if (parser.isSet(options.upload) && !parser.isSet(options.title))
+        return QStringLiteral("--upload needs --title");
+    return {};
+}
+
+int runMode(QCoreApplication &app, const QCommandLineParser &parser, const Options &options)
+{
+    SystemClock clock;
+    StderrDialogs dialogs;
+    QtEventPump events;
+    Environment environment;
+    UserSettingsStore settings(environment);
+    DesktopLauncher desktop;
+    Platform platform{clock, dialogs, events, settings, environment, desktop};
+
+    if (parser.isSet(options.check)) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runCheck(platform, parser.isSet(options.json), out, err);
+    }
+    if (parser.isSet(options.headless))
+        return runHeadless(app, platform);
+    return runCommandLineUpload(platform, parser.value(options.upload), parser.value(options.title),
+                                parser.value(options.description));
+}
+
+} // namespace
+
+int runCommandLine(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tunebarn-uploader"));
+    QCoreApplication::setApplicationVersion(AppContext::versionText());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Uploads the station's weekly shows at their day and minute. Without options it opens its window."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const Options options;
+    parser.addOptions({options.check, options.json, options.headless, options.upload, options.title,
+                       options.description});
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("Tunebarn Uploader %s\n", AppContext::versionText().toLocal8Bit().constData());
+        return 0;
+    }
+    const QString problem = argumentProblem(parser, options);
+    if (!problem.isEmpty())
+        return usageError(problem);
+    return runMode(app, parser, options);
+}

@@ -1,0 +1,69 @@
+#include "app/cli/UploadCommandLine.h"
+
+#include "app/core/AppContext.h"
+#include "app/core/Lifecycle.h"
+#include "config/ConfigLocation.h"
+#include "config/ConfigReader.h"
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+#include "platform/PathText.h"
+#include "upload/ManualUpload.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+int fail(int status, const QString &reason)
+{
+    std::fprintf(stderr, "tunebarn-uploader: %s\n", reason.toLocal8Bit().constData());
+    return status;
+}
+
+// The configuration as Refresh Config would find it; its lines stay out of the audit trail,
+// which gets only the upload's own lines.
+QString loadConfiguration(Platform &platform, AppContext &ctx)
+{
+    AppContext scratch(platform);
+    scratch.CFG.LocalAppFolder = ctx.CFG.LocalAppFolder;
+    GetConfigPath(scratch);
+    const QString path = scratch.CFG.ConfigPath + QStringLiteral("tunebarn.ini");
+    if (!fileExists(path))
+        return QStringLiteral("the configuration file does not exist: ") + path;
+    if (!ReadConfig(scratch, path))
+        return QStringLiteral("cannot read the configuration file: ") + scratch.Audit.heldLines().last().mid(10);
+    if (scratch.CFG.UploadURL.isEmpty())
+        return QStringLiteral("the configuration file has no upload address: ") + path;
+    ctx.CFG.UploadURL = scratch.CFG.UploadURL;
+    ctx.CFG.ConfigPath = scratch.CFG.ConfigPath;
+    ctx.Options = scratch.Options;
+    return {};
+}
+
+} // namespace
+
+int runCommandLineUpload(Platform &platform, const QString &file, const QString &title, const QString &description)
+{
+    if (title.isEmpty())
+        return fail(2, QStringLiteral("the title is empty"));
+    const QString recording = nativePath(QFileInfo(file).absoluteFilePath());
+    if (!fileExists(recording))
+        return fail(2, QStringLiteral("no such file: ") + file);
+
+    AppContext ctx(platform);
+    ctx.WorkingDirectory = withTrailingSeparator(nativePath(platform.environment.programFolder()));
+    ctx.CFG.LocalAppFolder = localAppFolder(platform.environment);
+    const QString configProblem = loadConfiguration(platform, ctx);
+    if (!configProblem.isEmpty())
+        return fail(2, configProblem);
+
+    ctx.Audit.CheckAuditFolderExists(ctx.CFG.LocalAppFolder);
+    QString failureReason;
+    const bool taken = uploadManually(ctx, recording, title, description, &failureReason);
+    ctx.WriteLog();
+    if (!taken)
+        return fail(1, QStringLiteral("the upload failed: ") + failureReason);
+    std::printf("Uploaded '%s' as '%s'.\n", recording.toLocal8Bit().constData(), title.toLocal8Bit().constData());
+    return 0;
+}
