@@ -1,6 +1,8 @@
 #include "platform/ChildProcess.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -102,6 +104,16 @@ int ChildProcess::exitValue() const
 #endif
     }
     return m_process.exitCode();
+}
+
+void ChildProcess::waitProcessingEvents(int milliseconds)
+{
+    if (!isRunning())
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void ChildProcess::requestStop()

@@ -26,6 +26,8 @@ public:
 
     std::optional<LaunchFailure> start(const QString &program, const QStringList &arguments);
     bool isRunning() const;
+    // Lets window events run for up to `milliseconds`, returning as soon as the program ends.
+    void waitProcessingEvents(int milliseconds);
     // Exit status as a signed number; a process ended by a signal gives 128 + the signal.
     int exitValue() const;
     QByteArray standardOutput() const { return m_output; }

@@ -13,10 +13,11 @@ namespace {
 constexpr int PollMilliseconds = 300;
 constexpr qint64 StopGraceMilliseconds = 5000;
 
-// Shut-down asks a running command to stop, and kills it when it does not go in time.
-void stopIfShuttingDown(AppContext &ctx, ChildProcess &process, QElapsedTimer &sinceStopAsked)
+// A command is asked to stop when the program closes or its time is up, and killed when it
+// does not go in time.
+void stopWhenAsked(bool stopWanted, ChildProcess &process, QElapsedTimer &sinceStopAsked)
 {
-    if (!ctx.shutdownRequested())
+    if (!stopWanted)
         return;
     if (!sinceStopAsked.isValid()) {
         process.requestStop();
@@ -29,7 +30,7 @@ void stopIfShuttingDown(AppContext &ctx, ChildProcess &process, QElapsedTimer &s
 
 } // namespace
 
-CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command)
+CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 timeLimitMs)
 {
     CommandOutcome outcome;
     ChildProcess process;
@@ -43,15 +44,20 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command)
     ctx.AppendLog(QStringLiteral("Shell32Bit| Command: ") + command.display);
 
     ctx.registerRunningProcess(&process);
+    QElapsedTimer running;
+    running.start();
     QElapsedTimer sinceStopAsked;
     for (;;) {
         ctx.platform.events.processPendingEvents();
-        const bool running = process.isRunning();
+        const bool stillRunning = process.isRunning();
         ctx.platform.events.processPendingEvents();
-        ctx.platform.events.waitProcessingEvents(PollMilliseconds);
-        if (!running)
+        if (!stillRunning)
             break;
-        stopIfShuttingDown(ctx, process, sinceStopAsked);
+        // The pause ends the moment the command does, so its end is noticed at once.
+        process.waitProcessingEvents(PollMilliseconds);
+        if (timeLimitMs > 0 && running.elapsed() >= timeLimitMs)
+            outcome.timedOut = true;
+        stopWhenAsked(ctx.shutdownRequested() || outcome.timedOut, process, sinceStopAsked);
     }
     ctx.unregisterRunningProcess(&process);
 

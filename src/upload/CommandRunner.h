@@ -13,11 +13,13 @@ struct CommandOutcome
     int exitValue = 0;
     QByteArray output;      // curl's standard output: the HTTP status it printed
     QByteArray errorOutput; // the tail of its error output
+    bool timedOut = false;  // stopped because it ran past its time limit
 };
 
 // Starts the command hidden, waits for its end while window events keep running, and logs the
 // command and its exit value, or the launch error (also shown in a message box).
-CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command);
+// A positive `timeLimitMs` stops a command that runs longer.
+CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 timeLimitMs = 0);
 
 // Looks for curl at start-up and warns the operator when there is none. Returns the path found.
 QString CurlCheck(AppContext &ctx);

@@ -10,11 +10,14 @@ namespace {
 
 const QString PurgeMinute = QStringLiteral("00:04");
 
-void uploadFirstDueShow(AppContext &ctx, const QString &dayName, const QString &dateText)
+// Uploads the lowest-numbered show due at `minute` on `date`; at most one per minute.
+void uploadFirstDueShow(AppContext &ctx, const QDate &date, const QString &minute)
 {
+    const QString dayName = LocaleFormat::shortDayName(date).toUpper();
+    const QString dateText = LocaleFormat::dayMonthYear(date);
     const ShowTableRecord &table = ctx.ShowTable;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
-        if (table.UploadTime[show] != ctx.LastMinute)
+        if (table.UploadTime[show] != minute)
             continue;
         const QString number = QString::number(show);
         const QString day = table.UploadDay[show].toUpper();
@@ -45,12 +48,29 @@ void Timer1_Timer(AppContext &ctx)
     ctx.LastMinute = minute;
     ctx.view().setCaption(AppContext::applicationTitle() + QStringLiteral(": ") + ctx.LastMinute);
 
-    const QString dayName = LocaleFormat::shortDayName(now.date()).toUpper();
-    const QString dateText = LocaleFormat::dayMonthYear(now.date());
-    if (!ctx.view().uploadsDisabled())
-        uploadFirstDueShow(ctx, dayName, dateText);
+    const QDateTime slot = ScheduleMemory::wallMinute(now);
+    if (ctx.Schedule.isHandled(slot)) {
+        ctx.AppendLog(QStringLiteral("Timer1_Timer| Minute already handled: '") + minute + u'\'');
+        ctx.WriteLog();
+        return;
+    }
+    // Every slot is marked before any upload yields, so a nested tick never takes it again.
+    const QList<QDateTime> missed = ctx.Schedule.missedBefore(slot, ctx.Options.catchUpMinutes);
+    ctx.Schedule.markHandled(slot);
+    for (const QDateTime &earlier : missed)
+        ctx.Schedule.markHandled(earlier);
+
+    if (!ctx.view().uploadsDisabled()) {
+        for (const QDateTime &earlier : missed) {
+            const QString earlierMinute = LocaleFormat::hourMinute(earlier.time());
+            ctx.AppendLog(QStringLiteral("Timer1_Timer| Catching up missed minute: '") + earlierMinute + u'\'');
+            uploadFirstDueShow(ctx, earlier.date(), earlierMinute);
+        }
+        uploadFirstDueShow(ctx, now.date(), minute);
+    }
     ctx.WriteLog();
 
-    if (ctx.LastMinute == PurgeMinute)
+    if (minute == PurgeMinute)
         AuditPurge::purgeOldFiles(ctx.Audit, ctx.CFG, now, QStringLiteral("Timer1_Timer"));
+    ctx.Schedule.forgetBefore(now.date().addDays(-1));
 }

@@ -3,11 +3,13 @@
 #include "app/core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/CurlProgram.h"
+#include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
 #include "platform/PathText.h"
 #include "upload/CommandRunner.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 namespace {
@@ -16,8 +18,11 @@ constexpr int ReplyCharacters = 300;
 
 QString replyExcerpt(const QString &responseFile)
 {
-    const FileRead read = readWholeFile(responseFile);
-    QString reply = QString::fromUtf8(read.bytes.left(ReplyCharacters * 4)).left(ReplyCharacters);
+    QFile file(responseFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // Four bytes a character at most in UTF-8, so this always holds the first 300 characters.
+    QString reply = QString::fromUtf8(file.read(ReplyCharacters * 4)).left(ReplyCharacters);
     static const QRegularExpression lineBreaks(QStringLiteral("[\r\n]+"));
     return reply.replace(lineBreaks, QStringLiteral(" "));
 }
@@ -45,6 +50,44 @@ bool statusTaken(const QString &status)
     return code >= 200 && code < 400;
 }
 
+// Only failures where the service cannot have taken the upload are tried again, so a retry can
+// never publish a show twice: no connection (curl exit values 5, 6, 7, 35), or 429 and 503.
+bool worthRetrying(const CommandOutcome &outcome, const QString &status)
+{
+    if (!outcome.started || outcome.timedOut)
+        return false;
+    static const QList<int> unreached = {5, 6, 7, 35};
+    return unreached.contains(outcome.exitValue) || status == QStringLiteral("429") || status == QStringLiteral("503");
+}
+
+// Waits before the next try with window events running; closing the program cuts it short.
+void waitBeforeRetry(AppContext &ctx, int seconds)
+{
+    for (int second = 0; second < seconds && !ctx.shutdownRequested(); ++second)
+        ctx.platform.events.waitProcessingEvents(1000);
+}
+
+void logFailure(AppContext &ctx, const QString &routine, const CommandOutcome &outcome, const QString &status,
+                const QString &responseFile, QString *failureReason)
+{
+    if (!outcome.started) {
+        ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: curl could not be started"));
+        if (failureReason)
+            *failureReason = QStringLiteral("curl could not be started");
+        return;
+    }
+    ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: exit value %1, HTTP status %2, reply: '")
+                                .arg(outcome.exitValue)
+                                .arg(status)
+                  + replyExcerpt(responseFile) + u'\'');
+    const QString said = lastCurlMessage(outcome.errorOutput);
+    if (!said.isEmpty())
+        ctx.AppendLog(routine + QStringLiteral("| curl said: '") + said + u'\'');
+    if (failureReason)
+        *failureReason = QStringLiteral("exit value %1, HTTP status %2").arg(outcome.exitValue).arg(status)
+                         + (said.isEmpty() ? QString() : QStringLiteral(", ") + said);
+}
+
 } // namespace
 
 QString responseFilePath(const AppContext &ctx)
@@ -68,29 +111,31 @@ QString finishedStatus(AppContext &ctx, bool taken)
 bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
                const QString &responseFile, QString *failureReason)
 {
-    // A reply quoted in the audit must be this upload's, never the last one's.
-    removeFile(responseFile);
-    const CommandOutcome outcome = Shell32Bit(ctx, command);
-    if (!outcome.started) {
-        ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: curl could not be started"));
-        if (failureReason)
-            *failureReason = QStringLiteral("curl could not be started");
+    // Kept for this upload even if the configuration is reloaded while it runs.
+    const UploadOptions options = ctx.Options;
+    // curl cannot write the reply into a folder that has gone, and would then report a failure.
+    ctx.Audit.CheckAuditFolderExists(ctx.CFG.LocalAppFolder);
+    for (int attempt = 0;; ++attempt) {
+        // A reply quoted in the audit must be this try's, never an earlier one's.
+        removeFile(responseFile);
+        const CommandOutcome outcome = Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL);
+        const QString status = outcome.started ? httpStatus(outcome.output) : QString();
+        if (outcome.started)
+            ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
+        if (outcome.started && outcome.exitValue == 0 && statusTaken(status))
+            return true;
+        if (outcome.timedOut)
+            ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes").arg(options.uploadTimeoutMinutes));
+        if (attempt < options.retryCount && worthRetrying(outcome, status) && !ctx.shutdownRequested()) {
+            ctx.AppendLog(routine + QStringLiteral("| Retry %1 of %2 in %3 seconds")
+                                        .arg(attempt + 1)
+                                        .arg(options.retryCount)
+                                        .arg(options.retryDelaySeconds));
+            waitBeforeRetry(ctx, options.retryDelaySeconds);
+            if (!ctx.shutdownRequested())
+                continue;
+        }
+        logFailure(ctx, routine, outcome, status, responseFile, failureReason);
         return false;
     }
-    const QString status = httpStatus(outcome.output);
-    ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
-    if (outcome.exitValue == 0 && statusTaken(status))
-        return true;
-
-    ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: exit value %1, HTTP status %2, reply: '")
-                                .arg(outcome.exitValue)
-                                .arg(status)
-                  + replyExcerpt(responseFile) + u'\'');
-    const QString said = lastCurlMessage(outcome.errorOutput);
-    if (!said.isEmpty())
-        ctx.AppendLog(routine + QStringLiteral("| curl said: '") + said + u'\'');
-    if (failureReason)
-        *failureReason = QStringLiteral("exit value %1, HTTP status %2").arg(outcome.exitValue).arg(status)
-                         + (said.isEmpty() ? QString() : QStringLiteral(", ") + said);
-    return false;
 }

@@ -6,6 +6,7 @@
 #include "config/UploadOptions.h"
 #include "platform/MainView.h"
 #include "platform/Platform.h"
+#include "upload/ScheduleMemory.h"
 
 #include <QString>
 
@@ -27,6 +28,7 @@ public:
     QString WorkingDirectory;
     QString LastMinute;
     QString DosCommand;
+    ScheduleMemory Schedule;
 
     void AppendLog(const QString &text) { Audit.AppendLog(text); }
     void WriteLog() { Audit.WriteLog(); }

@@ -52,6 +52,7 @@ void Form_Load(AppContext &ctx)
     const QString routine = QStringLiteral("Form_Load");
     ctx.Audit.reset();
     ctx.LastMinute = LocaleFormat::hourMinute(now(ctx).time());
+    ctx.Schedule.markHandled(ScheduleMemory::wallMinute(now(ctx)));
     ctx.AppendLog(QString(BannerWidth, u'*'));
     ctx.AppendLog(QStringLiteral("Form_Load| Application Started."));
     ctx.AppendLog(QStringLiteral("Form_Load| Application Version: ") + AppContext::versionText());
