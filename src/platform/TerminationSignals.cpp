@@ -4,6 +4,7 @@
 
 #ifndef Q_OS_WIN
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,8 +24,11 @@ void forwardSignal(int signalNumber)
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 {
 #ifndef Q_OS_WIN
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
+    // Not inherited by curl or any other program the uploader starts.
+    for (const int fd : signalPipe)
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     m_notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readSignal);
     struct sigaction action = {};
