@@ -53,6 +53,9 @@ void printTable(const QList<QStringList> &rows, QTextStream &out)
             if (!last)
                 line += QStringLiteral("  ");
         }
+        // An empty last column would leave the padding of the one before it behind.
+        while (line.endsWith(u' '))
+            line.chop(1);
         out << line << '\n';
     }
 }

@@ -27,6 +27,20 @@ bool isDate(const QString &rule)
     return form.match(rule).hasMatch() && QDate::fromString(rule, QStringLiteral("dd/MM/yyyy")).isValid();
 }
 
+QDate ruleDate(const QString &rule)
+{
+    return QDate::fromString(rule, QStringLiteral("dd/MM/yyyy"));
+}
+
+// A dated show whose day, or whose minute on that day, has gone by.
+bool isPast(const QString &rule, const QString &time, const QDateTime &now)
+{
+    if (!isDate(rule))
+        return false;
+    const QDate date = ruleDate(rule);
+    return date < now.date() || (date == now.date() && time < LocaleFormat::hourMinute(now.time()));
+}
+
 bool isConfigured(const ShowTableRecord &table, int show)
 {
     return !(table.Filename[show].isEmpty() && table.Title[show].isEmpty() && table.Description[show].isEmpty()
@@ -51,9 +65,17 @@ int winner(const ShowTableRecord &table, const QDate &date, const QString &time)
 QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now)
 {
     const QString time = table.UploadTime[show];
-    if (!isValidTime(time) || !isValidDayRule(table.UploadDay[show]))
+    const QString rule = table.UploadDay[show];
+    if (!isValidTime(time) || !isValidDayRule(rule))
         return {};
     const QTime at = QTime::fromString(time, QStringLiteral("HH:mm"));
+    // A date may lie further ahead than the weeks searched for a weekday show.
+    if (isDate(rule)) {
+        const QDate date = ruleDate(rule);
+        if (isPast(rule, time, now) || winner(table, date, time) != show)
+            return {};
+        return QDateTime(date, at);
+    }
     const QDate today = now.date();
     const QString nowMinute = LocaleFormat::hourMinute(now.time());
     for (int offset = 0; offset < WeeksSearched * 7; ++offset) {
@@ -84,8 +106,8 @@ void reportLosses(const ShowTableRecord &table, int show, const QDateTime &now, 
         } else {
             const QString dated = isDate(rule) ? rule : otherRule;
             const QString weekly = isDate(rule) ? otherRule : rule;
-            const QDate date = QDate::fromString(dated, QStringLiteral("dd/MM/yyyy"));
-            if (date >= now.date() && (isDate(weekly) ? weekly == dated : dayRuleMatches(weekly, date)))
+            if (!isPast(dated, time, now)
+                && (isDate(weekly) ? weekly == dated : dayRuleMatches(weekly, ruleDate(dated))))
                 when = QStringLiteral("on ") + dated;
         }
         if (when.isEmpty())
@@ -115,8 +137,8 @@ void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, Sho
         problems.append({show, QStringLiteral("show %1: day '%2' is neither an abbreviated day name (%3) nor a date dd/MM/yyyy")
                                    .arg(show)
                                    .arg(row.dayRule, dayNameRange())});
-    if (isDate(row.dayRule) && QDate::fromString(row.dayRule, QStringLiteral("dd/MM/yyyy")) < now.date())
-        problems.append({show, QStringLiteral("show %1: date %2 is already past").arg(show).arg(row.dayRule)});
+    if (isPast(row.dayRule, row.time, now))
+        problems.append({show, QStringLiteral("show %1: date %2 at %3 is already past").arg(show).arg(row.dayRule, row.time)});
     if (!row.recordingExists)
         problems.append({show, QStringLiteral("show %1: recording '%2' does not exist").arg(show).arg(row.recording)});
     if (!row.picture.isEmpty() && !row.pictureExists)
@@ -229,9 +251,7 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
         row.pictureExists = fileExists(row.picture);
         row.nextUpload = nextUpload(table, show, now);
         if (!row.nextUpload.isValid())
-            row.nextUploadNote = isDate(row.dayRule) && QDate::fromString(row.dayRule, QStringLiteral("dd/MM/yyyy")) < now.date()
-                                     ? QStringLiteral("past")
-                                     : QStringLiteral("never");
+            row.nextUploadNote = isPast(row.dayRule, row.time, now) ? QStringLiteral("past") : QStringLiteral("never");
         row.title = DateVariables::expand(table.Title[show], row.nextUpload.isValid() ? row.nextUpload.date() : now.date());
         checkShow(table, show, now, row, report.problems);
         report.shows.append(row);
