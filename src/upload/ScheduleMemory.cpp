@@ -20,8 +20,7 @@ bool ScheduleMemory::isHandled(const QDateTime &minute) const
 void ScheduleMemory::markHandled(const QDateTime &minute)
 {
     m_slots.insert(key(minute));
-    if (!m_last.isValid() || minute > m_last)
-        m_last = minute;
+    m_last = minute;
 }
 
 QList<QDateTime> ScheduleMemory::missedBefore(const QDateTime &minute, int limit) const

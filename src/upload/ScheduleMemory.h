@@ -14,8 +14,10 @@ public:
     static QDateTime wallMinute(const QDateTime &now);
 
     bool isHandled(const QDateTime &minute) const;
+    // Skipped minutes are counted from the minute marked last, not from the latest one: a clock
+    // that ran ahead and was put right must not hide the minutes it skips afterwards.
     void markHandled(const QDateTime &minute);
-    // Minutes after the last handled one and before `minute`, at most `limit` back, oldest first,
+    // Minutes after the one marked last and before `minute`, at most `limit` back, oldest first,
     // not yet handled.
     QList<QDateTime> missedBefore(const QDateTime &minute, int limit) const;
     void forgetBefore(const QDate &date);

@@ -50,15 +50,17 @@ void Timer1_Timer(AppContext &ctx)
 
     const QDateTime slot = ScheduleMemory::wallMinute(now);
     if (ctx.Schedule.isHandled(slot)) {
+        ctx.Schedule.markHandled(slot);
         ctx.AppendLog(QStringLiteral("Timer1_Timer| Minute already handled: '") + minute + u'\'');
         ctx.WriteLog();
         return;
     }
-    // Every slot is marked before any upload yields, so a nested tick never takes it again.
+    // Every slot is marked before any upload yields, so a nested tick never takes it again; this
+    // minute's last, so the next tick counts skipped minutes from it.
     const QList<QDateTime> missed = ctx.Schedule.missedBefore(slot, ctx.Options.catchUpMinutes);
-    ctx.Schedule.markHandled(slot);
     for (const QDateTime &earlier : missed)
         ctx.Schedule.markHandled(earlier);
+    ctx.Schedule.markHandled(slot);
 
     if (!ctx.view().uploadsDisabled()) {
         for (const QDateTime &earlier : missed) {

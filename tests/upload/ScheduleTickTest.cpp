@@ -3,6 +3,7 @@
 #include "upload/UploadFixture.h"
 
 #include <QFile>
+#include <QTimeZone>
 #include <QTimer>
 
 namespace {
@@ -16,8 +17,16 @@ protected:
     void SetUp() override
     {
         UploadFixture::SetUp();
-        app.clock.set(Today, QTime(20, 59, 30));
-        app.ctx.LastMinute = QStringLiteral("20:59");
+        startAt(QDateTime(Today, QTime(20, 59, 30)));
+    }
+
+    // As start-up does: the minute the program starts in counts as handled.
+    void startAt(const QDateTime &start)
+    {
+        app.clock.set(start);
+        app.ctx.LastMinute = start.time().toString(QStringLiteral("HH:mm"));
+        app.ctx.Schedule = ScheduleMemory();
+        app.ctx.Schedule.markHandled(ScheduleMemory::wallMinute(start));
     }
 
     QString recording(int show) const
@@ -35,10 +44,20 @@ protected:
         app.ctx.ShowTable.UploadTime[show] = time;
     }
 
-    void tickAt(const QTime &time, const QDate &date = Today)
+    void tickAt(const QTime &time, const QDate &date = Today) { tickAt(QDateTime(date, time)); }
+
+    void tickAt(const QDateTime &when)
     {
-        app.clock.set(date, time);
+        app.clock.set(when);
         Timer1_Timer(app.ctx);
+    }
+
+    // A tick every five seconds through each minute from `from` to `to`, as the window's timer
+    // gives them.
+    void tickThrough(const QDateTime &from, const QDateTime &to)
+    {
+        for (QDateTime when = from; when <= to; when = when.addSecs(5))
+            tickAt(when);
     }
 
     QString timeFound(int show, const QString &day) const
@@ -53,6 +72,32 @@ protected:
                recording(show) + u'\'';
     }
 
+    static QString alreadyHandled(const QString &minute)
+    {
+        return QStringLiteral("Timer1_Timer| Minute already handled: '") + minute + u'\'';
+    }
+
+    static QString catchingUp(const QString &minute)
+    {
+        return QStringLiteral("Timer1_Timer| Catching up missed minute: '") + minute + u'\'';
+    }
+
+    // The "HH:mm" texts of `count` minutes from `first` on.
+    static QStringList minutes(const QTime &first, int count)
+    {
+        QStringList texts;
+        for (int n = 0; n < count; ++n)
+            texts.append(first.addSecs(60 * n).toString(QStringLiteral("HH:mm")));
+        return texts;
+    }
+
+    QStringList uploaded(int show, const QString &how = QStringLiteral("Day"),
+                         const QString &day = QStringLiteral("THU")) const
+    {
+        return {timeFound(show, day), found(show, how), QStringLiteral("UploadShow| Started..."),
+                QStringLiteral("UploadShow| Uploading: Finished Upload.")};
+    }
+
     QStringList sentTitles() const
     {
         QStringList titles;
@@ -63,10 +108,12 @@ protected:
     }
 
     // The audit lines of the tick and the upload handshake, without the upload's own details.
-    QStringList outline(const QDate &date = Today) const
+    QStringList outline(const QDate &date = Today) const { return outlineOf(app.auditTexts(date)); }
+
+    static QStringList outlineOf(const QStringList &texts)
     {
         QStringList lines;
-        for (const QString &line : app.auditTexts(date)) {
+        for (const QString &line : texts) {
             if (line.startsWith(QStringLiteral("Timer1_Timer|")) ||
                 line.startsWith(QStringLiteral("UploadShow| Started")) ||
                 line.startsWith(QStringLiteral("UploadShow| Uploading: Finished")))
@@ -225,7 +272,7 @@ TEST_F(ScheduleTickTest, DisabledUploadsSkipTheScanButNotTheCaptionOrTheFlush)
     EXPECT_TRUE(app.view.statusHistory.isEmpty());
 }
 
-TEST_F(ScheduleTickTest, AMinuteIsHandledOnceUntilTheClockComesBackToIt)
+TEST_F(ScheduleTickTest, AMinuteIsHandledOnceEvenWhenTheClockComesBackToIt)
 {
     setShow(1, QStringLiteral("Thu"), QStringLiteral("21:00"));
     app.ctx.LastMinute = QStringLiteral("21:00");
@@ -248,7 +295,10 @@ TEST_F(ScheduleTickTest, AMinuteIsHandledOnceUntilTheClockComesBackToIt)
     tickAt(QTime(21, 1, 3));
     tickAt(QTime(21, 0, 3));
 
-    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 1"), QStringLiteral("Show 1")}));
+    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 1")}));
+    EXPECT_EQ(app.view.caption, QStringLiteral("Tunebarn Uploader: 21:00"));
+    EXPECT_EQ(app.auditTexts(Today).last(),
+              QStringLiteral("Timer1_Timer| Minute already handled: '21:00'"));
 }
 
 TEST_F(ScheduleTickTest, PurgeAtFourPastMidnightRunsWithUploadsDisabledAndLandsWithTheNextFlush)
@@ -332,4 +382,203 @@ TEST_F(ScheduleTickTest, NextMinutesTickRunsNestedInsideASlowUploadAndEachMinute
               QStringList({QStringLiteral("Uploading..."), QStringLiteral("Uploading...")}));
     EXPECT_TRUE(app.view.statusHistory[2].startsWith(QStringLiteral("Finished Upload: 21:01:0")));
     EXPECT_EQ(app.view.status, QStringLiteral("Finished Upload: 21:01:05"));
+}
+
+TEST_F(ScheduleTickTest, ClockSetBackTenMinutesUploadsNothingAgainAndSaysSoOncePerMinute)
+{
+    app.ctx.Options.catchUpMinutes = 15;
+    setShow(1, QStringLiteral("Thu"), QStringLiteral("21:00"));
+    setShow(2, QStringLiteral("Thu"), QStringLiteral("21:05"));
+    setShow(3, QStringLiteral("Thu"), QStringLiteral("21:11"));
+    tickThrough(QDateTime(Today, QTime(21, 0, 0)), QDateTime(Today, QTime(21, 10, 5)));
+    ASSERT_EQ(sentTitles(), QStringList({QStringLiteral("Show 1"), QStringLiteral("Show 2")}));
+    const qsizetype linesBefore = app.auditTexts(Today).size();
+
+    for (const QString &minute : minutes(QTime(21, 0), 11)) {
+        SCOPED_TRACE(minute.toStdString());
+        const QTime time = QTime::fromString(minute, QStringLiteral("HH:mm"));
+        tickThrough(QDateTime(Today, time.addSecs(10)), QDateTime(Today, time.addSecs(55)));
+
+        EXPECT_EQ(app.view.caption, QStringLiteral("Tunebarn Uploader: ") + minute);
+        EXPECT_TRUE(app.ctx.Audit.heldLines().isEmpty());
+        EXPECT_EQ(app.auditTexts(Today).last(), alreadyHandled(minute));
+    }
+    tickAt(QTime(21, 11, 0));
+
+    QStringList expected;
+    for (const QString &minute : minutes(QTime(21, 0), 11))
+        expected.append(alreadyHandled(minute));
+    EXPECT_EQ(outlineOf(app.auditTexts(Today).mid(linesBefore)), expected + uploaded(3));
+    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 1"), QStringLiteral("Show 2"),
+                                         QStringLiteral("Show 3")}));
+}
+
+TEST_F(ScheduleTickTest, SummerTimeEndingRepeatsAnHourWithoutUploadingAgain)
+{
+    const QDate sunday(2027, 10, 31);
+    const QTimeZone summer = QTimeZone(3600);
+    const QTimeZone winter = QTimeZone(0);
+    startAt(QDateTime(sunday, QTime(0, 59, 30), summer));
+    setShow(1, QStringLiteral("Sun"), QStringLiteral("01:30"));
+    setShow(2, QStringLiteral("Sun"), QStringLiteral("02:00"));
+
+    for (int minute = 0; minute < 60; ++minute)
+        tickAt(QDateTime(sunday, QTime(1, minute, 2), summer));
+    for (int minute = 0; minute < 60; ++minute)
+        tickAt(QDateTime(sunday, QTime(1, minute, 2), winter));
+    tickAt(QDateTime(sunday, QTime(2, 0, 2), winter));
+
+    QStringList expected = uploaded(1, QStringLiteral("Day"), QStringLiteral("SUN"));
+    for (const QString &minute : minutes(QTime(1, 0), 60))
+        expected.append(alreadyHandled(minute));
+    expected += uploaded(2, QStringLiteral("Day"), QStringLiteral("SUN"));
+    EXPECT_EQ(outline(sunday), expected);
+    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 1"), QStringLiteral("Show 2")}));
+}
+
+TEST_F(ScheduleTickTest, MissedMinutesAreNotCaughtUpUnlessAskedFor)
+{
+    EXPECT_EQ(app.ctx.Options.catchUpMinutes, 0);
+    setShow(1, QStringLiteral("Thu"), QStringLiteral("21:05"));
+    setShow(2, QStringLiteral("Thu"), QStringLiteral("21:19"));
+
+    tickAt(QTime(21, 0, 3));
+    tickAt(QTime(21, 20, 4));
+    tickAt(QTime(21, 21, 4));
+
+    EXPECT_TRUE(app.auditTexts(Today).isEmpty());
+    EXPECT_TRUE(receiver.requests().isEmpty());
+    EXPECT_EQ(app.view.caption, QStringLiteral("Tunebarn Uploader: 21:21"));
+}
+
+TEST_F(ScheduleTickTest, SuspendOfTwentyMinutesCatchesUpTheLastFifteenOldestFirst)
+{
+    app.ctx.Options.catchUpMinutes = 15;
+    setShow(1, QStringLiteral("Thu"), QStringLiteral("21:02")); // skipped, but too long ago
+    setShow(2, QStringLiteral("Thu"), QStringLiteral("21:08"));
+    setShow(3, QStringLiteral("Thu"), QStringLiteral("21:12"));
+    setShow(4, QStringLiteral("Thu"), QStringLiteral("21:12")); // loses its minute to show 3
+    setShow(5, QStringLiteral("Thu"), QStringLiteral("21:20"));
+    setShow(6, QStringLiteral("Fri"), QStringLiteral("21:15"));
+
+    tickAt(QTime(21, 0, 3));
+    tickAt(QTime(21, 20, 4));
+
+    QStringList expected;
+    for (const QString &minute : minutes(QTime(21, 5), 15)) {
+        expected.append(catchingUp(minute));
+        if (minute == QStringLiteral("21:08"))
+            expected += uploaded(2);
+        if (minute == QStringLiteral("21:12"))
+            expected += uploaded(3);
+        if (minute == QStringLiteral("21:15"))
+            expected.append(timeFound(6, QStringLiteral("FRI")));
+    }
+    expected += uploaded(5);
+    EXPECT_EQ(outline(), expected);
+    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 2"), QStringLiteral("Show 3"),
+                                         QStringLiteral("Show 5")}));
+    EXPECT_EQ(app.view.caption, QStringLiteral("Tunebarn Uploader: 21:20"));
+    EXPECT_TRUE(app.ctx.Audit.heldLines().isEmpty());
+
+    // Neither a clock set back into the caught-up minutes nor the next gap takes one again.
+    const qsizetype linesBefore = app.auditTexts(Today).size();
+    tickAt(QTime(21, 8, 1));
+    tickAt(QTime(21, 25, 1));
+
+    expected = QStringList{alreadyHandled(QStringLiteral("21:08"))};
+    for (const QString &minute : minutes(QTime(21, 21), 4))
+        expected.append(catchingUp(minute));
+    EXPECT_EQ(app.auditTexts(Today).mid(linesBefore), expected);
+    EXPECT_EQ(receiver.requests().size(), 3);
+}
+
+TEST_F(ScheduleTickTest, TickNestedInACatchUpUploadTakesNoneOfItsMinutes)
+{
+    app.ctx.Options.catchUpMinutes = 15;
+    LoopbackReceiver::Answer slow(200);
+    slow.delayMs = 1500;
+    receiver.setAnswers({slow, LoopbackReceiver::Answer(200)});
+    setShow(1, QStringLiteral("Thu"), QStringLiteral("21:10"));
+    setShow(2, QStringLiteral("Thu"), QStringLiteral("21:12"));
+    setShow(3, QStringLiteral("Thu"), QStringLiteral("21:21"));
+    tickAt(QTime(21, 0, 3));
+    QTimer::singleShot(500, [&] { tickAt(QTime(21, 21, 2)); });
+
+    tickAt(QTime(21, 20, 4));
+
+    QStringList expected;
+    for (const QString &minute : minutes(QTime(21, 5), 6))
+        expected.append(catchingUp(minute));
+    expected += QStringList{timeFound(1, QStringLiteral("THU")), found(1, QStringLiteral("Day")),
+                            QStringLiteral("UploadShow| Started...")};
+    expected += uploaded(3);
+    expected.append(QStringLiteral("UploadShow| Uploading: Finished Upload."));
+    for (const QString &minute : minutes(QTime(21, 11), 9)) {
+        expected.append(catchingUp(minute));
+        if (minute == QStringLiteral("21:12"))
+            expected += uploaded(2);
+    }
+    EXPECT_EQ(outline(), expected);
+    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 1"), QStringLiteral("Show 3"),
+                                         QStringLiteral("Show 2")}));
+}
+
+TEST_F(ScheduleTickTest, SummerTimeGapIsCaughtUpWhereTheLimitReaches)
+{
+    const QDate sunday(2027, 3, 28);
+    startAt(QDateTime(sunday, QTime(0, 59, 1), QTimeZone(0)));
+    app.ctx.Options.catchUpMinutes = 60;
+    setShow(1, QStringLiteral("Sun"), QStringLiteral("01:00"));
+    setShow(2, QStringLiteral("Sun"), QStringLiteral("01:30"));
+    setShow(3, QStringLiteral("Sun"), QStringLiteral("02:00"));
+
+    tickAt(QDateTime(sunday, QTime(2, 0, 4), QTimeZone(3600)));
+
+    QStringList expected;
+    for (const QString &minute : minutes(QTime(1, 0), 60)) {
+        expected.append(catchingUp(minute));
+        if (minute == QStringLiteral("01:00"))
+            expected += uploaded(1, QStringLiteral("Day"), QStringLiteral("SUN"));
+        if (minute == QStringLiteral("01:30"))
+            expected += uploaded(2, QStringLiteral("Day"), QStringLiteral("SUN"));
+    }
+    expected += uploaded(3, QStringLiteral("Day"), QStringLiteral("SUN"));
+    EXPECT_EQ(outline(sunday), expected);
+    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 1"), QStringLiteral("Show 2"),
+                                         QStringLiteral("Show 3")}));
+}
+
+TEST_F(ScheduleTickTest, SummerTimeGapBeyondTheLimitIsNotCaughtUp)
+{
+    const QDate sunday(2027, 3, 28);
+    startAt(QDateTime(sunday, QTime(0, 59, 1), QTimeZone(0)));
+    app.ctx.Options.catchUpMinutes = 15;
+    setShow(1, QStringLiteral("Sun"), QStringLiteral("01:30"));
+    setShow(2, QStringLiteral("28/03/2027"), QStringLiteral("01:50"));
+
+    tickAt(QDateTime(sunday, QTime(2, 0, 4), QTimeZone(3600)));
+
+    QStringList expected;
+    for (const QString &minute : minutes(QTime(1, 45), 15)) {
+        expected.append(catchingUp(minute));
+        if (minute == QStringLiteral("01:50"))
+            expected += uploaded(2, QStringLiteral("Date"), QStringLiteral("28/03/2027"));
+    }
+    EXPECT_EQ(outline(sunday), expected);
+    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 2")}));
+}
+
+TEST_F(ScheduleTickTest, ClockPutRightAfterRunningAheadStillCatchesUpALaterGap)
+{
+    app.ctx.Options.catchUpMinutes = 15;
+    setShow(1, QStringLiteral("Thu"), QStringLiteral("21:10"));
+
+    tickAt(QTime(21, 0, 3));
+    tickAt(QTime(23, 0, 3)); // two hours ahead for a moment
+    tickAt(QTime(21, 1, 3)); // put right
+    tickAt(QTime(21, 20, 3));
+
+    EXPECT_EQ(sentTitles(), QStringList({QStringLiteral("Show 1")}));
+    EXPECT_TRUE(outline().contains(catchingUp(QStringLiteral("21:10"))));
 }
