@@ -17,7 +17,7 @@ void check(bool condition)
 
 void checkStored(const QString &value)
 {
-    check(value.size() <= ConfigReader::MaxValueLength + 1);
+    check(value.toUcs4().size() <= ConfigReader::MaxValueLength);
     check(value.isEmpty() || (value.front() != u' ' && value.back() != u' '));
 }
 
