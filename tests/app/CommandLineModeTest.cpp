@@ -2,9 +2,9 @@
 // minute matters, libfaketime moves the program's wall clock to a fixed date and time.
 
 #include "support/LoopbackReceiver.h"
+#include "support/ProgramProcess.h"
 #include "support/QtPrinters.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
@@ -14,7 +14,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -28,13 +27,6 @@ const QDateTime FridayLate(QDate(2026, 12, 11), QTime(23, 59, 30));
 const QDateTime ThursdayBeforeNine(QDate(2026, 12, 10), QTime(20, 59, 54));
 
 const QString Description = QStringLiteral("Requests, dedications; and the news");
-
-QString builtProgram()
-{
-    const QString dir = qEnvironmentVariable("TUNEBARN_BUILD_DIR");
-    return QDir(dir.isEmpty() ? QCoreApplication::applicationDirPath() : dir)
-        .filePath(QStringLiteral("tunebarn-uploader"));
-}
 
 QString fakeTimeLibrary()
 {
@@ -50,35 +42,6 @@ QString fakeTimeLibrary()
     return {};
 }
 
-QString asterisks()
-{
-    return QString(108, u'*');
-}
-
-QString hyphens()
-{
-    return QString(108, u'-');
-}
-
-// Sanitizer reports from a child count as failures.
-void expectNoSanitizerReport(const QByteArray &errorOutput)
-{
-    EXPECT_FALSE(errorOutput.contains("Sanitizer") || errorOutput.contains("runtime error:"))
-        << errorOutput.constData();
-}
-
-// Expected texts ending in '*' only give how the actual text starts.
-void expectTexts(const QStringList &actual, const QStringList &expected)
-{
-    QStringList compared = actual;
-    for (qsizetype i = 0; i < qMin(actual.size(), expected.size()); ++i) {
-        const QString &want = expected[i];
-        if (want.endsWith(u'*') && actual[i].startsWith(want.chopped(1)))
-            compared[i] = want;
-    }
-    EXPECT_EQ(compared, expected);
-}
-
 struct Outcome
 {
     bool finished = false;
@@ -89,39 +52,29 @@ struct Outcome
     QStringList errLines() const { return QString::fromUtf8(err).split(u'\n', Qt::SkipEmptyParts); }
 };
 
-// A temporary home for the program: no setting or file of the real user is read or written.
-class Home
+QString uploaderProgram()
+{
+    return builtProgram(QStringLiteral("tunebarn-uploader"));
+}
+
+// A show's recording and picture in place, and a wall clock that libfaketime can move.
+class Home : public ProgramProcess
 {
 public:
     Home()
     {
-        for (const char *sub :
-             {"local", "config", "shows", "home/.config", "home/.local/share", "run"})
-            QDir().mkpath(path(QString::fromLatin1(sub)));
-        QFile::setPermissions(path(QStringLiteral("run")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         write(QStringLiteral("shows/late.mp3"), QByteArray(50000, 'm'));
         write(QStringLiteral("shows/late.png"), QByteArray(3000, 'p'));
     }
 
-    QString path(const QString &sub) const { return m_dir.filePath(sub); }
-    QString dataFolder() const { return path(QStringLiteral("local/TunebarnUploader/")); }
     QString recording() const { return path(QStringLiteral("shows/late.mp3")); }
     QString picture() const { return path(QStringLiteral("shows/late.png")); }
-
-    void write(const QString &sub, const QByteArray &bytes) const
-    {
-        QDir().mkpath(QFileInfo(path(sub)).path());
-        QFile file(path(sub));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-    }
 
     // tunebarn.ini in the program's own data folder, where it looks without a playout setting.
     QString writeOwnConfig(const QByteArray &text) const
     {
         write(QStringLiteral("local/TunebarnUploader/tunebarn.ini"), text);
-        return dataFolder() + QStringLiteral("tunebarn.ini");
+        return auditFolder() + QStringLiteral("tunebarn.ini");
     }
 
     // tunebarn.ini in the folder named by the playout system's "CFG Folder".
@@ -142,25 +95,10 @@ public:
         return !fakeTimeLibrary().isEmpty();
     }
 
-    QProcessEnvironment environment() const
+    QProcessEnvironment environment() const override
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString &name : env.keys()) {
-            if (name.startsWith(QStringLiteral("LC_")) ||
-                name.endsWith(QStringLiteral("_proxy"), Qt::CaseInsensitive))
-                env.remove(name);
-        }
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LANG"), QStringLiteral("en_GB.UTF-8"));
+        QProcessEnvironment env = ProgramProcess::environment();
         env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/London"));
-        env.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("home/.config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("home/.local/share")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("run")));
-        env.insert(QStringLiteral("LocalAppData"), path(QStringLiteral("local")));
-        env.insert(QStringLiteral("NO_PROXY"), QStringLiteral("*"));
         if (m_fakeClock) {
             env.insert(QStringLiteral("LD_PRELOAD"), fakeTimeLibrary());
             env.insert(QStringLiteral("FAKETIME"), QString::asprintf("%+lld", m_fakeOffsetSeconds));
@@ -174,18 +112,11 @@ public:
         return env;
     }
 
-    void start(QProcess &process, const QStringList &arguments) const
-    {
-        process.setProcessEnvironment(environment());
-        process.setWorkingDirectory(path(QStringLiteral("home")));
-        process.start(builtProgram(), arguments);
-    }
-
     // Runs the program to its end while this thread's events (a loopback receiver's) go on.
     Outcome run(const QStringList &arguments, int timeoutMs = 60000) const
     {
         QProcess process;
-        start(process, arguments);
+        start(process, uploaderProgram(), arguments);
         Outcome outcome;
         outcome.finished =
             process.waitForStarted(10000) &&
@@ -201,33 +132,7 @@ public:
         return outcome;
     }
 
-    QStringList auditFiles() const
-    {
-        return QDir(dataFolder()).entryList({QStringLiteral("Tunebarn*Adt.txt")}, QDir::Files);
-    }
-
-    // Every audit file's texts without their time stamps, oldest file first.
-    QStringList auditTexts() const
-    {
-        QStringList texts;
-        const QDir folder(dataFolder());
-        for (const QString &name : folder.entryList({QStringLiteral("Tunebarn*Adt.txt")},
-                                                    QDir::Files, QDir::Time | QDir::Reversed)) {
-            QFile file(folder.filePath(name));
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            for (const QByteArray &line : file.readAll().split('\n')) {
-                if (!line.isEmpty())
-                    texts.append(QString::fromLocal8Bit(line.chopped(1)).mid(10));
-            }
-        }
-        return texts;
-    }
-
-    bool auditContains(const QString &text) const { return auditTexts().contains(text); }
-
 private:
-    QTemporaryDir m_dir;
     qint64 m_fakeOffsetSeconds = 0;
     bool m_fakeClock = false;
 };
@@ -286,7 +191,7 @@ TEST(CommandLineCheck, CleanScheduleIsPrintedAlignedAndExitsZero)
                 "\n"
                 "No problems found.\n"));
     EXPECT_TRUE(check.err.isEmpty()) << check.err.constData();
-    EXPECT_FALSE(QFileInfo::exists(home.dataFolder())) << "a check leaves no audit trail";
+    EXPECT_FALSE(QFileInfo::exists(home.auditFolder())) << "a check leaves no audit trail";
 }
 
 TEST(CommandLineCheck, ProblemsAreNamedAndExitOne)
@@ -300,7 +205,7 @@ TEST(CommandLineCheck, ProblemsAreNamedAndExitOne)
     ASSERT_TRUE(check.finished);
     EXPECT_EQ(check.exitCode, 1);
     const QString out = QString::fromUtf8(check.out);
-    EXPECT_TRUE(out.startsWith(QStringLiteral("Configuration:  ") + home.dataFolder() +
+    EXPECT_TRUE(out.startsWith(QStringLiteral("Configuration:  ") + home.auditFolder() +
                                QStringLiteral("tunebarn.ini\n")))
         << out.toStdString();
     EXPECT_TRUE(out.endsWith(QStringLiteral("\nProblems (2):\n"
@@ -371,9 +276,9 @@ TEST(CommandLineCheck, ConfigurationThatCannotBeReadExitsTwo)
     EXPECT_EQ(missing.errLines(),
               QStringList{QStringLiteral("tunebarn-uploader: the configuration file does not "
                                          "exist: ") +
-                          home.dataFolder() + QStringLiteral("tunebarn.ini")});
+                          home.auditFolder() + QStringLiteral("tunebarn.ini")});
 
-    QDir().mkpath(home.dataFolder() + QStringLiteral("tunebarn.ini"));
+    QDir().mkpath(home.auditFolder() + QStringLiteral("tunebarn.ini"));
     const Outcome folder = home.run({QStringLiteral("--check"), QStringLiteral("--json")});
     EXPECT_EQ(folder.exitCode, 2) << "a folder where the file should be";
     EXPECT_TRUE(folder.out.isEmpty());
@@ -394,7 +299,7 @@ TEST(CommandLineOptions, HelpAndVersion)
         EXPECT_EQ(version.exitCode, 0);
         EXPECT_EQ(version.out, QByteArray("Tunebarn Uploader 1.0.46\n"));
     }
-    EXPECT_FALSE(QFileInfo::exists(home.dataFolder()));
+    EXPECT_FALSE(QFileInfo::exists(home.auditFolder()));
 }
 
 TEST(CommandLineOptions, UnusableArgumentsGetOneLineAndExitTwo)
@@ -555,7 +460,7 @@ TEST_F(CommandLineUpload, WrongFileOrConfigurationExitsTwoWithoutUploading)
     EXPECT_EQ(noAddress.errLines(),
               QStringList{QStringLiteral("tunebarn-uploader: the configuration file has no upload "
                                          "address: ") +
-                          m_home.dataFolder() + QStringLiteral("tunebarn.ini")});
+                          m_home.auditFolder() + QStringLiteral("tunebarn.ini")});
 
     EXPECT_TRUE(m_receiver.requests().isEmpty());
     EXPECT_TRUE(m_home.auditFiles().isEmpty());
@@ -594,7 +499,7 @@ protected:
 
     QStringList startBlock() const
     {
-        const QString folder = m_home.dataFolder();
+        const QString folder = m_home.auditFolder();
         const QString config = folder + QStringLiteral("tunebarn.ini");
         return {
             asterisks(),
@@ -615,7 +520,7 @@ protected:
                 u'\'',
             QStringLiteral("Form_Load| LocalAppFolder (audit location): '") +
                 m_home.path(QStringLiteral("local/'")),
-            QStringLiteral("Form_Load| Working Directory: '") + QFileInfo(builtProgram()).path() +
+            QStringLiteral("Form_Load| Working Directory: '") + QFileInfo(uploaderProgram()).path() +
                 QStringLiteral("/'"),
             QStringLiteral("Form_Load| Configuration Directory: '") + folder + u'\'',
             QStringLiteral("Form_Load| PurgeFiles: Purge files before=03/12/2026 23:59:00"),
@@ -635,7 +540,7 @@ const QString ShowFinished = QStringLiteral("UploadShow| Uploading: Finished Upl
 
 TEST_F(HeadlessRun, UploadsTheDueShowAndClosesTheOrderlyWayOnSigterm)
 {
-    m_home.start(m_program, {QStringLiteral("--headless")});
+    m_home.start(m_program, uploaderProgram(), {QStringLiteral("--headless")});
     ASSERT_TRUE(waitForAudit(LastStartLine, 30000)) << m_program.readAllStandardError().constData();
 
     {
@@ -711,14 +616,14 @@ TEST_F(HeadlessRun, UploadsTheDueShowAndClosesTheOrderlyWayOnSigterm)
 
 TEST_F(HeadlessRun, SigintClosesAndAMessageBoxIsOneLineWithoutWaiting)
 {
-    QFile::remove(m_home.dataFolder() + QStringLiteral("tunebarn.ini"));
-    m_home.start(m_program, {QStringLiteral("--headless")});
+    QFile::remove(m_home.auditFolder() + QStringLiteral("tunebarn.ini"));
+    m_home.start(m_program, uploaderProgram(), {QStringLiteral("--headless")});
     ASSERT_TRUE(waitForAudit(LastStartLine, 30000)) << m_program.readAllStandardError().constData();
 
     ASSERT_TRUE(stop(SIGINT));
     EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_program.exitCode(), 0);
-    const QString config = m_home.dataFolder() + QStringLiteral("tunebarn.ini");
+    const QString config = m_home.auditFolder() + QStringLiteral("tunebarn.ini");
     const QStringList audit = m_home.auditTexts();
     EXPECT_TRUE(audit.contains(
         QStringLiteral("Configmnu_Click| Configuration file doesnt exist: '") + config + u'\''));

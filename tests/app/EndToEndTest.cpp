@@ -1,9 +1,9 @@
 // The built program as a process, on the real clock, uploading through the real curl to the
 // loopback receiver program, and closed by a termination signal.
 
+#include "support/ProgramProcess.h"
 #include "support/QtPrinters.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -13,34 +13,12 @@
 #include <QLocale>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
 
 const QLocale EnglishGB(QStringLiteral("en_GB"));
-
-QString buildDir()
-{
-    const QString dir = qEnvironmentVariable("TUNEBARN_BUILD_DIR");
-    return dir.isEmpty() ? QCoreApplication::applicationDirPath() : dir;
-}
-
-QString builtProgram(const char *name)
-{
-    return QDir(buildDir()).filePath(QString::fromLatin1(name));
-}
-
-QString asterisks()
-{
-    return QString(108, u'*');
-}
-
-QString hyphens()
-{
-    return QString(108, u'-');
-}
 
 QByteArray sha256(const QByteArray &bytes)
 {
@@ -55,32 +33,13 @@ QByteArray randomBytes(int size)
     return bytes;
 }
 
-// Sanitizer reports from a child count as failures.
-void expectNoSanitizerReport(const QByteArray &errorOutput)
-{
-    EXPECT_FALSE(errorOutput.contains("Sanitizer") || errorOutput.contains("runtime error:"))
-        << errorOutput.constData();
-}
-
-// Expected audit texts ending in '*' only give how the actual text starts.
-void expectTexts(const QStringList &actual, const QStringList &expected)
-{
-    QStringList compared = actual;
-    for (qsizetype i = 0; i < qMin(actual.size(), expected.size()); ++i) {
-        const QString &want = expected[i];
-        if (want.endsWith(u'*') && actual[i].startsWith(want.chopped(1)))
-            compared[i] = want;
-    }
-    EXPECT_EQ(compared, expected);
-}
-
 // The loopback receiver as a process; it prints "LISTENING <port>", then one JSON line per request.
 class ReceiverProcess
 {
 public:
     explicit ReceiverProcess(const QStringList &arguments)
     {
-        m_process.start(builtProgram("tunebarn-test-receiver"), arguments);
+        m_process.start(builtProgram(QStringLiteral("tunebarn-test-receiver")), arguments);
     }
 
     ~ReceiverProcess()
@@ -129,96 +88,34 @@ private:
     QList<QByteArray> m_lines;
 };
 
-// A temporary home of its own for one copy of the program: no setting or file of the real
-// user is read or written.
-class ProgramHome
+// A copy of the program installed in a temporary home of its own.
+class ProgramHome : public ProgramProcess
 {
 public:
     ProgramHome()
     {
-        for (const char *sub :
-             {"program", "local", "config", "shows", "home/.config", "home/.local/share", "run"})
-            QDir().mkpath(path(QString::fromLatin1(sub)));
-        QFile::setPermissions(path(QStringLiteral("run")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir().mkpath(path(QStringLiteral("program")));
         write(QStringLiteral("home/.config/Rulmo Playout System.ini"),
               "[Settings]\nCFG Folder=" + path(QStringLiteral("config")).toUtf8() + '\n');
-    }
-
-    QString path(const QString &sub) const { return m_dir.filePath(sub); }
-    QString auditFolder() const { return path(QStringLiteral("local/TunebarnUploader/")); }
-
-    void write(const QString &sub, const QByteArray &bytes) const
-    {
-        QFile file(path(sub));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
     }
 
     // The program copied into its own folder with curl beside it, as it is installed.
     QString installProgram() const
     {
         const QString program = path(QStringLiteral("program/tunebarn-uploader"));
-        if (!QFile::copy(builtProgram("tunebarn-uploader"), program) ||
+        if (!QFile::copy(builtProgram(QStringLiteral("tunebarn-uploader")), program) ||
             !QFile::link(QStringLiteral("/usr/bin/curl"), path(QStringLiteral("program/curl"))))
             return {};
         return program;
     }
 
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString &name : env.keys()) {
-            if (name.startsWith(QStringLiteral("LC_")) ||
-                name.endsWith(QStringLiteral("_proxy"), Qt::CaseInsensitive))
-                env.remove(name);
-        }
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LANG"), QStringLiteral("en_GB.UTF-8"));
-        env.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("home/.config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("home/.local/share")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("run")));
-        env.insert(QStringLiteral("LocalAppData"), path(QStringLiteral("local")));
-        env.insert(QStringLiteral("NO_PROXY"), QStringLiteral("*"));
-        return env;
-    }
-
-    // Every audit file's texts (time stamps cut off), oldest file first.
-    QStringList auditTexts() const
-    {
-        QStringList texts;
-        const QDir folder(auditFolder());
-        for (const QString &name : folder.entryList({QStringLiteral("Tunebarn*Adt.txt")},
-                                                    QDir::Files, QDir::Time | QDir::Reversed)) {
-            QFile file(folder.filePath(name));
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            for (const QByteArray &line : file.readAll().split('\n')) {
-                if (!line.isEmpty())
-                    texts.append(QString::fromLocal8Bit(line.chopped(1)).mid(10));
-            }
-        }
-        return texts;
-    }
-
     // The time stamp of the banner: when start-up ran, which its date and time lines report.
     QString firstLineTime() const
     {
-        const QDir folder(auditFolder());
-        const QStringList names = folder.entryList({QStringLiteral("Tunebarn*Adt.txt")},
-                                                   QDir::Files, QDir::Time | QDir::Reversed);
-        QFile file(folder.filePath(names.value(0)));
+        QFile file(QDir(auditFolder()).filePath(auditFiles().value(0)));
         return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readLine().left(8))
                                               : QString();
     }
-
-    bool auditContains(const QString &text) const { return auditTexts().contains(text); }
-
-private:
-    QTemporaryDir m_dir;
 };
 
 // A show due at the next minute, the earliest a copy started now can upload in, unless so little
@@ -257,13 +154,6 @@ void writeShow(const ProgramHome &home, const DueShow &show, const QString &uplo
             "\r\nTitle=Drive Time %dd%/%mm%/%yyyy%\r\nDescription=" + Description.toUtf8() +
             "\r\nUploadDay=" + show.day().toUtf8() + "\r\nUploadTime=" + show.time().toUtf8() +
             "\r\nPicture=" + home.path(QStringLiteral("shows/drive.png")).toUtf8() + "\r\n");
-}
-
-void startProgram(QProcess &process, const QString &program, const ProgramHome &home)
-{
-    process.setProcessEnvironment(home.environment());
-    process.setWorkingDirectory(home.path(QStringLiteral("home")));
-    process.start(program, {});
 }
 
 QStringList startBlock(const ProgramHome &home, const QString &startTime)
@@ -345,7 +235,7 @@ TEST(EndToEnd, WithoutADisplayTheProgramEndsWithOneLine)
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     QProcess program;
     program.setProcessEnvironment(env);
-    program.start(builtProgram("tunebarn-uploader"), {});
+    program.start(builtProgram(QStringLiteral("tunebarn-uploader")), {});
     ASSERT_TRUE(program.waitForFinished(30000));
 
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
@@ -379,8 +269,8 @@ TEST(EndToEnd, ScheduledShowIsUploadedAndEveryCloseEndsItsBlock)
     ASSERT_FALSE(programB.isEmpty());
     QProcess copyA;
     QProcess copyB;
-    startProgram(copyA, programA, homeA);
-    startProgram(copyB, programB, homeB);
+    homeA.start(copyA, programA, {});
+    homeB.start(copyB, programB, {});
     const QString lastStartLine = QStringLiteral("Form_Load| PurgeFiles: Purged audit files=0");
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return homeA.auditContains(lastStartLine) && homeB.auditContains(lastStartLine); },
@@ -391,7 +281,7 @@ TEST(EndToEnd, ScheduledShowIsUploadedAndEveryCloseEndsItsBlock)
     {
         SCOPED_TRACE("a second copy on the same data folder");
         QProcess second;
-        startProgram(second, programA, homeA);
+        homeA.start(second, programA, {});
         ASSERT_TRUE(second.waitForFinished(30000));
         EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(second.exitCode(), 1);

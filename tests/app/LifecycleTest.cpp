@@ -1,6 +1,7 @@
 #include "app/core/Lifecycle.h"
 
 #include "app/core/AppController.h"
+#include "support/ConfigLookupLines.h"
 #include "support/QtPrinters.h"
 #include "support/TestApp.h"
 
@@ -59,17 +60,6 @@ QString curlFound(const TestApp &app)
 {
     return QStringLiteral("CurlCheck| File exists: '") + app.programFolder() +
            QStringLiteral("/curl'");
-}
-
-// Refresh Config with no playout setting: the configuration is looked for in the audit folder.
-QStringList configLookup(const TestApp &app)
-{
-    return {QStringLiteral("Configmnu_Click| Button Clicked."),
-            QStringLiteral("GetConfigPath: Rulmo Config path not found. Using Local App path='") +
-                app.auditFolder() + u'\'',
-            QStringLiteral("GetConfigPath: CFG.ConfigPath='") + app.auditFolder() + u'\'',
-            QStringLiteral("Configmnu_Click| Reading configuration: '") + app.auditFolder() +
-                QStringLiteral("tunebarn.ini'")};
 }
 
 QStringList folders(const TestApp &app, const QString &configFolder)
@@ -135,7 +125,7 @@ TEST(Lifecycle, StartBlockWithTheConfigurationPresent)
     Form_Load(app.ctx);
 
     const QStringList expected =
-        QStringList() << opening() << dateFormats() << curlFound(app) << configLookup(app)
+        QStringList() << opening() << dateFormats() << curlFound(app) << configLookupLines(app)
                       << QStringLiteral("Configmnu_Click| Configuration loaded successfully: '") +
                              app.auditFolder() + QStringLiteral("tunebarn.ini'")
                       << folders(app, app.auditFolder())
@@ -203,7 +193,7 @@ TEST(Lifecycle, MissingConfigurationIsAnsweredAndTheWholeBlockIsStillWritten)
     EXPECT_FALSE(fileWhileBoxOpen) << "nothing reaches the file before start-up's flush";
 
     const QStringList expected =
-        QStringList() << opening() << dateFormats() << curlFound(app) << configLookup(app)
+        QStringList() << opening() << dateFormats() << curlFound(app) << configLookupLines(app)
                       << QStringLiteral("Configmnu_Click| Configuration file doesnt exist: '") +
                              path + u'\''
                       << folders(app, app.auditFolder()) << purge(app, {}, 0);
@@ -307,7 +297,7 @@ TEST(Lifecycle, TickServedWhileAStartUpBoxIsOpen)
                              app.auditFolder()
                       << dateFormats()
                       << QStringLiteral("CurlCheck| File doesnt exist. '") + missing + u'\''
-                      << configLookup(app);
+                      << configLookupLines(app);
     EXPECT_EQ(writtenDuringNextMinuteTick, gathered);
     EXPECT_EQ(captionAfterNextMinuteTick, QStringLiteral("Tunebarn Uploader: 14:04"));
     EXPECT_EQ(app.ctx.LastMinute, QStringLiteral("14:04"));

@@ -1,5 +1,6 @@
 #include "config/RefreshConfig.h"
 
+#include "support/ConfigLookupLines.h"
 #include "support/QtPrinters.h"
 #include "support/TestApp.h"
 
@@ -8,17 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The lines every refresh starts with when no playout setting exists.
-QStringList openingLines(const TestApp &app)
-{
-    return {QStringLiteral("Configmnu_Click| Button Clicked."),
-            QStringLiteral("GetConfigPath: Rulmo Config path not found. Using Local App path='") +
-                app.auditFolder() + u'\'',
-            QStringLiteral("GetConfigPath: CFG.ConfigPath='") + app.auditFolder() + u'\'',
-            QStringLiteral("Configmnu_Click| Reading configuration: '") + app.auditFolder() +
-                QStringLiteral("tunebarn.ini'")};
-}
 
 QString configFile(const TestApp &app)
 {
@@ -41,7 +31,7 @@ TEST(RefreshConfig, FileWithAddressLoads)
 
     EXPECT_EQ(app.view.status, QStringLiteral("Config loaded.14:03"));
     EXPECT_TRUE(app.dialogs.shown.isEmpty());
-    EXPECT_EQ(app.heldTexts(), openingLines(app)
+    EXPECT_EQ(app.heldTexts(), configLookupLines(app)
                                    << QStringLiteral(
                                           "Configmnu_Click| Configuration loaded successfully: '") +
                                           configFile(app) + u'\'');
@@ -72,7 +62,7 @@ TEST(RefreshConfig, FileWithoutAddressIsAConfigErrorButFillsTheShows)
         EXPECT_EQ(app.view.status, QStringLiteral("Config Error.14:03"));
         EXPECT_TRUE(app.dialogs.shown.isEmpty());
         EXPECT_EQ(app.heldTexts(),
-                  openingLines(app)
+                  configLookupLines(app)
                       << QStringLiteral(
                              "Configmnu_Click| Configuration NOT loaded successfully: '") +
                              configFile(app) + u'\'');
@@ -104,9 +94,9 @@ TEST(RefreshConfig, MissingFileShowsTheModalBoxAndKeepsEverything)
         EXPECT_EQ(box.text, configFile(app));
         EXPECT_EQ(box.title, QStringLiteral("File doesnt exist."));
         EXPECT_EQ(box.icon, Dialogs::Icon::Critical);
-        EXPECT_EQ(linesWhileOpen, openingLines(app));
+        EXPECT_EQ(linesWhileOpen, configLookupLines(app));
         EXPECT_EQ(app.heldTexts(),
-                  openingLines(app)
+                  configLookupLines(app)
                       << QStringLiteral("Configmnu_Click| Configuration file doesnt exist: '") +
                              configFile(app) + u'\'');
         EXPECT_EQ(app.view.status, QStringLiteral("Idle"));
@@ -129,7 +119,7 @@ TEST(RefreshConfig, UnreadableFileIsAConfigErrorThatKeepsThePreviousConfiguratio
     EXPECT_EQ(app.view.status, QStringLiteral("Config Error.14:03"));
     EXPECT_TRUE(app.dialogs.shown.isEmpty());
     EXPECT_EQ(
-        app.heldTexts(), openingLines(app)
+        app.heldTexts(), configLookupLines(app)
                              << QStringLiteral("ReadConfig| ERROR: 5 Input/output error '") +
                                     configFile(app) + u'\''
                              << QStringLiteral(

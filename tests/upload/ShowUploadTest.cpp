@@ -10,14 +10,6 @@ namespace {
 const QDate Today(2026, 12, 6);
 const QTime UploadTime(14, 5, 9);
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 class ShowUploadTest : public UploadFixture
 {
 protected:

@@ -62,6 +62,14 @@ inline std::string text(const QByteArray &bytes)
     return bytes.toStdString();
 }
 
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
 inline QByteArray partNames(const LoopbackReceiver::Request &request)
 {
     QByteArrayList names;

@@ -17,14 +17,6 @@ namespace {
 const QDate Today(2026, 12, 6); // a Sunday
 const QTime UploadTime(14, 5, 9);
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 // Retries and the time limit of an upload, with the real curl against the loopback receiver.
 class UploadRetryTest : public UploadFixture
 {
