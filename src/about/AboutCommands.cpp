@@ -6,7 +6,6 @@
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
-#include "platform/PathText.h"
 
 namespace {
 
@@ -22,14 +21,12 @@ void reportFailure(AppContext &ctx, const QString &failure)
 
 void Command1_Click(AppContext &ctx)
 {
-    const QString auditFolder =
-        ctx.CFG.LocalAppFolder + QStringLiteral("TunebarnUploader") + pathSeparator();
-    reportFailure(ctx, ctx.platform.desktop.openFolder(auditFolder));
+    reportFailure(ctx, ctx.platform.desktop.openFolder(ctx.CFG.programFolder()));
 }
 
 void Command2_Click(AppContext &ctx)
 {
-    const QString configFile = ctx.CFG.ConfigPath + QStringLiteral("tunebarn.ini");
+    const QString configFile = ctx.CFG.configFile();
     if (!fileExists(configFile))
         return;
     reportFailure(ctx, ctx.platform.desktop.editTextFile(configFile));

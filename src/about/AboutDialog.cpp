@@ -67,7 +67,7 @@ void AboutDialog::buildLabels()
     addLabel(QStringLiteral("Label2"), QStringLiteral("Configuration File:"),
              twips.rect(120, 1560, 3885, 285), DesignFont::msSansSerif(9.75, true));
     QLabel *path =
-        addLabel(QStringLiteral("Label1"), m_ctx.CFG.ConfigPath + QStringLiteral("tunebarn.ini"),
+        addLabel(QStringLiteral("Label1"), m_ctx.CFG.configFile(),
                  twips.rect(120, 1920, 6765, 465), DesignFont::msSansSerif(9.75));
     path->setWordWrap(true);
 }

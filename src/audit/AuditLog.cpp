@@ -5,11 +5,8 @@
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
-#include "platform/PathText.h"
 
 namespace {
-
-const QString FolderName = QStringLiteral("TunebarnUploader");
 
 QString errorLine(const FileError &error)
 {
@@ -41,7 +38,7 @@ void AuditLog::AppendLog(const QString &text)
 
 QString AuditLog::auditFolder() const
 {
-    return m_cfg.LocalAppFolder + FolderName + pathSeparator();
+    return m_cfg.programFolder();
 }
 
 QString AuditLog::dailyFilePath() const
@@ -95,7 +92,7 @@ void AuditLog::WriteLog()
 
 void AuditLog::CheckAuditFolderExists(const QString &folder)
 {
-    const QString path = folder + FolderName + pathSeparator();
+    const QString path = ConfigRecord::programFolderIn(folder);
     if (folderExists(path))
         return;
     AppendLog(QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ") + path);

@@ -4,7 +4,6 @@
 #include "config/ConfigRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
-#include "platform/PathText.h"
 
 namespace AuditPurge {
 
@@ -34,7 +33,7 @@ int PurgeFiles(AuditLog &log, const QString &folder, const QString &pattern, con
     if (!cutoff.isValid())
         return 0;
     int count = 0;
-    const QString searchFolder = folder + QStringLiteral("TunebarnUploader") + pathSeparator();
+    const QString searchFolder = ConfigRecord::programFolderIn(folder);
     log.AppendLog(QStringLiteral("PurgeFiles| About to search for audit files...") + searchFolder + pattern);
     const QStringList names = listMatchingFiles(searchFolder, pattern);
     log.AppendLog(QStringLiteral("PurgeFiles| Found 1st audit file=") + names.value(0));

@@ -10,7 +10,7 @@ void GetConfigPath(AppContext &ctx)
                                                         QStringLiteral("Settings"),
                                                         QStringLiteral("CFG Folder"));
     if (ctx.CFG.ConfigPath.isEmpty()) {
-        const QString fallback = ctx.CFG.LocalAppFolder + QStringLiteral("TunebarnUploader") + pathSeparator();
+        const QString fallback = ctx.CFG.programFolder();
         ctx.AppendLog(QStringLiteral("GetConfigPath: Rulmo Config path not found. Using Local App path='")
                       + fallback + u'\'');
         ctx.CFG.ConfigPath = fallback;

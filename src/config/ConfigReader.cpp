@@ -4,6 +4,7 @@
 #include "config/UploadOptions.h"
 #include "platform/IniFile.h"
 
+#include <array>
 #include <optional>
 
 namespace ConfigReader {
@@ -45,19 +46,43 @@ QString uploadUrl(const IniFile &ini)
     return storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadURL"));
 }
 
+namespace {
+
+using ShowColumn = ShowTableRecord::Column ShowTableRecord::*;
+const std::array<std::pair<const char *, ShowColumn>, 6> ShowColumns = {{
+    {"Filename", &ShowTableRecord::Filename},
+    {"Title", &ShowTableRecord::Title},
+    {"Description", &ShowTableRecord::Description},
+    {"UploadDay", &ShowTableRecord::UploadDay},
+    {"UploadTime", &ShowTableRecord::UploadTime},
+    {"Picture", &ShowTableRecord::Picture},
+}};
+
+} // namespace
+
 ShowTableRecord showTable(const IniFile &ini)
 {
     ShowTableRecord table;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         const QString section = QStringLiteral("Show") + QString::number(show);
-        table.Filename[show] = storedValue(ini, section, QStringLiteral("Filename"));
-        table.Title[show] = storedValue(ini, section, QStringLiteral("Title"));
-        table.Description[show] = storedValue(ini, section, QStringLiteral("Description"));
-        table.UploadDay[show] = storedValue(ini, section, QStringLiteral("UploadDay"));
-        table.UploadTime[show] = storedValue(ini, section, QStringLiteral("UploadTime"));
-        table.Picture[show] = storedValue(ini, section, QStringLiteral("Picture"));
+        for (const auto &[key, column] : ShowColumns)
+            (table.*column)[show] = storedValue(ini, section, QString::fromLatin1(key));
     }
     return table;
+}
+
+QStringList showKeys()
+{
+    QStringList keys;
+    for (const auto &[key, column] : ShowColumns)
+        keys.append(QString::fromLatin1(key));
+    return keys;
+}
+
+QStringList generalKeys()
+{
+    return {QStringLiteral("UploadURL"), QStringLiteral("CatchUpMinutes"), QStringLiteral("RetryCount"),
+            QStringLiteral("RetryDelaySeconds"), QStringLiteral("UploadTimeoutMinutes")};
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class AppContext;
 class IniFile;
@@ -14,6 +15,9 @@ constexpr int MaxValueLength = 254;
 QString storedValue(const IniFile &ini, const QString &section, const QString &key);
 QString uploadUrl(const IniFile &ini);
 ShowTableRecord showTable(const IniFile &ini);
+// The keys read from [Show1] to [Show100] and from [General]; the program ignores any other.
+QStringList showKeys();
+QStringList generalKeys();
 // The opt-in [General] safeguards; a value that is not a whole number in range gives the default.
 UploadOptions uploadOptions(const IniFile &ini);
 

@@ -10,7 +10,7 @@ void configmnu_Click(AppContext &ctx)
 {
     ctx.AppendLog(QStringLiteral("Configmnu_Click| Button Clicked."));
     GetConfigPath(ctx);
-    const QString path = ctx.CFG.ConfigPath + QStringLiteral("tunebarn.ini");
+    const QString path = ctx.CFG.configFile();
     ctx.AppendLog(QStringLiteral("Configmnu_Click| Reading configuration: '") + path + u'\'');
 
     if (!fileExists(path)) {

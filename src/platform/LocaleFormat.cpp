@@ -73,9 +73,4 @@ QString generalDate(const QDateTime &dateTime)
     return date + u' ' + timeOfDayWithSeconds(dateTime.time());
 }
 
-QString generalDateTime(const QDateTime &dateTime)
-{
-    return shortDate(dateTime.date()) + u' ' + timeOfDayWithSeconds(dateTime.time());
-}
-
 } // namespace LocaleFormat

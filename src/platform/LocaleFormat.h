@@ -19,7 +19,5 @@ QString shortDate(const QDate &date);           // locale's short date
 QString timeOfDayWithSeconds(const QTime &time); // locale's time of day, with seconds
 // Locale short date, then the time with seconds unless it is midnight.
 QString generalDate(const QDateTime &dateTime);
-// Locale short date and time with seconds.
-QString generalDateTime(const QDateTime &dateTime);
 
 } // namespace LocaleFormat

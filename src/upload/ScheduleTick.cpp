@@ -4,6 +4,7 @@
 #include "audit/AuditPurge.h"
 #include "platform/Clock.h"
 #include "platform/LocaleFormat.h"
+#include "upload/DayRule.h"
 #include "upload/ShowUpload.h"
 
 namespace {
@@ -13,8 +14,6 @@ const QString PurgeMinute = QStringLiteral("00:04");
 // Uploads the lowest-numbered show due at `minute` on `date`; at most one per minute.
 void uploadFirstDueShow(AppContext &ctx, const QDate &date, const QString &minute)
 {
-    const QString dayName = LocaleFormat::shortDayName(date).toUpper();
-    const QString dateText = LocaleFormat::dayMonthYear(date);
     const ShowTableRecord &table = ctx.ShowTable;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         if (table.UploadTime[show] != minute)
@@ -23,13 +22,10 @@ void uploadFirstDueShow(AppContext &ctx, const QDate &date, const QString &minut
         const QString day = table.UploadDay[show].toUpper();
         ctx.AppendLog(QStringLiteral("Timer1_Timer| Show Upload [") + number + QStringLiteral("] Time found: '")
                       + table.Filename[show] + QStringLiteral("' Show Upload date: '") + day + u'\'');
-        QString found;
-        if (day == dayName)
-            found = QStringLiteral("Day");
-        else if (day == dateText)
-            found = QStringLiteral("Date");
-        else
+        const DayRule::Match match = DayRule::match(table.UploadDay[show], date);
+        if (match == DayRule::Match::None)
             continue;
+        const QString found = match == DayRule::Match::Day ? QStringLiteral("Day") : QStringLiteral("Date");
         ctx.AppendLog(QStringLiteral("Timer1_Timer| Show Upload [") + number + QStringLiteral("] ") + found
                       + QStringLiteral(" found: '") + table.Filename[show] + u'\'');
         UploadShow(ctx, show);

@@ -6,7 +6,6 @@
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
-#include "platform/PathText.h"
 #include "upload/CommandRunner.h"
 
 #include <QFile>
@@ -92,8 +91,7 @@ void logFailure(AppContext &ctx, const QString &routine, const CommandOutcome &o
 
 QString responseFilePath(const AppContext &ctx)
 {
-    return ctx.CFG.LocalAppFolder + QStringLiteral("TunebarnUploader") + pathSeparator()
-           + QStringLiteral("upload.txt");
+    return ctx.CFG.programFolder() + QStringLiteral("upload.txt");
 }
 
 QString curlProgramPath(const AppContext &ctx)

@@ -128,7 +128,7 @@ int runCheck(Platform &platform, bool json, QTextStream &out, QTextStream &err)
     AppContext ctx(platform);
     ctx.CFG.LocalAppFolder = localAppFolder(platform.environment);
     GetConfigPath(ctx);
-    const QString path = ctx.CFG.ConfigPath + QStringLiteral("tunebarn.ini");
+    const QString path = ctx.CFG.configFile();
     if (!fileExists(path)) {
         err << "tunebarn-uploader: the configuration file does not exist: " << path << '\n';
         return 2;

@@ -6,6 +6,7 @@
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
 #include "upload/DateVariables.h"
+#include "upload/DayRule.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -15,21 +16,15 @@ namespace ScheduleCheck {
 
 namespace {
 
-const QStringList ShowKeys = {QStringLiteral("Filename"), QStringLiteral("Title"), QStringLiteral("Description"),
-                              QStringLiteral("UploadDay"), QStringLiteral("UploadTime"), QStringLiteral("Picture")};
-const QStringList GeneralKeys = {QStringLiteral("UploadURL"), QStringLiteral("CatchUpMinutes"),
-                                 QStringLiteral("RetryCount"), QStringLiteral("RetryDelaySeconds"),
-                                 QStringLiteral("UploadTimeoutMinutes")};
+QDate ruleDate(const QString &rule)
+{
+    return QDate::fromString(rule, QStringLiteral("dd/MM/yyyy"));
+}
 
 bool isDate(const QString &rule)
 {
     static const QRegularExpression form(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d\\d\\d$"));
-    return form.match(rule).hasMatch() && QDate::fromString(rule, QStringLiteral("dd/MM/yyyy")).isValid();
-}
-
-QDate ruleDate(const QString &rule)
-{
-    return QDate::fromString(rule, QStringLiteral("dd/MM/yyyy"));
+    return form.match(rule).hasMatch() && ruleDate(rule).isValid();
 }
 
 // A dated show whose day, or whose minute on that day, has gone by.
@@ -167,7 +162,7 @@ void reportIgnored(const IniFile &ini, QList<CheckProblem> &problems)
                                            .arg(section.name)});
             continue;
         }
-        const QStringList &known = isGeneral ? GeneralKeys : ShowKeys;
+        const QStringList known = isGeneral ? ConfigReader::generalKeys() : ConfigReader::showKeys();
         QStringList keysSeen;
         for (const IniFile::Key &key : section.keys) {
             const QString keyWhere = QStringLiteral("line %1: ").arg(key.line);
@@ -192,8 +187,7 @@ bool isValidTime(const QString &time)
 
 bool dayRuleMatches(const QString &dayRule, const QDate &date)
 {
-    const QString rule = dayRule.toUpper();
-    return rule == LocaleFormat::shortDayName(date).toUpper() || rule == LocaleFormat::dayMonthYear(date);
+    return DayRule::match(dayRule, date) != DayRule::Match::None;
 }
 
 bool isValidDayRule(const QString &dayRule)

@@ -28,7 +28,7 @@ QString loadConfiguration(Platform &platform, AppContext &ctx)
     AppContext scratch(platform);
     scratch.CFG.LocalAppFolder = ctx.CFG.LocalAppFolder;
     GetConfigPath(scratch);
-    const QString path = scratch.CFG.ConfigPath + QStringLiteral("tunebarn.ini");
+    const QString path = scratch.CFG.configFile();
     if (!fileExists(path))
         return QStringLiteral("the configuration file does not exist: ") + path;
     if (!ReadConfig(scratch, path))
