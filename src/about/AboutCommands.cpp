@@ -1,7 +1,7 @@
 #include "about/AboutCommands.h"
 
 #include "about/DebugText.h"
-#include "app/core/AppContext.h"
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"

@@ -1,10 +1,10 @@
 #include "about/AboutDialog.h"
 
 #include "about/AboutCommands.h"
-#include "app/core/AppContext.h"
-#include "app/gui/GuiResources.h"
-#include "app/gui/Twips.h"
+#include "core/AppContext.h"
 #include "platform/DesignFont.h"
+#include "platform/GuiResources.h"
+#include "platform/Twips.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -66,9 +66,8 @@ void AboutDialog::buildLabels()
              DesignFont::msSansSerif(9.75));
     addLabel(QStringLiteral("Label2"), QStringLiteral("Configuration File:"),
              twips.rect(120, 1560, 3885, 285), DesignFont::msSansSerif(9.75, true));
-    QLabel *path =
-        addLabel(QStringLiteral("Label1"), m_ctx.CFG.configFile(),
-                 twips.rect(120, 1920, 6765, 465), DesignFont::msSansSerif(9.75));
+    QLabel *path = addLabel(QStringLiteral("Label1"), m_ctx.CFG.configFile(),
+                            twips.rect(120, 1920, 6765, 465), DesignFont::msSansSerif(9.75));
     path->setWordWrap(true);
 }
 

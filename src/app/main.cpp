@@ -1,9 +1,9 @@
 #include "app/cli/CommandLineMode.h"
-#include "app/core/AppContext.h"
 #include "app/core/AppController.h"
 #include "app/core/Lifecycle.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/OrderlyShutdown.h"
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/DesignFont.h"
 #include "platform/DesktopLauncher.h"
@@ -39,8 +39,8 @@ int runWindow(QApplication &app)
 
     InstanceLock lock(localAppFolder(environment));
     if (!lock.tryLock()) {
-        dialogs.showMessage(QStringLiteral("Tunebarn Uploader is already running."), AppContext::applicationTitle(),
-                            Dialogs::Icon::Critical);
+        dialogs.showMessage(QStringLiteral("Tunebarn Uploader is already running."),
+                            AppContext::applicationTitle(), Dialogs::Icon::Critical);
         return 1;
     }
 

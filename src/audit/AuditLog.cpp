@@ -1,6 +1,6 @@
 #include "audit/AuditLog.h"
 
-#include "config/ConfigRecord.h"
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
@@ -8,96 +8,93 @@
 
 namespace {
 
-QString errorLine(const FileError &error)
+QString errorLine(const QString &routine, const FileError &error)
 {
-    return QStringLiteral("WriteLog| ERROR: ") + QString::number(error.number) + u' ' + error.text;
+    return routine + QStringLiteral("| ERROR: ") + QString::number(error.number) + u' ' +
+           error.text;
+}
+
+QByteArray fileLine(const QString &line)
+{
+    return (line + QStringLiteral("\r\n")).toLocal8Bit();
+}
+
+// The notice is written straight to the file and the count kept until it is, so a notice can
+// never itself be dropped or counted wrong.
+FileError writeDroppedNotice(AppContext &ctx, AppendFile &file)
+{
+    const qint64 dropped = ctx.Audit.droppedLines();
+    if (dropped == 0)
+        return {};
+    const QString notice =
+        LocaleFormat::hourMinuteSecond(ctx.platform.clock.now().time()) +
+        QStringLiteral("  WriteLog| ERROR: %1 audit lines were dropped").arg(dropped);
+    const FileError error = file.write(fileLine(notice));
+    if (!error.failed())
+        ctx.Audit.noticeWritten(dropped);
+    return error;
+}
+
+// Lines added by handlers that run while this flush yields wait for the next flush. Each line
+// leaves the buffer as soon as it is written, so a handler that logs into a full buffer drops
+// (and counts) the oldest unwritten line instead of shifting lines under this loop.
+FileError writeHeldLines(AppContext &ctx, AppendFile &file)
+{
+    for (qsizetype remaining = ctx.Audit.lines().size(); remaining > 0; --remaining) {
+        const FileError error = file.write(fileLine(ctx.Audit.lines().first()));
+        if (error.failed())
+            return error;
+        ctx.Audit.removeFirst();
+        ctx.platform.events.processPendingEvents();
+    }
+    return {};
 }
 
 } // namespace
 
-AuditLog::AuditLog(const Clock &clock, EventPump &events, const ConfigRecord &cfg)
-    : m_clock(clock), m_events(events), m_cfg(cfg)
+QString dailyAuditFile(const AppContext &ctx)
 {
+    return ctx.CFG.programFolder() + QStringLiteral("Tunebarn") +
+           ctx.platform.clock.now().date().toString(QStringLiteral("ddMMyy")) +
+           QStringLiteral("Adt.txt");
 }
 
-void AuditLog::reset()
+void WriteLog(AppContext &ctx)
 {
-    m_lines.clear();
-    m_dropped = 0;
-    m_busy = false;
-}
-
-void AuditLog::AppendLog(const QString &text)
-{
-    if (m_lines.size() >= MaxHeldLines) {
-        m_lines.removeFirst();
-        ++m_dropped;
-    }
-    m_lines.append(LocaleFormat::hourMinuteSecond(m_clock.now().time()) + QStringLiteral("  ") + text);
-}
-
-QString AuditLog::auditFolder() const
-{
-    return m_cfg.programFolder();
-}
-
-QString AuditLog::dailyFilePath() const
-{
-    return auditFolder() + QStringLiteral("Tunebarn") + m_clock.now().date().toString(QStringLiteral("ddMMyy"))
-           + QStringLiteral("Adt.txt");
-}
-
-void AuditLog::noteDroppedLines()
-{
-    if (m_dropped == 0)
+    if (ctx.Audit.busy)
         return;
-    const QString time = LocaleFormat::hourMinuteSecond(m_clock.now().time());
-    m_lines.prepend(time + QStringLiteral("  WriteLog| ERROR: ") + QString::number(m_dropped)
-                    + QStringLiteral(" audit lines were dropped"));
-    m_dropped = 0;
-}
-
-void AuditLog::WriteLog()
-{
-    if (m_busy)
-        return;
-    m_busy = true;
+    ctx.Audit.busy = true;
     // A folder removed while the program runs is made again rather than losing the lines.
-    if (!folderExists(auditFolder()))
-        CheckAuditFolderExists(m_cfg.LocalAppFolder);
-    noteDroppedLines();
+    if (!folderExists(ctx.CFG.programFolder()))
+        CheckAuditFolderExists(ctx, ctx.CFG.LocalAppFolder);
 
     AppendFile file;
-    FileError error = file.open(dailyFilePath());
-    // Lines added by handlers that run while this flush yields wait for the next flush. Each
-    // line leaves the buffer as soon as it is written, so a handler that logs into a full buffer
-    // drops (and counts) the oldest unwritten line instead of shifting lines under this loop.
-    qsizetype remaining = m_lines.size();
-    while (!error.failed() && remaining > 0) {
-        error = file.write((m_lines.first() + QStringLiteral("\r\n")).toLocal8Bit());
-        if (error.failed())
-            break;
-        m_lines.removeFirst();
-        --remaining;
-        m_events.processPendingEvents();
-    }
+    FileError error = file.open(dailyAuditFile(ctx));
+    if (!error.failed())
+        error = writeDroppedNotice(ctx, file);
+    if (!error.failed())
+        error = writeHeldLines(ctx, file);
     const FileError closeError = file.close();
     if (!error.failed())
         error = closeError;
-
     if (error.failed())
-        AppendLog(errorLine(error));
-    m_busy = false;
+        ctx.AppendLog(errorLine(QStringLiteral("WriteLog"), error));
+    ctx.Audit.busy = false;
 }
 
-void AuditLog::CheckAuditFolderExists(const QString &folder)
+void CheckAuditFolderExists(AppContext &ctx, const QString &folder)
 {
     const QString path = ConfigRecord::programFolderIn(folder);
-    if (folderExists(path))
+    if (folderExists(path)) {
+        // The files quote the upload address, token included.
+        const FileError error = makePrivate(path);
+        if (error.failed())
+            ctx.AppendLog(errorLine(QStringLiteral("CheckAuditFolderExists"), error));
         return;
-    AppendLog(QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ") + path);
+    }
+    ctx.AppendLog(
+        QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ") + path);
     const FileError error = createFolder(path, true);
     if (error.failed())
-        AppendLog(QStringLiteral("CheckAuditFolderExists| ERROR: ") + QString::number(error.number)
-                  + u' ' + error.text);
+        ctx.AppendLog(errorLine(QStringLiteral("CheckAuditFolderExists"), error));
 }

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
-class AuditLog;
+class AuditBuffer;
 struct ConfigRecord;
 
 // Old daily audit files are deleted so they do not pile up for ever.
@@ -15,13 +15,15 @@ inline const QString Pattern = QStringLiteral("tunebarn*adt.txt");
 
 // 23:59:00 on the day `retentionDays` before today; invalid (nothing to purge) for 0 and for
 // retentions outside 0 to 1366, which are refused with an audit line.
-QDateTime cutoff(AuditLog &log, const QDateTime &now, int retentionDays);
+QDateTime cutoff(AuditBuffer &log, const QDateTime &now, int retentionDays);
 // The cut-off as text in the general date format, "00:00:00" when nothing is to be purged.
-QString GetPurgeDate(AuditLog &log, const QDateTime &now, int retentionDays);
+QString GetPurgeDate(AuditBuffer &log, const QDateTime &now, int retentionDays);
 // Deletes the matching files of folder + "TunebarnUploader" last modified at or before
 // `cutoff`; returns how many were actually deleted.
-int PurgeFiles(AuditLog &log, const QString &folder, const QString &pattern, const QDateTime &cutoff);
+int PurgeFiles(AuditBuffer &log, const QString &folder, const QString &pattern,
+               const QDateTime &cutoff);
 // The purge as start-up and the nightly tick run it, with their two lines under `routine`.
-void purgeOldFiles(AuditLog &log, const ConfigRecord &cfg, const QDateTime &now, const QString &routine);
+void purgeOldFiles(AuditBuffer &log, const ConfigRecord &cfg, const QDateTime &now,
+                   const QString &routine);
 
 } // namespace AuditPurge

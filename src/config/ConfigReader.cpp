@@ -1,7 +1,7 @@
 #include "config/ConfigReader.h"
 
-#include "app/core/AppContext.h"
-#include "config/UploadOptions.h"
+#include "core/AppContext.h"
+#include "core/UploadOptions.h"
 #include "platform/IniFile.h"
 
 #include <array>
@@ -27,8 +27,8 @@ QString firstCharacters(const QString &text, qsizetype count)
 {
     qsizetype end = 0;
     for (qsizetype taken = 0; taken < count && end < text.size(); ++taken) {
-        const bool pair = text.at(end).isHighSurrogate() && end + 1 < text.size()
-                          && text.at(end + 1).isLowSurrogate();
+        const bool pair = text.at(end).isHighSurrogate() && end + 1 < text.size() &&
+                          text.at(end + 1).isLowSurrogate();
         end += pair ? 2 : 1;
     }
     return text.left(end);
@@ -44,6 +44,19 @@ QString storedValue(const IniFile &ini, const QString &section, const QString &k
 QString uploadUrl(const IniFile &ini)
 {
     return storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadURL"));
+}
+
+QString uploadUrlProblem(const QString &url)
+{
+    if (url.startsWith(u'-'))
+        return QStringLiteral("[General] UploadURL is refused: it starts with '-', which curl "
+                              "would take for an option");
+    for (const QChar c : url) {
+        if (c.isSpace() || c.category() == QChar::Other_Control)
+            return QStringLiteral(
+                "[General] UploadURL is refused: it holds a blank or a control character");
+    }
+    return {};
 }
 
 namespace {
@@ -81,8 +94,9 @@ QStringList showKeys()
 
 QStringList generalKeys()
 {
-    return {QStringLiteral("UploadURL"), QStringLiteral("CatchUpMinutes"), QStringLiteral("RetryCount"),
-            QStringLiteral("RetryDelaySeconds"), QStringLiteral("UploadTimeoutMinutes")};
+    return {QStringLiteral("UploadURL"), QStringLiteral("CatchUpMinutes"),
+            QStringLiteral("RetryCount"), QStringLiteral("RetryDelaySeconds"),
+            QStringLiteral("UploadTimeoutMinutes")};
 }
 
 namespace {
@@ -101,12 +115,15 @@ int wholeNumber(const IniFile &ini, const QString &key, int fallback, int maximu
 UploadOptions uploadOptions(const IniFile &ini)
 {
     UploadOptions options;
-    options.catchUpMinutes = wholeNumber(ini, QStringLiteral("CatchUpMinutes"), 0, UploadOptions::MaxCatchUpMinutes);
-    options.retryCount = wholeNumber(ini, QStringLiteral("RetryCount"), 0, UploadOptions::MaxRetryCount);
-    options.retryDelaySeconds = wholeNumber(ini, QStringLiteral("RetryDelaySeconds"), options.retryDelaySeconds,
-                                            UploadOptions::MaxRetryDelaySeconds);
-    options.uploadTimeoutMinutes =
-        wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0, UploadOptions::MaxTimeoutMinutes);
+    options.catchUpMinutes =
+        wholeNumber(ini, QStringLiteral("CatchUpMinutes"), 0, UploadOptions::MaxCatchUpMinutes);
+    options.retryCount =
+        wholeNumber(ini, QStringLiteral("RetryCount"), 0, UploadOptions::MaxRetryCount);
+    options.retryDelaySeconds =
+        wholeNumber(ini, QStringLiteral("RetryDelaySeconds"), options.retryDelaySeconds,
+                    UploadOptions::MaxRetryDelaySeconds);
+    options.uploadTimeoutMinutes = wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0,
+                                               UploadOptions::MaxTimeoutMinutes);
     return options;
 }
 
@@ -114,16 +131,20 @@ UploadOptions uploadOptions(const IniFile &ini)
 
 bool ReadConfig(AppContext &ctx, const QString &path)
 {
-    int errorNumber = 0;
-    QString errorText;
-    const std::optional<IniFile> ini = IniFile::load(path, &errorNumber, &errorText);
+    FileError error;
+    const std::optional<IniFile> ini = IniFile::load(path, &error);
     if (!ini) {
-        ctx.AppendLog(QStringLiteral("ReadConfig| ERROR: ") + QString::number(errorNumber) + u' ' + errorText
-                      + QStringLiteral(" '") + path + u'\'');
+        ctx.AppendLog(QStringLiteral("ReadConfig| ERROR: ") + QString::number(error.number) + u' ' +
+                      error.text + QStringLiteral(" '") + path + u'\'');
         return false;
     }
     // Built whole before it replaces the old table, so no tick ever sees a half-read table.
     ctx.CFG.UploadURL = ConfigReader::uploadUrl(*ini);
+    const QString refused = ConfigReader::uploadUrlProblem(ctx.CFG.UploadURL);
+    if (!refused.isEmpty()) {
+        ctx.AppendLog(QStringLiteral("ReadConfig| ERROR: ") + refused);
+        ctx.CFG.UploadURL.clear();
+    }
     ctx.ShowTable = ConfigReader::showTable(*ini);
     ctx.Options = ConfigReader::uploadOptions(*ini);
     return true;

@@ -14,6 +14,9 @@ constexpr int MaxValueLength = 254;
 // A value as the program stores it: cut to 254 characters, then stripped of outer spaces.
 QString storedValue(const IniFile &ini, const QString &section, const QString &key);
 QString uploadUrl(const IniFile &ini);
+// Why an upload address cannot be handed to curl (it would be read as an option, or is no
+// single address), or empty text when it can.
+QString uploadUrlProblem(const QString &url);
 ShowTableRecord showTable(const IniFile &ini);
 // The keys read from [Show1] to [Show100] and from [General]; the program ignores any other.
 QStringList showKeys();

@@ -10,7 +10,12 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
 #endif
 
 namespace {
@@ -53,8 +58,16 @@ ChildProcess::ChildProcess(QObject *parent) : QObject(parent)
         readErrorOutput();
     });
 #ifdef Q_OS_WIN
-    m_process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
-        arguments->flags |= CREATE_NO_WINDOW;
+    m_process.setCreateProcessArgumentsModifier(
+        [](QProcess::CreateProcessArguments *arguments) { arguments->flags |= CREATE_NO_WINDOW; });
+#else
+    m_process.setChildProcessModifier([] {
+        // What it writes (curl's reply) is for the user alone.
+        ::umask(077);
+#ifdef Q_OS_LINUX
+        // A program killed outright must not leave an upload running on without it.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
     });
 #endif
 }
@@ -67,21 +80,29 @@ ChildProcess::~ChildProcess()
     }
 }
 
-std::optional<LaunchFailure> ChildProcess::start(const QString &program, const QStringList &arguments)
+std::optional<LaunchFailure>
+ChildProcess::start(const QString &program, const QStringList &arguments, const QByteArray &input)
 {
 #ifdef Q_OS_WIN
     if (!QFileInfo(program).isFile())
-        return LaunchFailure{ERROR_FILE_NOT_FOUND, QStringLiteral("The system cannot find the file specified.")};
+        return LaunchFailure{ERROR_FILE_NOT_FOUND,
+                             QStringLiteral("The system cannot find the file specified.")};
 #else
     if (auto failure = checkRunnable(program))
         return failure;
 #endif
     m_process.setProgram(program);
     m_process.setArguments(arguments);
-    m_process.setStandardInputFile(QProcess::nullDevice());
-    m_process.start(QIODevice::ReadOnly);
-    if (m_process.waitForStarted(-1))
+    if (input.isEmpty())
+        m_process.setStandardInputFile(QProcess::nullDevice());
+    m_process.start(input.isEmpty() ? QIODevice::ReadOnly : QIODevice::ReadWrite);
+    if (m_process.waitForStarted(-1)) {
+        if (!input.isEmpty()) {
+            m_process.write(input);
+            m_process.closeWriteChannel();
+        }
         return std::nullopt;
+    }
 #ifdef Q_OS_WIN
     return LaunchFailure{int(GetLastError()), m_process.errorString()};
 #else

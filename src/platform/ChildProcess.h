@@ -24,7 +24,10 @@ public:
     explicit ChildProcess(QObject *parent = nullptr);
     ~ChildProcess() override;
 
-    std::optional<LaunchFailure> start(const QString &program, const QStringList &arguments);
+    // `input`, when given, is what the program reads on its standard input; otherwise it reads
+    // nothing. The program ends with this one.
+    std::optional<LaunchFailure> start(const QString &program, const QStringList &arguments,
+                                       const QByteArray &input = {});
     bool isRunning() const;
     // Lets window events run for up to `milliseconds`, returning as soon as the program ends.
     void waitProcessingEvents(int milliseconds);

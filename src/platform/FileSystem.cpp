@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -15,12 +16,14 @@
 #define TB_WRITE _write
 #define TB_CLOSE _close
 #define TB_READ _read
+#define TB_NONBLOCK 0
 #else
 #include <unistd.h>
 #define TB_OPEN ::open
 #define TB_WRITE ::write
 #define TB_CLOSE ::close
 #define TB_READ ::read
+#define TB_NONBLOCK O_NONBLOCK
 #endif
 
 namespace {
@@ -28,6 +31,11 @@ namespace {
 FileError errorFromErrno(int number)
 {
     return FileError{number, QString::fromLocal8Bit(std::strerror(number))};
+}
+
+FileError notRegularFile()
+{
+    return FileError{EINVAL, QStringLiteral("Not a regular file")};
 }
 
 int openNative(const QString &path, int flags, int mode)
@@ -39,6 +47,21 @@ int openNative(const QString &path, int flags, int mode)
     return TB_OPEN(QFile::encodeName(path).constData(), flags | O_CLOEXEC, mode);
 #endif
 }
+
+#ifndef Q_OS_WIN
+// Sets `mode` on `path` when it is of the kind expected and still open to group or others.
+FileError restrictAccess(const QString &path, bool isFolder, mode_t mode)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status = {};
+    if (::lstat(native.constData(), &status) != 0)
+        return errorFromErrno(errno);
+    const bool expectedKind = isFolder ? S_ISDIR(status.st_mode) : S_ISREG(status.st_mode);
+    if (!expectedKind || (status.st_mode & 077) == 0)
+        return {};
+    return ::chmod(native.constData(), mode) == 0 ? FileError{} : errorFromErrno(errno);
+}
+#endif
 
 } // namespace
 
@@ -81,10 +104,15 @@ FileError createFolder(const QString &path, bool privateToUser)
 #endif
 }
 
-FileRead readWholeFile(const QString &path)
+FileRead readWholeFile(const QString &path, qint64 maxBytes)
 {
     FileRead result;
-    const int fd = openNative(path, O_RDONLY, 0);
+    // Never opened unless it is an ordinary file: opening a FIFO would wait for a writer for ever.
+    if (!QFileInfo(path).isFile()) {
+        result.error = QFileInfo::exists(path) ? notRegularFile() : errorFromErrno(ENOENT);
+        return result;
+    }
+    const int fd = openNative(path, O_RDONLY | TB_NONBLOCK, 0);
     if (fd < 0) {
         result.error = errorFromErrno(errno);
         return result;
@@ -98,6 +126,11 @@ FileRead readWholeFile(const QString &path)
         }
         if (got == 0)
             break;
+        if (result.bytes.size() + got > maxBytes) {
+            result.error = errorFromErrno(EFBIG);
+            result.bytes.clear();
+            break;
+        }
         result.bytes.append(chunk, got);
     }
     TB_CLOSE(fd);
@@ -115,6 +148,16 @@ FileError removeFile(const QString &path)
         return {};
     return errorFromErrno(errno);
 #endif
+}
+
+FileError replaceFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(bytes) != bytes.size() || !file.commit())
+        return FileError{EIO, file.errorString()};
+    return {};
 }
 
 std::optional<QDateTime> fileCreationTime(const QString &path)
@@ -138,12 +181,11 @@ std::optional<QDateTime> fileModificationTime(const QString &path)
 
 QStringList listMatchingFiles(const QString &folder, const QString &pattern)
 {
-    const QRegularExpression matcher(
-        QRegularExpression::wildcardToRegularExpression(pattern,
-                                                        QRegularExpression::UnanchoredWildcardConversion)
-            .prepend(u'^')
-            .append(u'$'),
-        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression matcher(QRegularExpression::wildcardToRegularExpression(
+                                         pattern, QRegularExpression::UnanchoredWildcardConversion)
+                                         .prepend(u'^')
+                                         .append(u'$'),
+                                     QRegularExpression::CaseInsensitiveOption);
     QStringList names;
     const QDir dir(folder);
     for (const QString &name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
@@ -169,17 +211,42 @@ FileError AppendFile::open(const QString &path)
 
 FileError AppendFile::write(const QByteArray &bytes)
 {
+    const qint64 before = currentSize();
     qsizetype done = 0;
     while (done < bytes.size()) {
         const auto wrote = TB_WRITE(m_fd, bytes.constData() + done, bytes.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR)
-                continue;
-            return errorFromErrno(errno);
+        if (wrote >= 0) {
+            done += wrote;
+            continue;
         }
-        done += wrote;
+        if (errno == EINTR)
+            continue;
+        const FileError error = errorFromErrno(errno);
+        // A piece of a line left behind would be glued to the next line written.
+        if (done > 0 && before >= 0)
+            truncateTo(before);
+        return error;
     }
     return {};
+}
+
+qint64 AppendFile::currentSize() const
+{
+#ifdef Q_OS_WIN
+    return _filelengthi64(m_fd);
+#else
+    struct stat status = {};
+    return ::fstat(m_fd, &status) == 0 ? qint64(status.st_size) : -1;
+#endif
+}
+
+void AppendFile::truncateTo(qint64 size)
+{
+#ifdef Q_OS_WIN
+    _chsize_s(m_fd, size);
+#else
+    [[maybe_unused]] const int result = ::ftruncate(m_fd, off_t(size));
+#endif
 }
 
 FileError AppendFile::close()
@@ -191,4 +258,21 @@ FileError AppendFile::close()
     if (result != 0)
         return errorFromErrno(errno);
     return {};
+}
+
+FileError makePrivate(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder);
+    return {};
+#else
+    FileError error = restrictAccess(folder, true, 0700);
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const FileError fileError = restrictAccess(dir.filePath(name), false, 0600);
+        if (!error.failed())
+            error = fileError;
+    }
+    return error;
+#endif
 }

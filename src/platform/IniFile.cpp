@@ -1,7 +1,5 @@
 #include "platform/IniFile.h"
 
-#include "platform/FileSystem.h"
-
 #include <QStringDecoder>
 
 namespace {
@@ -87,14 +85,12 @@ IniFile IniFile::parse(const QByteArray &bytes)
     return ini;
 }
 
-std::optional<IniFile> IniFile::load(const QString &path, int *errorNumber, QString *errorText)
+std::optional<IniFile> IniFile::load(const QString &path, FileError *error)
 {
-    const FileRead read = readWholeFile(path);
+    const FileRead read = readWholeFile(path, MaxFileBytes);
     if (read.error.failed()) {
-        if (errorNumber)
-            *errorNumber = read.error.number;
-        if (errorText)
-            *errorText = read.error.text;
+        if (error)
+            *error = read.error;
         return std::nullopt;
     }
     return parse(read.bytes);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -27,10 +29,13 @@ public:
         QList<Key> keys;
     };
 
+    // Larger files are refused: no configuration comes near it, and reading one whole would
+    // take the memory and the time of a start-up.
+    static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
+
     static IniFile parse(const QByteArray &bytes);
-    // Reads and parses a file; on failure returns nothing and sets `errorNumber`/`errorText`.
-    static std::optional<IniFile> load(const QString &path, int *errorNumber = nullptr,
-                                       QString *errorText = nullptr);
+    // Reads and parses a file; on failure returns nothing and sets `error`.
+    static std::optional<IniFile> load(const QString &path, FileError *error = nullptr);
 
     // Empty text when the section or key is missing.
     QString value(const QString &section, const QString &key) const;

@@ -1,40 +1,79 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/FileSystem.h"
+
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
-// The lock lives outside the data folder so that taking it writes nothing there.
-QString lockFolder()
-{
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime.isEmpty() ? QDir::tempPath() : runtime;
-}
+constexpr auto LockBaseName = "TunebarnUploader";
 
-// Two spellings of one folder (a symbolic link, a trailing separator) are one data folder.
-QString folderKey(const QString &dataFolder)
+#ifdef Q_OS_WIN
+// Two spellings of one folder (a trailing separator, letter case) are one data folder.
+QString mutexName(const QString &localAppFolder)
 {
-    const QFileInfo folder(dataFolder);
-    const QString canonical = folder.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(folder.absoluteFilePath()) : canonical;
+    const QFileInfo folder(QDir(localAppFolder).filePath(QString::fromLatin1(LockBaseName)));
+    QString key = folder.canonicalFilePath();
+    if (key.isEmpty())
+        key = QDir::cleanPath(folder.absoluteFilePath());
+    const QByteArray hash =
+        QCryptographicHash::hash(key.toLower().toUtf8(), QCryptographicHash::Sha1).toHex();
+    return QStringLiteral("Local\\%1-%2")
+        .arg(QString::fromLatin1(LockBaseName), QString::fromLatin1(hash.left(16)));
 }
+#endif
 
 } // namespace
 
-InstanceLock::InstanceLock(const QString &dataFolder)
+InstanceLock::InstanceLock(const QString &localAppFolder)
 {
-    const QString canonical = folderKey(dataFolder);
-    const QByteArray key = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    m_path = QDir(lockFolder()).filePath(QStringLiteral("tunebarn-uploader-") + QString::fromLatin1(key)
-                                         + QStringLiteral(".lock"));
+#ifdef Q_OS_WIN
+    m_name = mutexName(localAppFolder);
+#else
+    m_name =
+        QDir(localAppFolder).filePath(QString::fromLatin1(LockBaseName) + QStringLiteral(".lock"));
+#endif
+}
+
+InstanceLock::~InstanceLock()
+{
+#ifdef Q_OS_WIN
+    if (m_mutex)
+        CloseHandle(m_mutex);
+#else
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
 }
 
 bool InstanceLock::tryLock()
 {
-    m_lock = std::make_unique<QLockFile>(m_path);
-    m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+#ifdef Q_OS_WIN
+    m_mutex = CreateMutexW(nullptr, FALSE, reinterpret_cast<const wchar_t *>(m_name.utf16()));
+    return !(m_mutex && GetLastError() == ERROR_ALREADY_EXISTS);
+#else
+    createFolder(QFileInfo(m_name).path(), false);
+    // The lock is the open file's; the kernel drops it with the last process that holds it.
+    m_fd = ::open(QFile::encodeName(m_name).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd < 0)
+        return true;
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    const bool heldByAnother = errno == EWOULDBLOCK;
+    ::close(m_fd);
+    m_fd = -1;
+    return !heldByAnother;
+#endif
 }

@@ -4,6 +4,7 @@
 #include "platform/IniFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <QSettings>
@@ -14,19 +15,24 @@ QString UserSettingsStore::settingsFilePath(const QString &application) const
     return QDir(m_environment.userConfigFolder()).filePath(application + QStringLiteral(".ini"));
 }
 
-QString UserSettingsStore::readText(const QString &application, const QString &section,
-                                    const QString &key) const
+SettingsStore::Value UserSettingsStore::readText(const QString &application, const QString &section,
+                                                 const QString &key) const
 {
 #ifdef Q_OS_WIN
-    QSettings registry(QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\")
-                           + application + u'\\' + section,
-                       QSettings::NativeFormat);
-    return registry.value(key).toString();
+    const QString branch =
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + application +
+        u'\\' + section;
+    QSettings registry(branch, QSettings::NativeFormat);
+    return {registry.value(key).toString(), {}, branch};
 #else
+    const QString path = settingsFilePath(application);
+    Value value{{}, {}, path};
+    if (!QFileInfo::exists(path))
+        return value;
+    const std::optional<IniFile> ini = IniFile::load(path, &value.error);
     // The stored text is taken whole: no trimming and no quote removal, as the registry gives it.
-    const std::optional<IniFile> ini = IniFile::load(settingsFilePath(application));
-    if (!ini)
-        return {};
-    return ini->rawValue(section, key);
+    if (ini)
+        value.text = ini->rawValue(section, key);
+    return value;
 #endif
 }

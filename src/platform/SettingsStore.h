@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QString>
 
 class Environment;
@@ -9,18 +11,24 @@ class Environment;
 class SettingsStore
 {
 public:
+    struct Value
+    {
+        QString text;     // exactly as stored; empty when absent
+        FileError error;  // set when the store is there but cannot be read
+        QString location; // where the store lives, for reports
+    };
+
     virtual ~SettingsStore() = default;
-    // The value exactly as stored, or empty text when it is absent.
-    virtual QString readText(const QString &application, const QString &section,
-                             const QString &key) const = 0;
+    virtual Value readText(const QString &application, const QString &section,
+                           const QString &key) const = 0;
 };
 
 class UserSettingsStore : public SettingsStore
 {
 public:
     explicit UserSettingsStore(const Environment &environment) : m_environment(environment) {}
-    QString readText(const QString &application, const QString &section,
-                     const QString &key) const override;
+    Value readText(const QString &application, const QString &section,
+                   const QString &key) const override;
     // Where the value is kept off Windows: "<config folder>/<application>.ini".
     QString settingsFilePath(const QString &application) const;
 

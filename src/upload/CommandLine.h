@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-// A program with its exact arguments, and the line that shows it to the operator and the audit.
+// A program with its exact arguments and what it reads on its standard input, and the line
+// that shows it to the operator and the audit as one would type it.
 struct CommandLine
 {
     QString program;
     QStringList arguments;
+    QByteArray input;
     QString display;
 };

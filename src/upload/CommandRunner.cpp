@@ -1,6 +1,6 @@
 #include "upload/CommandRunner.h"
 
-#include "app/core/AppContext.h"
+#include "core/AppContext.h"
 #include "platform/ChildProcess.h"
 #include "platform/CurlProgram.h"
 #include "platform/Dialogs.h"
@@ -34,16 +34,17 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
 {
     CommandOutcome outcome;
     ChildProcess process;
-    if (const auto failure = process.start(command.program, command.arguments)) {
-        const QString error = QString::number(failure->number) + QStringLiteral(" - ") + failure->text;
+    if (const auto failure = process.start(command.program, command.arguments, command.input)) {
+        const QString error =
+            QString::number(failure->number) + QStringLiteral(" - ") + failure->text;
         ctx.AppendLog(QStringLiteral("Shell32Bit| Error: ") + error);
-        ctx.platform.dialogs.showMessage(error, AppContext::applicationTitle(), Dialogs::Icon::None);
+        ctx.platform.dialogs.showMessage(error, AppContext::applicationTitle(),
+                                         Dialogs::Icon::None);
         return outcome;
     }
     outcome.started = true;
     ctx.AppendLog(QStringLiteral("Shell32Bit| Command: ") + command.display);
 
-    ctx.registerRunningProcess(&process);
     QElapsedTimer running;
     running.start();
     QElapsedTimer sinceStopAsked;
@@ -59,12 +60,12 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
             outcome.timedOut = true;
         stopWhenAsked(ctx.shutdownRequested() || outcome.timedOut, process, sinceStopAsked);
     }
-    ctx.unregisterRunningProcess(&process);
 
     outcome.exitValue = process.exitValue();
     outcome.output = process.standardOutput();
     outcome.errorOutput = process.errorOutputTail();
-    ctx.AppendLog(QStringLiteral("Shell32Bit| Command exit value: ") + QString::number(outcome.exitValue));
+    ctx.AppendLog(QStringLiteral("Shell32Bit| Command exit value: ") +
+                  QString::number(outcome.exitValue));
     return outcome;
 }
 
@@ -78,6 +79,7 @@ QString CurlCheck(AppContext &ctx)
     const QString expected = ctx.WorkingDirectory + CurlProgram::fileName();
     ctx.AppendLog(QStringLiteral("CurlCheck| File doesnt exist. '") + expected + u'\'');
     ctx.platform.dialogs.showMessage(QStringLiteral("File doesnt exist:\r'") + expected + u'\'',
-                                     QStringLiteral("Curl.exe is Missing."), Dialogs::Icon::Critical);
+                                     QStringLiteral("Curl.exe is Missing."),
+                                     Dialogs::Icon::Critical);
     return {};
 }

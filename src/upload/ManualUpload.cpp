@@ -1,6 +1,6 @@
 #include "upload/ManualUpload.h"
 
-#include "app/core/AppContext.h"
+#include "core/AppContext.h"
 #include "platform/Dialogs.h"
 #include "platform/EventPump.h"
 #include "upload/ShowUpload.h"
@@ -9,11 +9,13 @@
 void manupmnu_Click(AppContext &ctx)
 {
     Dialogs &dialogs = ctx.platform.dialogs;
-    const QString file = dialogs.chooseFileToOpen(QStringLiteral("*.mp3"), QStringLiteral("*.mp3 *.MP3"));
+    const QString file =
+        dialogs.chooseFileToOpen(QStringLiteral("*.mp3"), QStringLiteral("*.mp3 *.MP3"));
     if (file.isEmpty())
         return;
     const QString title = dialogs.askText(
-        QStringLiteral("Enter a title for the upload.\reg. At Your Request - 20th July 2017"), QStringLiteral("Title"));
+        QStringLiteral("Enter a title for the upload.\reg. At Your Request - 20th July 2017"),
+        QStringLiteral("Title"));
     if (title.isEmpty())
         return;
     const QString description = dialogs.askText(
@@ -23,21 +25,24 @@ void manupmnu_Click(AppContext &ctx)
     uploadManually(ctx, file, title, description);
 }
 
-bool uploadManually(AppContext &ctx, const QString &file, const QString &title, const QString &description,
-                    QString *failureReason)
+bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
+                    const QString &description, QString *failureReason)
 {
-    const UploadRequest request{file, title, description, QString(), ctx.CFG.UploadURL, responseFilePath(ctx)};
+    const ReplyFile reply(ctx);
+    const UploadRequest request{file,        title, description, QString(), ctx.CFG.UploadURL,
+                                reply.path()};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
     ctx.view().setCommandText(ctx.DosCommand);
     ctx.view().setTitleText(title);
     ctx.view().setStatusText(QStringLiteral("Uploading..."));
-    ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: '") + file + QStringLiteral(" Date Created: ")
-                  + FileTimeStamp(file));
+    ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: '") + file +
+                  QStringLiteral(" Date Created: ") + FileTimeStamp(file));
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
-    const bool taken = runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile, failureReason);
+    const bool taken = runUpload(ctx, QStringLiteral("Manupmnu_Click"), command,
+                                 request.responseFile, failureReason);
 
     ctx.view().setStatusText(finishedStatus(ctx, taken));
     ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: Finished Upload."));

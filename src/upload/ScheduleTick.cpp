@@ -1,35 +1,62 @@
 #include "upload/ScheduleTick.h"
 
-#include "app/core/AppContext.h"
+#include "audit/AuditLog.h"
 #include "audit/AuditPurge.h"
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/LocaleFormat.h"
 #include "upload/DayRule.h"
+#include "upload/ScheduleState.h"
 #include "upload/ShowUpload.h"
 
 namespace {
 
+const QString Routine = QStringLiteral("Timer1_Timer");
 const QString PurgeMinute = QStringLiteral("00:04");
 
-// Uploads the lowest-numbered show due at `minute` on `date`; at most one per minute.
-void uploadFirstDueShow(AppContext &ctx, const QDate &date, const QString &minute)
+// The upload of a show due at `slot`, noted on disk while it runs so that one cut off by a
+// crash is named at the next start.
+void uploadDueShow(AppContext &ctx, const QDateTime &slot, int show)
+{
+    ctx.Schedule.uploadStarted(slot, show);
+    saveScheduleState(ctx, Routine);
+    UploadShow(ctx, show);
+    ctx.Schedule.uploadFinished(slot, show);
+    saveScheduleState(ctx, Routine);
+}
+
+// Uploads the lowest-numbered show due at the wall-clock minute `slot`; at most one per minute.
+void uploadFirstDueShow(AppContext &ctx, const QDateTime &slot)
 {
     const ShowTableRecord &table = ctx.ShowTable;
+    const QString minute = LocaleFormat::hourMinute(slot.time());
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         if (table.UploadTime[show] != minute)
             continue;
         const QString number = QString::number(show);
         const QString day = table.UploadDay[show].toUpper();
-        ctx.AppendLog(QStringLiteral("Timer1_Timer| Show Upload [") + number + QStringLiteral("] Time found: '")
-                      + table.Filename[show] + QStringLiteral("' Show Upload date: '") + day + u'\'');
-        const DayRule::Match match = DayRule::match(table.UploadDay[show], date);
+        ctx.AppendLog(QStringLiteral("Timer1_Timer| Show Upload [") + number +
+                      QStringLiteral("] Time found: '") + table.Filename[show] +
+                      QStringLiteral("' Show Upload date: '") + day + u'\'');
+        const DayRule::Match match = DayRule::match(table.UploadDay[show], slot.date());
         if (match == DayRule::Match::None)
             continue;
-        const QString found = match == DayRule::Match::Day ? QStringLiteral("Day") : QStringLiteral("Date");
-        ctx.AppendLog(QStringLiteral("Timer1_Timer| Show Upload [") + number + QStringLiteral("] ") + found
-                      + QStringLiteral(" found: '") + table.Filename[show] + u'\'');
-        UploadShow(ctx, show);
+        const QString found =
+            match == DayRule::Match::Day ? QStringLiteral("Day") : QStringLiteral("Date");
+        ctx.AppendLog(QStringLiteral("Timer1_Timer| Show Upload [") + number +
+                      QStringLiteral("] ") + found + QStringLiteral(" found: '") +
+                      table.Filename[show] + u'\'');
+        uploadDueShow(ctx, slot, show);
         return;
+    }
+}
+
+void catchUp(AppContext &ctx, const QList<QDateTime> &missed)
+{
+    for (const QDateTime &earlier : missed) {
+        ctx.AppendLog(QStringLiteral("Timer1_Timer| Catching up missed minute: '") +
+                      LocaleFormat::hourMinute(earlier.time()) + u'\'');
+        uploadFirstDueShow(ctx, earlier);
     }
 }
 
@@ -47,8 +74,9 @@ void Timer1_Timer(AppContext &ctx)
     const QDateTime slot = ScheduleMemory::wallMinute(now);
     if (ctx.Schedule.isHandled(slot)) {
         ctx.Schedule.markHandled(slot);
+        saveScheduleState(ctx, Routine);
         ctx.AppendLog(QStringLiteral("Timer1_Timer| Minute already handled: '") + minute + u'\'');
-        ctx.WriteLog();
+        WriteLog(ctx);
         return;
     }
     // Every slot is marked before any upload yields, so a nested tick never takes it again; this
@@ -57,18 +85,24 @@ void Timer1_Timer(AppContext &ctx)
     for (const QDateTime &earlier : missed)
         ctx.Schedule.markHandled(earlier);
     ctx.Schedule.markHandled(slot);
+    ctx.Schedule.forgetBefore(now.date().addDays(-1));
+    saveScheduleState(ctx, Routine);
 
     if (!ctx.view().uploadsDisabled()) {
-        for (const QDateTime &earlier : missed) {
-            const QString earlierMinute = LocaleFormat::hourMinute(earlier.time());
-            ctx.AppendLog(QStringLiteral("Timer1_Timer| Catching up missed minute: '") + earlierMinute + u'\'');
-            uploadFirstDueShow(ctx, earlier.date(), earlierMinute);
-        }
-        uploadFirstDueShow(ctx, now.date(), minute);
+        catchUp(ctx, missed);
+        uploadFirstDueShow(ctx, slot);
     }
-    ctx.WriteLog();
+    WriteLog(ctx);
 
     if (minute == PurgeMinute)
-        AuditPurge::purgeOldFiles(ctx.Audit, ctx.CFG, now, QStringLiteral("Timer1_Timer"));
-    ctx.Schedule.forgetBefore(now.date().addDays(-1));
+        AuditPurge::purgeOldFiles(ctx.Audit, ctx.CFG, now, Routine);
+}
+
+void catchUpAfterStart(AppContext &ctx, const QList<QDateTime> &missed)
+{
+    if (missed.isEmpty())
+        return;
+    if (!ctx.view().uploadsDisabled())
+        catchUp(ctx, missed);
+    WriteLog(ctx);
 }

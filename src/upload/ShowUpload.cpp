@@ -1,6 +1,7 @@
 #include "upload/ShowUpload.h"
 
-#include "app/core/AppContext.h"
+#include "audit/AuditLog.h"
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
@@ -22,8 +23,10 @@ void uploadExistingShow(AppContext &ctx, int show)
     if (!withPicture)
         ctx.AppendLog(QStringLiteral("UploadShow| Picture file doesnt exist: '") + picture + u'\'');
 
-    const UploadRequest request{recording, title, table.Description[show], withPicture ? picture : QString(),
-                                ctx.CFG.UploadURL, responseFilePath(ctx)};
+    const ReplyFile reply(ctx);
+    const UploadRequest request{
+        recording,         title,       table.Description[show], withPicture ? picture : QString(),
+        ctx.CFG.UploadURL, reply.path()};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
 
@@ -31,8 +34,8 @@ void uploadExistingShow(AppContext &ctx, int show)
     ctx.view().setTitleText(title);
     ctx.view().setStatusText(QStringLiteral("Uploading..."));
     ctx.AppendLog(QStringLiteral("UploadShow| Tunebarn Title: '") + title + u'\'');
-    ctx.AppendLog(QStringLiteral("UploadShow| Uploading: '") + recording + QStringLiteral("' Date Created: ")
-                  + FileTimeStamp(recording));
+    ctx.AppendLog(QStringLiteral("UploadShow| Uploading: '") + recording +
+                  QStringLiteral("' Date Created: ") + FileTimeStamp(recording));
     ctx.AppendLog(QStringLiteral("UploadShow| DosCommand: '") + ctx.DosCommand + u'\'');
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
@@ -52,12 +55,12 @@ void UploadShow(AppContext &ctx, int ShowID)
     if (!ShowTableRecord::isShowNumber(ShowID)) {
         ctx.AppendLog(QStringLiteral("UploadShow| ERROR: show number %1 out of range").arg(ShowID));
     } else if (!FileExists(ctx.ShowTable.Filename[ShowID])) {
-        ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") + ctx.ShowTable.Filename[ShowID]
-                      + u'\'');
+        ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") +
+                      ctx.ShowTable.Filename[ShowID] + u'\'');
     } else {
         uploadExistingShow(ctx, ShowID);
     }
-    ctx.WriteLog();
+    WriteLog(ctx);
 }
 
 bool FileExists(const QString &Filename)
@@ -68,7 +71,8 @@ bool FileExists(const QString &Filename)
 QString FileTimeStamp(const QString &FileSpec)
 {
     if (!fileExists(FileSpec))
-        return folderExists(QFileInfo(FileSpec).absolutePath()) ? QStringLiteral("Not Available") : QString();
+        return folderExists(QFileInfo(FileSpec).absolutePath()) ? QStringLiteral("Not Available")
+                                                                : QString();
     const std::optional<QDateTime> created = fileCreationTime(FileSpec);
     return created ? LocaleFormat::generalDate(*created) : QString();
 }

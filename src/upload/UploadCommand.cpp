@@ -17,16 +17,21 @@ bool needsQuotes(const QString &path)
     return !path.isEmpty() && (path.front().isSpace() || path.back().isSpace());
 }
 
+// In double quotes with '\' and '"' escaped, as curl reads quoted file names and
+// configuration strings.
+QString escapedAndQuoted(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(u'\\', QStringLiteral("\\\\"));
+    escaped.replace(u'"', QStringLiteral("\\\""));
+    return quoted(escaped);
+}
+
 } // namespace
 
 QString formFilePath(const QString &path)
 {
-    if (!needsQuotes(path))
-        return path;
-    QString escaped = path;
-    escaped.replace(u'\\', QStringLiteral("\\\\"));
-    escaped.replace(u'"', QStringLiteral("\\\""));
-    return quoted(escaped);
+    return needsQuotes(path) ? escapedAndQuoted(path) : path;
 }
 
 CommandLine build(const QString &curlProgram, const UploadRequest &request)
@@ -38,6 +43,8 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
         command.arguments.append(argument);
         shown.append(showQuoted ? quoted(argument) : argument);
     };
+    // First, so that no curl configuration of the user's can change what is sent or where.
+    add(QStringLiteral("-q"), false);
     add(QStringLiteral("-o"), false);
     add(request.responseFile, true);
     add(QStringLiteral("-w"), false);
@@ -55,7 +62,11 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
         add(QStringLiteral("-F"), false);
         add(QStringLiteral("picture=@") + formFilePath(request.picture), true);
     }
-    add(request.uploadUrl, false);
+    // The address carries the service's token: it goes to curl on its standard input, where no
+    // other user can read it, as the command line of a running process can be.
+    command.arguments.append({QStringLiteral("--config"), QStringLiteral("-")});
+    command.input = "url = " + escapedAndQuoted(request.uploadUrl).toUtf8() + '\n';
+    shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
     return command;
 }

@@ -1,6 +1,7 @@
 #include "upload/UploadRun.h"
 
-#include "app/core/AppContext.h"
+#include "audit/AuditLog.h"
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/CurlProgram.h"
 #include "platform/EventPump.h"
@@ -14,6 +15,7 @@
 namespace {
 
 constexpr int ReplyCharacters = 300;
+constexpr int ReplyNotWritten = 23;
 
 QString replyExcerpt(const QString &responseFile)
 {
@@ -28,7 +30,8 @@ QString replyExcerpt(const QString &responseFile)
 
 QString lastCurlMessage(const QByteArray &errorOutput)
 {
-    const QStringList lines = QString::fromLocal8Bit(errorOutput).split(QRegularExpression(QStringLiteral("[\r\n]")));
+    const QStringList lines =
+        QString::fromLocal8Bit(errorOutput).split(QRegularExpression(QStringLiteral("[\r\n]")));
     for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
         if (it->startsWith(QStringLiteral("curl:")))
             return *it;
@@ -56,7 +59,8 @@ bool worthRetrying(const CommandOutcome &outcome, const QString &status)
     if (!outcome.started || outcome.timedOut)
         return false;
     static const QList<int> unreached = {5, 6, 7, 35};
-    return unreached.contains(outcome.exitValue) || status == QStringLiteral("429") || status == QStringLiteral("503");
+    return unreached.contains(outcome.exitValue) || status == QStringLiteral("429") ||
+           status == QStringLiteral("503");
 }
 
 // Waits before the next try with window events running; closing the program cuts it short.
@@ -66,8 +70,8 @@ void waitBeforeRetry(AppContext &ctx, int seconds)
         ctx.platform.events.waitProcessingEvents(1000);
 }
 
-void logFailure(AppContext &ctx, const QString &routine, const CommandOutcome &outcome, const QString &status,
-                const QString &responseFile, QString *failureReason)
+void logFailure(AppContext &ctx, const QString &routine, const CommandOutcome &outcome,
+                const QString &status, const QString &responseFile, QString *failureReason)
 {
     if (!outcome.started) {
         ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: curl could not be started"));
@@ -75,23 +79,34 @@ void logFailure(AppContext &ctx, const QString &routine, const CommandOutcome &o
             *failureReason = QStringLiteral("curl could not be started");
         return;
     }
-    ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: exit value %1, HTTP status %2, reply: '")
-                                .arg(outcome.exitValue)
-                                .arg(status)
-                  + replyExcerpt(responseFile) + u'\'');
+    ctx.AppendLog(routine +
+                  QStringLiteral("| Upload FAILED: exit value %1, HTTP status %2, reply: '")
+                      .arg(outcome.exitValue)
+                      .arg(status) +
+                  replyExcerpt(responseFile) + u'\'');
     const QString said = lastCurlMessage(outcome.errorOutput);
     if (!said.isEmpty())
         ctx.AppendLog(routine + QStringLiteral("| curl said: '") + said + u'\'');
     if (failureReason)
-        *failureReason = QStringLiteral("exit value %1, HTTP status %2").arg(outcome.exitValue).arg(status)
-                         + (said.isEmpty() ? QString() : QStringLiteral(", ") + said);
+        *failureReason =
+            QStringLiteral("exit value %1, HTTP status %2").arg(outcome.exitValue).arg(status) +
+            (said.isEmpty() ? QString() : QStringLiteral(", ") + said);
 }
 
 } // namespace
 
-QString responseFilePath(const AppContext &ctx)
+ReplyFile::ReplyFile(AppContext &ctx) : m_ctx(ctx), m_depth(++ctx.uploadsInProgress)
 {
-    return ctx.CFG.programFolder() + QStringLiteral("upload.txt");
+    const QString name =
+        m_depth == 1 ? QStringLiteral("upload.txt") : QStringLiteral("upload-%1.txt").arg(m_depth);
+    m_path = ctx.CFG.programFolder() + name;
+}
+
+ReplyFile::~ReplyFile()
+{
+    --m_ctx.uploadsInProgress;
+    if (m_depth > 1)
+        removeFile(m_path);
 }
 
 QString curlProgramPath(const AppContext &ctx)
@@ -112,19 +127,32 @@ bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &comma
     // Kept for this upload even if the configuration is reloaded while it runs.
     const UploadOptions options = ctx.Options;
     // curl cannot write the reply into a folder that has gone, and would then report a failure.
-    ctx.Audit.CheckAuditFolderExists(ctx.CFG.LocalAppFolder);
+    CheckAuditFolderExists(ctx, ctx.CFG.LocalAppFolder);
     for (int attempt = 0;; ++attempt) {
         // A reply quoted in the audit must be this try's, never an earlier one's.
         removeFile(responseFile);
-        const CommandOutcome outcome = Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL);
+        const CommandOutcome outcome =
+            Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL);
         const QString status = outcome.started ? httpStatus(outcome.output) : QString();
         if (outcome.started)
             ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
-        if (outcome.started && outcome.exitValue == 0 && statusTaken(status))
-            return true;
+        if (outcome.started && statusTaken(status)) {
+            if (outcome.exitValue == 0)
+                return true;
+            // curl could not write the reply, but the service had taken the upload already.
+            if (outcome.exitValue == ReplyNotWritten) {
+                ctx.AppendLog(routine +
+                              QStringLiteral("| WARNING: the service took the upload but its reply "
+                                             "could not be written: '") +
+                              lastCurlMessage(outcome.errorOutput) + u'\'');
+                return true;
+            }
+        }
         if (outcome.timedOut)
-            ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes").arg(options.uploadTimeoutMinutes));
-        if (attempt < options.retryCount && worthRetrying(outcome, status) && !ctx.shutdownRequested()) {
+            ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes")
+                                        .arg(options.uploadTimeoutMinutes));
+        if (attempt < options.retryCount && worthRetrying(outcome, status) &&
+            !ctx.shutdownRequested()) {
             ctx.AppendLog(routine + QStringLiteral("| Retry %1 of %2 in %3 seconds")
                                         .arg(attempt + 1)
                                         .arg(options.retryCount)

@@ -15,7 +15,23 @@ bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &comma
 
 // "Finished Upload: hh:mm:ss" or "Upload Failed: hh:mm:ss".
 QString finishedStatus(AppContext &ctx, bool taken);
-// Where curl writes the service's reply.
-QString responseFilePath(const AppContext &ctx);
+// Where curl writes the service's reply: upload.txt for the upload that runs alone, a file of
+// its own beside it for one that starts while another is running, removed when it is done, so
+// a reply quoted in the audit is always the upload's own.
+class ReplyFile
+{
+public:
+    explicit ReplyFile(AppContext &ctx);
+    ~ReplyFile();
+    ReplyFile(const ReplyFile &) = delete;
+    ReplyFile &operator=(const ReplyFile &) = delete;
+
+    const QString &path() const { return m_path; }
+
+private:
+    AppContext &m_ctx;
+    int m_depth;
+    QString m_path;
+};
 // The curl to run: the one CurlCheck finds, else the expected path so the launch reports it.
 QString curlProgramPath(const AppContext &ctx);

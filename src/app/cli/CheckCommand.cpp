@@ -1,13 +1,13 @@
 #include "app/cli/CheckCommand.h"
 
-#include "app/cli/ScheduleCheck.h"
-#include "app/core/AppContext.h"
 #include "app/core/Lifecycle.h"
 #include "config/ConfigLocation.h"
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
+#include "upload/ScheduleCheck.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,8 +20,8 @@ QString nextUploadText(const ShowCheck &show)
 {
     if (!show.nextUpload.isValid())
         return show.nextUploadNote;
-    return LocaleFormat::shortDayName(show.nextUpload.date()) + u' '
-           + LocaleFormat::dayMonthYear(show.nextUpload.date()) + u' ' + show.time;
+    return LocaleFormat::shortDayName(show.nextUpload.date()) + u' ' +
+           LocaleFormat::dayMonthYear(show.nextUpload.date()) + u' ' + show.time;
 }
 
 QString yesNo(bool value)
@@ -63,16 +63,19 @@ void printTable(const QList<QStringList> &rows, QTextStream &out)
 void printText(const ScheduleReport &report, QTextStream &out)
 {
     out << "Configuration:  " << report.configFile << '\n';
-    out << "Upload address: " << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << "\n\n";
+    out << "Upload address: "
+        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << "\n\n";
     if (report.shows.isEmpty()) {
         out << "No shows are configured.\n";
     } else {
-        QList<QStringList> rows{{QStringLiteral("Show"), QStringLiteral("Day"), QStringLiteral("Time"),
-                                 QStringLiteral("Next upload"), QStringLiteral("Recording"), QStringLiteral("Picture"),
+        QList<QStringList> rows{{QStringLiteral("Show"), QStringLiteral("Day"),
+                                 QStringLiteral("Time"), QStringLiteral("Next upload"),
+                                 QStringLiteral("Recording"), QStringLiteral("Picture"),
                                  QStringLiteral("Title")}};
         for (const ShowCheck &show : report.shows)
-            rows.append({QString::number(show.number), show.dayRule, show.time, nextUploadText(show),
-                         yesNo(show.recordingExists), pictureText(show), show.title});
+            rows.append({QString::number(show.number), show.dayRule, show.time,
+                         nextUploadText(show), yesNo(show.recordingExists), pictureText(show),
+                         show.title});
         printTable(rows, out);
     }
     out << '\n';
@@ -92,9 +95,9 @@ QJsonObject showJson(const ShowCheck &show)
         {QStringLiteral("title"), show.title},
         {QStringLiteral("uploadDay"), show.dayRule},
         {QStringLiteral("uploadTime"), show.time},
-        {QStringLiteral("nextUpload"), show.nextUpload.isValid()
-                                           ? show.nextUpload.toString(QStringLiteral("yyyy-MM-ddTHH:mm"))
-                                           : show.nextUploadNote},
+        {QStringLiteral("nextUpload"),
+         show.nextUpload.isValid() ? show.nextUpload.toString(QStringLiteral("yyyy-MM-ddTHH:mm"))
+                                   : show.nextUploadNote},
         {QStringLiteral("recording"), show.recording},
         {QStringLiteral("recordingExists"), show.recordingExists},
         {QStringLiteral("picture"), show.picture},
@@ -110,7 +113,8 @@ void printJson(const ScheduleReport &report, QTextStream &out)
     QJsonArray problems;
     for (const CheckProblem &problem : report.problems) {
         QJsonObject item{{QStringLiteral("text"), problem.text}};
-        item.insert(QStringLiteral("show"), problem.show > 0 ? QJsonValue(problem.show) : QJsonValue());
+        item.insert(QStringLiteral("show"),
+                    problem.show > 0 ? QJsonValue(problem.show) : QJsonValue());
         problems.append(item);
     }
     const QJsonObject document{{QStringLiteral("configFile"), report.configFile},
@@ -133,11 +137,10 @@ int runCheck(Platform &platform, bool json, QTextStream &out, QTextStream &err)
         err << "tunebarn-uploader: the configuration file does not exist: " << path << '\n';
         return 2;
     }
-    int errorNumber = 0;
-    QString errorText;
-    const std::optional<IniFile> ini = IniFile::load(path, &errorNumber, &errorText);
+    FileError error;
+    const std::optional<IniFile> ini = IniFile::load(path, &error);
     if (!ini) {
-        err << "tunebarn-uploader: cannot read " << path << ": " << errorText << '\n';
+        err << "tunebarn-uploader: cannot read " << path << ": " << error.text << '\n';
         return 2;
     }
     const ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now());

@@ -3,7 +3,7 @@
 #include "app/cli/CheckCommand.h"
 #include "app/cli/HeadlessRunner.h"
 #include "app/cli/UploadCommandLine.h"
-#include "app/core/AppContext.h"
+#include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/Environment.h"
@@ -21,17 +21,23 @@ namespace {
 
 struct Options
 {
-    QCommandLineOption check{QStringLiteral("check"),
-                             QStringLiteral("Print the schedule and its problems; upload nothing.")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("With --check: print one JSON document.")};
-    QCommandLineOption headless{QStringLiteral("headless"),
-                                QStringLiteral("Run the scheduler without a window until SIGTERM or SIGINT.")};
-    QCommandLineOption upload{QStringLiteral("upload"), QStringLiteral("Upload FILE now, like Manual Upload."),
+    QCommandLineOption check{
+        QStringLiteral("check"),
+        QStringLiteral("Print the schedule and its problems; upload nothing.")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("With --check: print one JSON document.")};
+    QCommandLineOption headless{
+        QStringLiteral("headless"),
+        QStringLiteral("Run the scheduler without a window until SIGTERM or SIGINT.")};
+    QCommandLineOption upload{QStringLiteral("upload"),
+                              QStringLiteral("Upload FILE now, like Manual Upload."),
                               QStringLiteral("FILE")};
-    QCommandLineOption title{QStringLiteral("title"), QStringLiteral("With --upload: the title to send."),
+    QCommandLineOption title{QStringLiteral("title"),
+                             QStringLiteral("With --upload: the title to send."),
                              QStringLiteral("TITLE")};
     QCommandLineOption description{QStringLiteral("description"),
-                                   QStringLiteral("With --upload: the description to send."), QStringLiteral("TEXT")};
+                                   QStringLiteral("With --upload: the description to send."),
+                                   QStringLiteral("TEXT")};
 };
 
 int usageError(const QString &message)
@@ -44,14 +50,16 @@ int usageError(const QString &message)
 QString argumentProblem(const QCommandLineParser &parser, const Options &options)
 {
     if (!parser.positionalArguments().isEmpty())
-        return QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst());
-    const int modes = int(parser.isSet(options.check)) + int(parser.isSet(options.headless))
-                      + int(parser.isSet(options.upload));
+        return QStringLiteral("unexpected argument '%1'")
+            .arg(parser.positionalArguments().constFirst());
+    const int modes = int(parser.isSet(options.check)) + int(parser.isSet(options.headless)) +
+                      int(parser.isSet(options.upload));
     if (modes != 1)
         return QStringLiteral("choose one of --check, --headless and --upload");
     if (parser.isSet(options.json) && !parser.isSet(options.check))
         return QStringLiteral("--json goes with --check");
-    if ((parser.isSet(options.title) || parser.isSet(options.description)) && !parser.isSet(options.upload))
+    if ((parser.isSet(options.title) || parser.isSet(options.description)) &&
+        !parser.isSet(options.upload))
         return QStringLiteral("--title and --description go with --upload");
     if (parser.isSet(options.upload) && !parser.isSet(options.title))
         return QStringLiteral("--upload needs --title");
@@ -89,7 +97,8 @@ int runCommandLine(int argc, char **argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Uploads the station's weekly shows at their day and minute. Without options it opens its window."));
+        QStringLiteral("Uploads the station's weekly shows at their day and minute. Without "
+                       "options it opens its window."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const Options options;

@@ -1,9 +1,9 @@
 #include "app/cli/HeadlessRunner.h"
 
 #include "app/cli/StderrView.h"
-#include "app/core/AppContext.h"
 #include "app/core/AppController.h"
 #include "app/core/Lifecycle.h"
+#include "core/AppContext.h"
 #include "platform/InstanceLock.h"
 #include "platform/TerminationSignals.h"
 
@@ -32,7 +32,7 @@ int runHeadless(QCoreApplication &app, Platform &platform)
 
     QTimer timer;
     timer.setInterval(TimerIntervalMs);
-    QObject::connect(&timer, &QTimer::timeout, &controller, &AppController::timerTick);
+    controller.attachTimer(timer);
     timer.start();
 
     const auto finish = [&] {

@@ -1,12 +1,14 @@
 #include "app/cli/UploadCommandLine.h"
 
-#include "app/core/AppContext.h"
 #include "app/core/Lifecycle.h"
+#include "audit/AuditLog.h"
 #include "config/ConfigLocation.h"
 #include "config/ConfigReader.h"
+#include "core/AppContext.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
+#include "platform/TerminationSignals.h"
 #include "upload/ManualUpload.h"
 
 #include <QFileInfo>
@@ -32,7 +34,8 @@ QString loadConfiguration(Platform &platform, AppContext &ctx)
     if (!fileExists(path))
         return QStringLiteral("the configuration file does not exist: ") + path;
     if (!ReadConfig(scratch, path))
-        return QStringLiteral("cannot read the configuration file: ") + scratch.Audit.heldLines().last().mid(10);
+        return QStringLiteral("cannot read the configuration file: ") +
+               scratch.Audit.lines().last().mid(10);
     if (scratch.CFG.UploadURL.isEmpty())
         return QStringLiteral("the configuration file has no upload address: ") + path;
     ctx.CFG.UploadURL = scratch.CFG.UploadURL;
@@ -43,7 +46,8 @@ QString loadConfiguration(Platform &platform, AppContext &ctx)
 
 } // namespace
 
-int runCommandLineUpload(Platform &platform, const QString &file, const QString &title, const QString &description)
+int runCommandLineUpload(Platform &platform, const QString &file, const QString &title,
+                         const QString &description)
 {
     if (title.isEmpty())
         return fail(2, QStringLiteral("the title is empty"));
@@ -58,12 +62,17 @@ int runCommandLineUpload(Platform &platform, const QString &file, const QString 
     if (!configProblem.isEmpty())
         return fail(2, configProblem);
 
-    ctx.Audit.CheckAuditFolderExists(ctx.CFG.LocalAppFolder);
+    CheckAuditFolderExists(ctx, ctx.CFG.LocalAppFolder);
+    // SIGTERM and SIGINT stop curl; the upload then ends as a failure with all its lines.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested,
+                     [&ctx](int) { ctx.requestShutdown(); });
     QString failureReason;
     const bool taken = uploadManually(ctx, recording, title, description, &failureReason);
-    ctx.WriteLog();
+    WriteLog(ctx);
     if (!taken)
         return fail(1, QStringLiteral("the upload failed: ") + failureReason);
-    std::printf("Uploaded '%s' as '%s'.\n", recording.toLocal8Bit().constData(), title.toLocal8Bit().constData());
+    std::printf("Uploaded '%s' as '%s'.\n", recording.toLocal8Bit().constData(),
+                title.toLocal8Bit().constData());
     return 0;
 }

@@ -1,16 +1,17 @@
 #include "app/core/AppController.h"
 
-#include "app/core/AppContext.h"
 #include "app/core/HandlerGuard.h"
 #include "app/core/Lifecycle.h"
 #include "config/RefreshConfig.h"
+#include "core/AppContext.h"
 #include "upload/ManualUpload.h"
 #include "upload/ScheduleTick.h"
 
+#include <QTimer>
+
 AppController::AppController(AppContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx) {}
 
-template <typename Handler>
-void AppController::run(const QString &routine, Handler &&handler)
+template <typename Handler> void AppController::run(const QString &routine, Handler &&handler)
 {
     if (m_unloaded)
         return;
@@ -23,7 +24,23 @@ void AppController::run(const QString &routine, Handler &&handler)
 
 void AppController::load()
 {
-    run(QStringLiteral("Form_Load"), [this] { Form_Load(m_ctx); });
+    QList<QDateTime> missed;
+    run(QStringLiteral("Form_Load"), [&] { missed = Form_Load(m_ctx); });
+    if (missed.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this, missed] {
+        if (m_ctx.shutdownRequested())
+            return;
+        run(QStringLiteral("Timer1_Timer"), [&] { catchUpAfterStart(m_ctx, missed); });
+    });
+}
+
+void AppController::attachTimer(QTimer &timer)
+{
+    // A timer's signal is not delivered again while a slot it called still runs, even when that
+    // slot lets events run. Queued, the tick returns to the timer at once, so ticks keep coming
+    // while an upload, a retry wait or a box waits inside an earlier one.
+    connect(&timer, &QTimer::timeout, this, &AppController::timerTick, Qt::QueuedConnection);
 }
 
 void AppController::timerTick()
@@ -51,10 +68,7 @@ void AppController::refreshConfig()
 bool AppController::requestClose()
 {
     m_ctx.requestShutdown();
-    if (m_depth == 0)
-        return true;
-    m_ctx.stopRunningProcesses();
-    return false;
+    return m_depth == 0;
 }
 
 void AppController::unload()
@@ -63,4 +77,5 @@ void AppController::unload()
         return;
     m_unloaded = true;
     guardHandler(m_ctx, QStringLiteral("Form_Unload"), [this] { Form_Unload(m_ctx); });
+    emit unloaded();
 }

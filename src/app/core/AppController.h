@@ -3,6 +3,7 @@
 #include <QObject>
 
 class AppContext;
+class QTimer;
 
 // The program's event handlers as the window (or a headless run) calls them. It keeps a
 // failure in one handler from reaching the event loop, and holds a close back until every
@@ -14,12 +15,15 @@ class AppController : public QObject
 public:
     explicit AppController(AppContext &ctx, QObject *parent = nullptr);
 
+    // Start-up; what was missed while the program was not running is caught up right after.
     void load();
+    // Serves the schedule timer's ticks, also while a handler waits inside a tick.
+    void attachTimer(QTimer &timer);
     void timerTick();
     void manualUpload();
     void refreshConfig();
-    // True when the program may close now. Otherwise running uploads are being stopped and
-    // readyToClose() follows once they have wound up.
+    // True when the program may close now. Otherwise running handlers are winding up (their
+    // commands stopped, their waits cut short) and readyToClose() follows once they have.
     bool requestClose();
     // Writes the closing lines; later calls do nothing.
     void unload();
@@ -29,10 +33,10 @@ public:
 
 signals:
     void readyToClose();
+    void unloaded();
 
 private:
-    template <typename Handler>
-    void run(const QString &routine, Handler &&handler);
+    template <typename Handler> void run(const QString &routine, Handler &&handler);
 
     AppContext &m_ctx;
     int m_depth = 0;

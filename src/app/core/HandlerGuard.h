@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/AppContext.h"
+#include "core/AppContext.h"
 #include "platform/Dialogs.h"
 
 #include <exception>
@@ -26,13 +26,13 @@ std::optional<QString> guardHandler(AppContext &ctx, const QString &routine, Ste
 
 // A failed start-up step is also shown to the operator, and start-up goes on with the next.
 // A box that fails as well is only logged: start-up must still reach its flush.
-template <typename Step>
-void guardStep(AppContext &ctx, const QString &routine, Step &&step)
+template <typename Step> void guardStep(AppContext &ctx, const QString &routine, Step &&step)
 {
     const std::optional<QString> failure = guardHandler(ctx, routine, step);
     if (!failure)
         return;
     guardHandler(ctx, routine, [&] {
-        ctx.platform.dialogs.showMessage(*failure, AppContext::applicationTitle(), Dialogs::Icon::Critical);
+        ctx.platform.dialogs.showMessage(*failure, AppContext::applicationTitle(),
+                                         Dialogs::Icon::Critical);
     });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 
 class AppContext;
@@ -9,6 +11,7 @@ class Environment;
 QString localAppFolder(const Environment &environment);
 
 // Start-up: folders, curl check, configuration, purge, and the opening block of the audit trail.
-void Form_Load(AppContext &ctx);
+// Returns the minutes missed while the program was not running, to be caught up once it runs.
+QList<QDateTime> Form_Load(AppContext &ctx);
 // Shut-down: the closing lines of the run's audit block, written out.
 void Form_Unload(AppContext &ctx);

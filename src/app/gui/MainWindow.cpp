@@ -1,10 +1,10 @@
 #include "app/gui/MainWindow.h"
 
-#include "app/core/AppController.h"
 #include "about/AboutDialog.h"
-#include "app/gui/GuiResources.h"
-#include "app/gui/Twips.h"
+#include "app/core/AppController.h"
 #include "platform/DesignFont.h"
+#include "platform/GuiResources.h"
+#include "platform/Twips.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,8 +19,8 @@
 #include <QTimer>
 
 MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_ctx(ctx), m_controller(controller)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -32,8 +32,13 @@ MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *pare
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(TimerIntervalMs);
-    connect(m_timer1, &QTimer::timeout, &m_controller, &AppController::timerTick);
+    m_controller.attachTimer(*m_timer1);
     m_timer1->start();
+
+    // While a close waits for running handlers, every box they open is closed at once.
+    m_modalSweep = new QTimer(this);
+    m_modalSweep->setInterval(ModalSweepMs);
+    connect(m_modalSweep, &QTimer::timeout, this, &MainWindow::closeModalDialogs);
 
     connect(&m_controller, &AppController::readyToClose, this, [this] {
         if (m_closeWhenReady)
@@ -156,15 +161,18 @@ void MainWindow::closeModalDialogs()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // The About window and any box must not keep a closing program alive.
+    closeModalDialogs();
     if (m_controller.isUnloaded() || m_controller.requestClose()) {
         m_controller.unload();
         m_timer1->stop();
+        m_modalSweep->stop();
         event->accept();
         return;
     }
     // A running upload is being stopped; the window closes when it has wound up.
     m_closeWhenReady = true;
-    closeModalDialogs();
+    m_modalSweep->start();
     event->ignore();
 }
 
@@ -175,7 +183,8 @@ void MainWindow::showEvent(QShowEvent *event)
     if (m_centred || !screen())
         return;
     m_centred = true;
-    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                    screen()->availableGeometry()));
 }
 
 void MainWindow::showAbout()

@@ -20,6 +20,7 @@ class MainWindow : public QMainWindow, public MainView
 
 public:
     static constexpr int TimerIntervalMs = 5000;
+    static constexpr int ModalSweepMs = 100;
 
     MainWindow(AppContext &ctx, AppController &controller, QWidget *parent = nullptr);
 
@@ -52,6 +53,7 @@ private:
     QCheckBox *m_check1 = nullptr;
     QLineEdit *m_text2 = nullptr;
     QTimer *m_timer1 = nullptr;
+    QTimer *m_modalSweep = nullptr;
     bool m_closeWhenReady = false;
     bool m_centred = false;
 };

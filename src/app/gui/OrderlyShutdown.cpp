@@ -10,7 +10,14 @@
 void connectOrderlyShutdown(QApplication &app, QWidget &window, AppController &controller,
                             TerminationSignals &termination)
 {
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window, [&window](int) { window.close(); });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager &) { window.close(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller, [&controller] { controller.unload(); });
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
+                     [&window](int) { window.close(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager &) { window.close(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller,
+                     [&controller] { controller.unload(); });
+    // Queued, so it reaches whatever event loop runs when the closing lines are written, a box's
+    // included, and ends them all.
+    QObject::connect(&controller, &AppController::unloaded, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
 }

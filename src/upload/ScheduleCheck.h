@@ -14,7 +14,7 @@ struct ShowCheck
     QString title; // as it would be sent at its next upload
     QString dayRule;
     QString time;
-    QDateTime nextUpload; // invalid when there is none
+    QDateTime nextUpload;   // invalid when there is none
     QString nextUploadNote; // "past" or "never" when there is none
     QString recording;
     bool recordingExists = false;

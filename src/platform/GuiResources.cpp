@@ -1,4 +1,4 @@
-#include "app/gui/GuiResources.h"
+#include "platform/GuiResources.h"
 
 #include <QtGlobal>
 

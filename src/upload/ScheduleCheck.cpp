@@ -1,7 +1,7 @@
-#include "app/cli/ScheduleCheck.h"
+#include "upload/ScheduleCheck.h"
 
 #include "config/ConfigReader.h"
-#include "config/ShowTableRecord.h"
+#include "core/ShowTableRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
@@ -9,6 +9,7 @@
 #include "upload/DayRule.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -38,8 +39,9 @@ bool isPast(const QString &rule, const QString &time, const QDateTime &now)
 
 bool isConfigured(const ShowTableRecord &table, int show)
 {
-    return !(table.Filename[show].isEmpty() && table.Title[show].isEmpty() && table.Description[show].isEmpty()
-             && table.UploadDay[show].isEmpty() && table.UploadTime[show].isEmpty() && table.Picture[show].isEmpty());
+    return !(table.Filename[show].isEmpty() && table.Title[show].isEmpty() &&
+             table.Description[show].isEmpty() && table.UploadDay[show].isEmpty() &&
+             table.UploadTime[show].isEmpty() && table.Picture[show].isEmpty());
 }
 
 bool matches(const ShowTableRecord &table, int show, const QDate &date, const QString &time)
@@ -84,7 +86,8 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
 }
 
 // Which lower-numbered shows take this show's minute, and on which days it therefore stays home.
-void reportLosses(const ShowTableRecord &table, int show, const QDateTime &now, QList<CheckProblem> &problems)
+void reportLosses(const ShowTableRecord &table, int show, const QDateTime &now,
+                  QList<CheckProblem> &problems)
 {
     const QString time = table.UploadTime[show];
     const QString rule = table.UploadDay[show];
@@ -101,16 +104,18 @@ void reportLosses(const ShowTableRecord &table, int show, const QDateTime &now, 
         } else {
             const QString dated = isDate(rule) ? rule : otherRule;
             const QString weekly = isDate(rule) ? otherRule : rule;
-            if (!isPast(dated, time, now)
-                && (isDate(weekly) ? weekly == dated : dayRuleMatches(weekly, ruleDate(dated))))
+            if (!isPast(dated, time, now) &&
+                (isDate(weekly) ? weekly == dated : dayRuleMatches(weekly, ruleDate(dated))))
                 when = QStringLiteral("on ") + dated;
         }
         if (when.isEmpty())
             continue;
-        problems.append({show, QStringLiteral("show %1 is due at the same minute as show %2 and will not go out %3 at %4")
-                                   .arg(show)
-                                   .arg(other)
-                                   .arg(when, time)});
+        problems.append(
+            {show, QStringLiteral(
+                       "show %1 is due at the same minute as show %2 and will not go out %3 at %4")
+                       .arg(show)
+                       .arg(other)
+                       .arg(when, time)});
         // The first show to take the minute is the one that keeps it; the rest lose to it too.
         if (isDate(rule) || !isDate(otherRule))
             return;
@@ -120,24 +125,37 @@ void reportLosses(const ShowTableRecord &table, int show, const QDateTime &now, 
 QString dayNameRange()
 {
     const QDate monday(2024, 1, 1);
-    return LocaleFormat::shortDayName(monday) + QStringLiteral(" to ") + LocaleFormat::shortDayName(monday.addDays(6));
+    return LocaleFormat::shortDayName(monday) + QStringLiteral(" to ") +
+           LocaleFormat::shortDayName(monday.addDays(6));
 }
 
 void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, ShowCheck &row,
                QList<CheckProblem> &problems)
 {
     if (!isValidTime(row.time))
-        problems.append({show, QStringLiteral("show %1: time '%2' is not HH:mm on the 24-hour clock").arg(show).arg(row.time)});
+        problems.append(
+            {show, QStringLiteral("show %1: time '%2' is not HH:mm on the 24-hour clock")
+                       .arg(show)
+                       .arg(row.time)});
     if (!isValidDayRule(row.dayRule))
-        problems.append({show, QStringLiteral("show %1: day '%2' is neither an abbreviated day name (%3) nor a date dd/MM/yyyy")
-                                   .arg(show)
-                                   .arg(row.dayRule, dayNameRange())});
+        problems.append(
+            {show,
+             QStringLiteral(
+                 "show %1: day '%2' is neither an abbreviated day name (%3) nor a date dd/MM/yyyy")
+                 .arg(show)
+                 .arg(row.dayRule, dayNameRange())});
     if (isPast(row.dayRule, row.time, now))
-        problems.append({show, QStringLiteral("show %1: date %2 at %3 is already past").arg(show).arg(row.dayRule, row.time)});
+        problems.append({show, QStringLiteral("show %1: date %2 at %3 is already past")
+                                   .arg(show)
+                                   .arg(row.dayRule, row.time)});
     if (!row.recordingExists)
-        problems.append({show, QStringLiteral("show %1: recording '%2' does not exist").arg(show).arg(row.recording)});
+        problems.append({show, QStringLiteral("show %1: recording '%2' does not exist")
+                                   .arg(show)
+                                   .arg(row.recording)});
     if (!row.picture.isEmpty() && !row.pictureExists)
-        problems.append({show, QStringLiteral("show %1: picture '%2' does not exist").arg(show).arg(row.picture)});
+        problems.append(
+            {show,
+             QStringLiteral("show %1: picture '%2' does not exist").arg(show).arg(row.picture)});
     reportLosses(table, show, now, problems);
 }
 
@@ -145,34 +163,41 @@ void reportIgnored(const IniFile &ini, QList<CheckProblem> &problems)
 {
     static const QRegularExpression showSection(QStringLiteral("^show([1-9]\\d*)$"),
                                                 QRegularExpression::CaseInsensitiveOption);
-    QStringList seen;
+    QSet<QString> seen;
     for (const IniFile::Section &section : ini.sections()) {
         const QString folded = section.name.toLower();
         const QString where = QStringLiteral("line %1: ").arg(section.line);
         if (seen.contains(folded)) {
-            problems.append({0, where + QStringLiteral("section [%1] appears again and is ignored").arg(section.name)});
+            problems.append({0, where + QStringLiteral("section [%1] appears again and is ignored")
+                                            .arg(section.name)});
             continue;
         }
-        seen.append(folded);
+        seen.insert(folded);
         const QRegularExpressionMatch show = showSection.match(section.name);
-        const bool isShow = show.hasMatch() && show.captured(1).toInt() <= ShowTableRecord::MaxShows;
+        const bool isShow =
+            show.hasMatch() && show.captured(1).toInt() <= ShowTableRecord::MaxShows;
         const bool isGeneral = folded == QStringLiteral("general");
         if (!isShow && !isGeneral) {
-            problems.append({0, where + QStringLiteral("section [%1] is ignored (shows are [Show1] to [Show100])")
-                                           .arg(section.name)});
+            problems.append(
+                {0,
+                 where + QStringLiteral("section [%1] is ignored (shows are [Show1] to [Show100])")
+                             .arg(section.name)});
             continue;
         }
-        const QStringList known = isGeneral ? ConfigReader::generalKeys() : ConfigReader::showKeys();
-        QStringList keysSeen;
+        const QStringList known =
+            isGeneral ? ConfigReader::generalKeys() : ConfigReader::showKeys();
+        QSet<QString> keysSeen;
         for (const IniFile::Key &key : section.keys) {
             const QString keyWhere = QStringLiteral("line %1: ").arg(key.line);
             if (!known.contains(key.name, Qt::CaseInsensitive)) {
-                problems.append({0, keyWhere + QStringLiteral("key '%1' in [%2] is ignored").arg(key.name, section.name)});
-            } else if (keysSeen.contains(key.name.toLower())) {
-                problems.append({0, keyWhere + QStringLiteral("key '%1' in [%2] appears again and is ignored")
+                problems.append({0, keyWhere + QStringLiteral("key '%1' in [%2] is ignored")
                                                    .arg(key.name, section.name)});
+            } else if (keysSeen.contains(key.name.toLower())) {
+                problems.append(
+                    {0, keyWhere + QStringLiteral("key '%1' in [%2] appears again and is ignored")
+                                       .arg(key.name, section.name)});
             }
-            keysSeen.append(key.name.toLower());
+            keysSeen.insert(key.name.toLower());
         }
     }
 }
@@ -229,7 +254,11 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
     const QString url = ConfigReader::uploadUrl(ini);
     report.uploadUrl = maskSecrets(url);
     if (url.isEmpty())
-        report.problems.append({0, QStringLiteral("[General] UploadURL is empty: every upload will fail")});
+        report.problems.append(
+            {0, QStringLiteral("[General] UploadURL is empty: every upload will fail")});
+    const QString refused = ConfigReader::uploadUrlProblem(url);
+    if (!refused.isEmpty())
+        report.problems.append({0, refused});
 
     const ShowTableRecord table = ConfigReader::showTable(ini);
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
@@ -245,8 +274,10 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
         row.pictureExists = fileExists(row.picture);
         row.nextUpload = nextUpload(table, show, now);
         if (!row.nextUpload.isValid())
-            row.nextUploadNote = isPast(row.dayRule, row.time, now) ? QStringLiteral("past") : QStringLiteral("never");
-        row.title = DateVariables::expand(table.Title[show], row.nextUpload.isValid() ? row.nextUpload.date() : now.date());
+            row.nextUploadNote = isPast(row.dayRule, row.time, now) ? QStringLiteral("past")
+                                                                    : QStringLiteral("never");
+        row.title = DateVariables::expand(
+            table.Title[show], row.nextUpload.isValid() ? row.nextUpload.date() : now.date());
         checkShow(table, show, now, row, report.problems);
         report.shows.append(row);
     }

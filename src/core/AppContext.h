@@ -1,16 +1,14 @@
 #pragma once
 
-#include "audit/AuditLog.h"
-#include "config/ConfigRecord.h"
-#include "config/ShowTableRecord.h"
-#include "config/UploadOptions.h"
+#include "core/AuditBuffer.h"
+#include "core/ConfigRecord.h"
+#include "core/ScheduleMemory.h"
+#include "core/ShowTableRecord.h"
+#include "core/UploadOptions.h"
 #include "platform/MainView.h"
 #include "platform/Platform.h"
-#include "upload/ScheduleMemory.h"
 
 #include <QString>
-
-class ChildProcess;
 
 // The program's shared state for the whole run, handed to every handler.
 class AppContext
@@ -24,14 +22,15 @@ public:
     ConfigRecord CFG;
     ShowTableRecord ShowTable;
     UploadOptions Options;
-    AuditLog Audit;
+    AuditBuffer Audit;
     QString WorkingDirectory;
     QString LastMinute;
     QString DosCommand;
     ScheduleMemory Schedule;
+    // Uploads running now, one inside another; each knows its depth.
+    int uploadsInProgress = 0;
 
-    void AppendLog(const QString &text) { Audit.AppendLog(text); }
-    void WriteLog() { Audit.WriteLog(); }
+    void AppendLog(const QString &text) { Audit.append(text); }
 
     MainView &view() const { return *m_view; }
     void setView(MainView *view) { m_view = view ? view : &m_nullView; }
@@ -39,17 +38,12 @@ public:
     static QString applicationTitle() { return QString::fromLatin1(ApplicationTitle); }
     static QString versionText();
 
-    // Uploads in progress register their curl so that shut-down can stop it.
-    void registerRunningProcess(ChildProcess *process);
-    void unregisterRunningProcess(ChildProcess *process);
-    int runningProcessCount() const { return int(m_running.size()); }
-    void stopRunningProcesses();
+    // Once set, running commands are stopped and waits are cut short, so the program can close.
     bool shutdownRequested() const { return m_shutdownRequested; }
     void requestShutdown() { m_shutdownRequested = true; }
 
 private:
     NullView m_nullView;
     MainView *m_view = &m_nullView;
-    QList<ChildProcess *> m_running;
     bool m_shutdownRequested = false;
 };

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+class AppContext;
+
+// The schedule's memory kept on disk, in the program's folder, so that a restart of any kind
+// never uploads a show twice for the same date and minute, and can catch up what it missed.
+QString scheduleStateFile(const AppContext &ctx);
+// Replaces the file in one step; a failure is logged under `routine`.
+void saveScheduleState(AppContext &ctx, const QString &routine);
+// At start-up, once the start minute is marked: takes over the minutes the last run handled,
+// names its uploads that never finished, and returns the minutes it missed while nothing ran
+// (at most CatchUpMinutes back, oldest first), marked handled and left to be caught up.
+QList<QDateTime> restoreScheduleState(AppContext &ctx, const QDateTime &startMinute);
