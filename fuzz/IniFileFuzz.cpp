@@ -1,7 +1,7 @@
 // Any bytes as tunebarn.ini: the reader must not crash, and what the program stores must keep
 // the value rules (at most 254 characters, no outer spaces).
 #include "config/ConfigReader.h"
-#include "config/ShowTableRecord.h"
+#include "core/ShowTableRecord.h"
 #include "platform/IniFile.h"
 
 #include <cstdint>

@@ -48,6 +48,20 @@ int openNative(const QString &path, int flags, int mode)
 #endif
 }
 
+FileError writeAll(int fd, const QByteArray &bytes, qsizetype &done)
+{
+    while (done < bytes.size()) {
+        const auto wrote = TB_WRITE(fd, bytes.constData() + done, bytes.size() - done);
+        if (wrote >= 0) {
+            done += wrote;
+            continue;
+        }
+        if (errno != EINTR)
+            return errorFromErrno(errno);
+    }
+    return {};
+}
+
 #ifndef Q_OS_WIN
 // Sets `mode` on `path` when it is of the kind expected and still open to group or others.
 FileError restrictAccess(const QString &path, bool isFolder, mode_t mode)
@@ -152,12 +166,29 @@ FileError removeFile(const QString &path)
 
 FileError replaceFile(const QString &path, const QByteArray &bytes)
 {
+#ifdef Q_OS_WIN
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return FileError{EIO, file.errorString()};
     return {};
+#else
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temporary = target + ".new";
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errorFromErrno(errno);
+    qsizetype done = 0;
+    FileError error = writeAll(fd, bytes, done);
+    if (!error.failed() && ::fsync(fd) != 0)
+        error = errorFromErrno(errno);
+    if (::close(fd) != 0 && !error.failed())
+        error = errorFromErrno(errno);
+    if (!error.failed() && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errorFromErrno(errno);
+    if (error.failed())
+        ::unlink(temporary.constData());
+    return error;
+#endif
 }
 
 std::optional<QDateTime> fileCreationTime(const QString &path)
@@ -213,21 +244,11 @@ FileError AppendFile::write(const QByteArray &bytes)
 {
     const qint64 before = currentSize();
     qsizetype done = 0;
-    while (done < bytes.size()) {
-        const auto wrote = TB_WRITE(m_fd, bytes.constData() + done, bytes.size() - done);
-        if (wrote >= 0) {
-            done += wrote;
-            continue;
-        }
-        if (errno == EINTR)
-            continue;
-        const FileError error = errorFromErrno(errno);
-        // A piece of a line left behind would be glued to the next line written.
-        if (done > 0 && before >= 0)
-            truncateTo(before);
-        return error;
-    }
-    return {};
+    const FileError error = writeAll(m_fd, bytes, done);
+    // A piece of a line left behind would be glued to the next line written.
+    if (error.failed() && done > 0 && before >= 0)
+        truncateTo(before);
+    return error;
 }
 
 qint64 AppendFile::currentSize() const

@@ -3,72 +3,61 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <gtest/gtest.h>
 
 TestApp::TestApp(const QDateTime &start) : clock(start)
 {
-    QDir(home()).mkpath(QStringLiteral("local"));
-    QDir(home()).mkpath(QStringLiteral("config"));
-    QDir(home()).mkpath(QStringLiteral("program"));
-    QDir(home()).mkpath(QStringLiteral("data"));
-    environment.programDir = programFolder();
+    for (const char *sub : {"local", "config", "program", "data"})
+        QDir(home()).mkpath(QString::fromLatin1(sub));
+    environment.programDir = home() + QStringLiteral("/program");
     environment.dataDir = home() + QStringLiteral("/data");
     environment.configDir = home() + QStringLiteral("/config");
     environment.variables.insert(QStringLiteral("LocalAppData"), localAppData());
     ctx.setView(&view);
     ctx.CFG.LocalAppFolder = localAppData() + QDir::separator();
-    ctx.WorkingDirectory = programFolder() + QDir::separator();
+    ctx.WorkingDirectory = environment.programDir + QDir::separator();
     ctx.LastMinute = start.time().toString(QStringLiteral("HH:mm"));
 }
 
-QString TestApp::writeFile(const QString &path, const QByteArray &text) const
+QString TestApp::writeFile(const QString &path, const QByteArray &bytes) const
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
+    const QString full = QDir(home()).filePath(path);
+    QDir().mkpath(QFileInfo(full).path());
+    QFile file(full);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(text);
-    return path;
+        qFatal("cannot write %s", qPrintable(full));
+    file.write(bytes);
+    return full;
 }
 
-QString TestApp::writeConfig(const QByteArray &text, const QString &folder) const
+QString TestApp::writeConfig(const QByteArray &text) const
 {
-    const QString dir = folder.isEmpty() ? auditFolder() : folder;
-    return writeFile(QDir(dir).filePath(QStringLiteral("tunebarn.ini")), text);
+    return writeFile(auditFolder() + QStringLiteral("tunebarn.ini"), text);
 }
 
 void TestApp::writePlayoutSetting(const QString &rawValue) const
 {
-    writeFile(environment.configDir + QStringLiteral("/Rulmo Playout System.ini"),
-              QByteArray("[Settings]\nCFG Folder=") + rawValue.toUtf8() + '\n');
+    writeFile(QStringLiteral("config/Rulmo Playout System.ini"), "[Settings]\nCFG Folder=" + rawValue.toUtf8() + '\n');
 }
 
 QString TestApp::auditFilePath(const QDate &date) const
 {
-    return auditFolder() + QStringLiteral("Tunebarn") + date.toString(QStringLiteral("ddMMyy"))
-           + QStringLiteral("Adt.txt");
-}
-
-QStringList TestApp::auditLines(const QDate &date) const
-{
-    QFile file(auditFilePath(date));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromLocal8Bit(file.readAll());
-    if (text.endsWith(QStringLiteral("\r\n")))
-        text.chop(2);
-    if (text.isEmpty())
-        return {};
-    return text.split(QStringLiteral("\r\n"));
+    return auditFolder() + QStringLiteral("Tunebarn") + date.toString(QStringLiteral("ddMMyy")) + QStringLiteral("Adt.txt");
 }
 
 QStringList TestApp::auditTexts(const QDate &date) const
 {
-    return withoutTimes(auditLines(date));
+    QFile file(auditFilePath(date));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
+    lines.removeLast();
+    return withoutTimes(lines);
 }
 
 QStringList TestApp::heldTexts() const
 {
-    return withoutTimes(ctx.Audit.heldLines());
+    return withoutTimes(ctx.Audit.lines());
 }
 
 QStringList withoutTimes(const QStringList &lines)
@@ -77,4 +66,15 @@ QStringList withoutTimes(const QStringList &lines)
     for (const QString &line : lines)
         texts.append(line.mid(10));
     return texts;
+}
+
+void expectTexts(const QStringList &actual, const QStringList &expected)
+{
+    ASSERT_EQ(actual.size(), expected.size()) << actual.join(u'\n').toStdString();
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        if (expected[i].endsWith(u'*'))
+            EXPECT_TRUE(actual[i].startsWith(expected[i].chopped(1))) << actual[i].toStdString();
+        else
+            EXPECT_EQ(actual[i], expected[i]);
+    }
 }

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "app/core/AppContext.h"
+#include "core/AppContext.h"
 #include "platform/EventPump.h"
 #include "platform/SettingsStore.h"
 #include "support/FakeClock.h"
+#include "support/QtPrinters.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestEnvironment.h"
 
@@ -12,30 +13,30 @@
 #include <QTemporaryDir>
 
 // A whole program context on a fixed clock in a temporary home:
-//   <home>/local     "LocalAppData"
-//   <home>/config    per-user configuration folder (settings file)
-//   <home>/program   the program's folder
-//   <home>/data      per-user data folder (fallback when "LocalAppData" is unset)
+//   <home>/local     "LocalAppData"; the program's folder is local/TunebarnUploader/
+//   <home>/config    per-user configuration folder (the playout system's settings file)
+//   <home>/program   the program's folder, where curl is looked for first
+//   <home>/data      per-user data folder (used when "LocalAppData" is unset)
 class TestApp
 {
 public:
-    explicit TestApp(const QDateTime &start = QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27)));
+    // Sunday 6 December 2026, 14:03:27.
+    static QDateTime sunday() { return QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27)); }
+
+    explicit TestApp(const QDateTime &start = sunday());
 
     QString home() const { return m_home.path(); }
     QString localAppData() const { return home() + QStringLiteral("/local"); }
     QString auditFolder() const { return localAppData() + QStringLiteral("/TunebarnUploader/"); }
-    QString programFolder() const { return home() + QStringLiteral("/program"); }
 
-    // Writes `text` as a file, creating folders; returns its path.
-    QString writeFile(const QString &path, const QByteArray &text) const;
-    // tunebarn.ini in the fallback folder (the audit folder) unless `folder` is given.
-    QString writeConfig(const QByteArray &text, const QString &folder = QString()) const;
-    // The playout system's per-user settings naming `folder` as "CFG Folder" (written raw).
+    // Writes `bytes` below the home (or at an absolute path), creating folders; returns the path.
+    QString writeFile(const QString &path, const QByteArray &bytes) const;
+    // tunebarn.ini in the program's folder, where it is read when no playout setting names another.
+    QString writeConfig(const QByteArray &text) const;
     void writePlayoutSetting(const QString &rawValue) const;
     QString auditFilePath(const QDate &date) const;
-    QStringList auditLines(const QDate &date) const;
-    // The audit lines without their time stamps.
-    QStringList auditTexts(const QDate &date) const;
+    // The day's audit file, or the held lines, without their time stamps.
+    QStringList auditTexts(const QDate &date = sunday().date()) const;
     QStringList heldTexts() const;
 
     FakeClock clock;
@@ -56,3 +57,5 @@ public:
 
 // Strips "HH:mm:ss  " from audit lines.
 QStringList withoutTimes(const QStringList &lines);
+// Expected texts ending in '*' only give how the actual text starts.
+void expectTexts(const QStringList &actual, const QStringList &expected);

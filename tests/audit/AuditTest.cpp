@@ -1,0 +1,235 @@
+#include "audit/AuditLog.h"
+#include "audit/AuditPurge.h"
+#include "support/TestApp.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QDate Sunday = TestApp::sunday().date();
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int modeOf(const QString &path)
+{
+    struct stat status = {};
+    ::stat(QFile::encodeName(path).constData(), &status);
+    return int(status.st_mode & 0777);
+}
+
+TEST(AuditLine, TimeTwoSpacesAndTheTextWithControlCharactersEscaped)
+{
+    TestApp app;
+    const struct
+    {
+        QString text;
+        QString line;
+    } cases[] = {
+        {QStringLiteral("Form_Load| Application Started."), QStringLiteral("14:03:27  Form_Load| Application Started.")},
+        {QString(), QStringLiteral("14:03:27  ")},
+        {QStringLiteral("  spaces kept  "), QStringLiteral("14:03:27    spaces kept  ")},
+        {QStringLiteral("tab\tkept"), QStringLiteral("14:03:27  tab\tkept")},
+        {QStringLiteral("first\n21:00:00  UploadShow| forged\r"),
+         QStringLiteral("14:03:27  first\\x0A21:00:00  UploadShow| forged\\x0D")},
+        {QStringLiteral("esc\x1b del\x7f c1\u0085 \u00e9"), QStringLiteral("14:03:27  esc\\x1B del\\x7F c1\\x85 \u00e9")},
+    };
+    for (const auto &c : cases) {
+        app.ctx.Audit.reset();
+        app.ctx.AppendLog(c.text);
+        EXPECT_EQ(app.ctx.Audit.lines(), QStringList{c.line});
+    }
+    EXPECT_FALSE(QFileInfo::exists(app.auditFolder()));
+}
+
+TEST(AuditFile, DailyCrLfFilesNamedByTheDateAtFlushTime)
+{
+    TestApp app;
+    CheckAuditFolderExists(app.ctx, app.ctx.CFG.LocalAppFolder);
+    EXPECT_EQ(app.heldTexts(), QStringList{QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ")
+                                           + app.auditFolder()});
+    app.ctx.Audit.reset();
+    WriteLog(app.ctx);
+    EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), QByteArray());
+
+    app.ctx.AppendLog(QStringLiteral("one \u00e9"));
+    app.clock.set(QDate(2026, 12, 6), QTime(23, 59, 40));
+    app.ctx.AppendLog(QStringLiteral("two"));
+    app.clock.set(QDate(2026, 12, 7), QTime(0, 0, 5));
+    WriteLog(app.ctx);
+    app.ctx.AppendLog(QStringLiteral("three"));
+    WriteLog(app.ctx);
+    EXPECT_EQ(QFileInfo(app.auditFilePath(QDate(2026, 12, 7))).fileName(), QStringLiteral("Tunebarn071226Adt.txt"));
+    EXPECT_TRUE(fileBytes(app.auditFilePath(QDate(2026, 12, 7)))
+                    .endsWith(QStringLiteral("14:03:27  one \u00e9\r\n23:59:40  two\r\n00:00:05  three\r\n").toUtf8()));
+    EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), QByteArray());
+    EXPECT_TRUE(app.ctx.Audit.lines().isEmpty());
+    EXPECT_EQ(modeOf(app.auditFolder()), 0700);
+    EXPECT_EQ(modeOf(app.auditFilePath(QDate(2026, 12, 7))), 0600);
+}
+
+TEST(AuditFile, ANestedFlushReturnsAtOnce)
+{
+    TestApp app;
+    app.ctx.AppendLog(QStringLiteral("held"));
+    app.ctx.Audit.busy = true;
+    WriteLog(app.ctx);
+    EXPECT_FALSE(QFileInfo::exists(app.auditFilePath(Sunday)));
+    EXPECT_EQ(app.heldTexts(), QStringList{QStringLiteral("held")});
+}
+
+TEST(AuditFolder, ExistingFolderAndFilesAreMadePrivateWithoutALine)
+{
+    TestApp app;
+    const QString reply = app.writeFile(app.auditFolder() + QStringLiteral("upload.txt"), "{}");
+    QFile::setPermissions(app.auditFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                 | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QFile::setPermissions(reply, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    CheckAuditFolderExists(app.ctx, app.ctx.CFG.LocalAppFolder);
+    EXPECT_EQ(modeOf(app.auditFolder()), 0700);
+    EXPECT_EQ(modeOf(reply), 0600);
+    EXPECT_TRUE(app.ctx.Audit.lines().isEmpty());
+}
+
+TEST(AuditFailure, LinesWaitInOrderAndTheDroppedCountStaysExact)
+{
+    TestApp app;
+    // A file where the folder should be: neither the folder nor the daily file can be made.
+    app.writeFile(app.localAppData() + QStringLiteral("/TunebarnUploader"), "in the way");
+    const int total = AuditBuffer::MaxHeldLines + 1000;
+    for (int i = 0; i < total; ++i)
+        app.ctx.AppendLog(QStringLiteral("line %1").arg(i));
+    for (int flush = 0; flush < 3; ++flush)
+        WriteLog(app.ctx);
+    const QStringList failed = app.heldTexts().mid(app.heldTexts().size() - 3);
+    EXPECT_EQ(failed, QStringList({QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ")
+                                       + app.auditFolder(),
+                                   QStringLiteral("CheckAuditFolderExists| ERROR: 17 File exists"),
+                                   QStringLiteral("WriteLog| ERROR: 20 Not a directory")}));
+
+    QFile::remove(app.localAppData() + QStringLiteral("/TunebarnUploader"));
+    WriteLog(app.ctx);
+    // Every line reached the file or was counted: the lines, three failed flushes' three lines
+    // each, and the line of the folder made again now.
+    const int appended = total + 3 * 3 + 1;
+    const QStringList written = app.auditTexts();
+    ASSERT_EQ(written.size(), AuditBuffer::MaxHeldLines + 1);
+    EXPECT_EQ(written.first(), QStringLiteral("WriteLog| ERROR: %1 audit lines were dropped").arg(appended - AuditBuffer::MaxHeldLines));
+    EXPECT_EQ(written.filter(QStringLiteral("line ")).last(), QStringLiteral("line %1").arg(total - 1));
+    app.ctx.AppendLog(QStringLiteral("after"));
+    WriteLog(app.ctx);
+    EXPECT_EQ(app.auditTexts().last(), QStringLiteral("after"));
+    EXPECT_EQ(app.auditTexts().filter(QStringLiteral("were dropped")).size(), 1);
+}
+
+TEST(AuditFailure, AShortWriteLeavesNoPieceToGlueTheNextLineTo)
+{
+    TestApp app;
+    app.ctx.AppendLog(QStringLiteral("first"));
+    WriteLog(app.ctx);
+    const QByteArray before = fileBytes(app.auditFilePath(Sunday));
+    app.ctx.AppendLog(QStringLiteral("Timer1_Timer| Show Upload [9] Time found: '/shows/nine.mp3'"));
+
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved = {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(before.size() + 20);
+    ::setrlimit(RLIMIT_FSIZE, &tight);
+    WriteLog(app.ctx);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+
+    EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), before);
+    EXPECT_EQ(app.heldTexts().last(), QStringLiteral("WriteLog| ERROR: 27 File too large"));
+    WriteLog(app.ctx);
+    EXPECT_EQ(app.auditTexts(), QStringList({QStringLiteral("first"),
+                                             QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ")
+                                                 + app.auditFolder(),
+                                             QStringLiteral("Timer1_Timer| Show Upload [9] Time found: '/shows/nine.mp3'"),
+                                             QStringLiteral("WriteLog| ERROR: 27 File too large")}));
+}
+
+// A file in the audit folder last modified at `modified`.
+QString auditFile(const TestApp &app, const QString &name, const QDateTime &modified)
+{
+    const QString path = app.writeFile(app.auditFolder() + name, "10:00:00  x\r\n");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(modified, QFileDevice::FileModificationTime))
+        qFatal("cannot set the time of %s", qPrintable(path));
+    return path;
+}
+
+TEST(Purge, CutOffIs2359OnTheDayRetentionDaysBack)
+{
+    TestApp app;
+    AuditBuffer &log = app.ctx.Audit;
+    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 7), QStringLiteral("29/11/2026 23:59:00"));
+    EXPECT_EQ(AuditPurge::GetPurgeDate(log, QDateTime(Sunday, QTime(0, 0)), 1), QStringLiteral("05/12/2026 23:59:00"));
+    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 0), QStringLiteral("00:00:00"));
+    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 1367), QStringLiteral("00:00:00"));
+    EXPECT_EQ(app.heldTexts(), QStringList{QStringLiteral(
+                                   "GetPurgeDate| ERROR: retention of 1367 days is outside 0 to 1366; nothing is purged")});
+    EXPECT_EQ(AuditPurge::PurgeFiles(log, app.ctx.CFG.LocalAppFolder, AuditPurge::Pattern, QDateTime()), 0);
+    EXPECT_EQ(app.heldTexts().size(), 1);
+}
+
+TEST(Purge, DeletesMatchingFilesModifiedAtOrBeforeTheCutOffInWholeSeconds)
+{
+    TestApp app;
+    const QDateTime cutoff(QDate(2026, 11, 29), QTime(23, 59, 0));
+    auditFile(app, QStringLiteral("Tunebarn281126Adt.txt"), cutoff.addDays(-1));
+    auditFile(app, QStringLiteral("TUNEBARN291126ADT.TXT"), cutoff.addMSecs(400));
+    auditFile(app, QStringLiteral("Tunebarn301126Adt.txt"), cutoff.addSecs(1));
+    auditFile(app, QStringLiteral("Tunebarn061226Adt.txt"), TestApp::sunday());
+    auditFile(app, QStringLiteral("tunebarn.ini"), cutoff.addDays(-30));
+    const QString locked = auditFile(app, QStringLiteral("Tunebarn011126Adt.txt"), cutoff.addDays(-28));
+    // Immutable: not even root can delete it, so it stays and is not counted.
+    const int fd = ::open(QFile::encodeName(locked).constData(), O_RDONLY);
+    int flags = 0;
+    const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0
+                           && (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+
+    AuditPurge::purgeOldFiles(app.ctx.Audit, app.ctx.CFG, TestApp::sunday(), QStringLiteral("Form_Load"));
+    if (immutable) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    ::close(fd);
+
+    QStringList left = QDir(app.auditFolder()).entryList(QDir::Files, QDir::Name);
+    QStringList expectedLeft{QStringLiteral("Tunebarn061226Adt.txt"), QStringLiteral("Tunebarn301126Adt.txt"),
+                             QStringLiteral("tunebarn.ini")};
+    if (immutable)
+        expectedLeft.prepend(QStringLiteral("Tunebarn011126Adt.txt"));
+    EXPECT_EQ(left, expectedLeft);
+    QStringList expected{QStringLiteral("Form_Load| PurgeFiles: Purge files before=29/11/2026 23:59:00"),
+                         QStringLiteral("PurgeFiles| About to search for audit files...") + app.auditFolder()
+                             + QStringLiteral("tunebarn*adt.txt"),
+                         QStringLiteral("PurgeFiles| Found 1st audit file=TUNEBARN291126ADT.TXT"),
+                         QStringLiteral("PurgeFiles| Found audit file=TUNEBARN291126ADT.TXT"),
+                         QStringLiteral("PurgeFiles| Found audit file=Tunebarn011126Adt.txt")};
+    if (immutable)
+        expected.append(QStringLiteral("PurgeFiles| ERROR: cannot delete 'Tunebarn011126Adt.txt': 1 Operation not permitted"));
+    expected += {QStringLiteral("PurgeFiles| Found audit file=Tunebarn061226Adt.txt"),
+                 QStringLiteral("PurgeFiles| Found audit file=Tunebarn281126Adt.txt"),
+                 QStringLiteral("PurgeFiles| Found audit file=Tunebarn301126Adt.txt"),
+                 QStringLiteral("Form_Load| PurgeFiles: Purged audit files=2")};
+    EXPECT_EQ(app.heldTexts(), expected);
+}
+
+} // namespace

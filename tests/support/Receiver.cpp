@@ -1,0 +1,120 @@
+#include "support/Receiver.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+struct Receiver::Impl
+{
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+    mutable std::mutex mutex;
+    QList<Answer> answers{Answer{}};
+    QList<Request> requests;
+    std::function<void()> hook;
+    std::condition_variable stopping;
+    bool stopped = false;
+};
+
+QByteArray Receiver::Request::part(const QByteArray &name) const
+{
+    for (const Part &p : parts) {
+        if (p.name == name)
+            return p.content;
+    }
+    return {};
+}
+
+QByteArrayList Receiver::Request::names() const
+{
+    QByteArrayList names;
+    for (const Part &p : parts)
+        names.append(p.name);
+    return names;
+}
+
+Receiver::Receiver() : d(std::make_unique<Impl>())
+{
+    d->server.Post(".*", [this](const httplib::Request &request, httplib::Response &response) {
+        Request record{QByteArray::fromStdString(request.target), {}};
+        for (const auto &[name, file] : request.files)
+            record.parts.append({QByteArray::fromStdString(name), QByteArray::fromStdString(file.filename),
+                                 QByteArray::fromStdString(file.content)});
+        std::function<void()> hook;
+        Answer answer;
+        {
+            const std::lock_guard lock(d->mutex);
+            answer = d->answers.size() > 1 ? d->answers.takeFirst() : d->answers.constFirst();
+            d->requests.append(record);
+            hook = d->hook;
+        }
+        if (hook)
+            hook();
+        {
+            // A held answer must not keep the test waiting once the receiver goes.
+            std::unique_lock lock(d->mutex);
+            d->stopping.wait_for(lock, std::chrono::milliseconds(answer.delayMs), [this] { return d->stopped; });
+        }
+        response.status = answer.status;
+        response.set_content(answer.body.toStdString(), "application/json");
+    });
+    d->port = d->server.bind_to_any_port("127.0.0.1");
+    d->thread = std::thread([this] { d->server.listen_after_bind(); });
+    // A stop before the server runs would be missed, and the thread would never end.
+    while (!d->server.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+Receiver::~Receiver()
+{
+    {
+        const std::lock_guard lock(d->mutex);
+        d->stopped = true;
+    }
+    d->stopping.notify_all();
+    d->server.stop();
+    d->thread.join();
+}
+
+QString Receiver::url() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/upload?token=%2").arg(d->port).arg(QString::fromLatin1(token()));
+}
+
+void Receiver::setAnswers(const QList<Answer> &answers)
+{
+    const std::lock_guard lock(d->mutex);
+    d->answers = answers;
+}
+
+void Receiver::whileHeld(std::function<void()> hook)
+{
+    const std::lock_guard lock(d->mutex);
+    d->hook = std::move(hook);
+}
+
+QList<Receiver::Request> Receiver::requests() const
+{
+    const std::lock_guard lock(d->mutex);
+    return d->requests;
+}
+
+bool Receiver::waitForRequests(int count) const
+{
+    const QDeadlineTimer deadline(20000);
+    while (requests().size() < count) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}

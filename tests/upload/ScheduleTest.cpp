@@ -1,0 +1,239 @@
+#include "app/core/Lifecycle.h"
+#include "upload/ScheduleState.h"
+#include "upload/ScheduleTick.h"
+#include "support/TestApp.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDate Sunday(2026, 12, 6);
+
+// The schedule's rules, tick by tick on a fixed clock; curl is a stand-in that notes each
+// title it is given and answers 200.
+class ScheduleTest : public ::testing::Test
+{
+protected:
+    ScheduleTest()
+    {
+        m_runs = app.home() + QStringLiteral("/runs");
+        const QString curl = app.writeFile(
+            QStringLiteral("program/curl"),
+            "#!/bin/sh\nfor a; do case \"$a\" in name=*) echo \"${a#name=}\" >> '" + m_runs.toUtf8()
+                + "';; esac; done\nprintf 200\n");
+        QFile::setPermissions(curl, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        app.ctx.CFG.UploadURL = QStringLiteral("http://127.0.0.1:1/");
+        app.ctx.LastMinute = QStringLiteral("13:00");
+        QDir().mkpath(app.auditFolder());
+    }
+
+    void show(int number, const QString &day, const QString &time)
+    {
+        ShowTableRecord &t = app.ctx.ShowTable;
+        t.Filename[number] = app.writeFile(QStringLiteral("shows/%1.mp3").arg(number), "ID3");
+        t.Title[number] = QStringLiteral("show %1").arg(number);
+        t.UploadDay[number] = day;
+        t.UploadTime[number] = time;
+    }
+    void tickAt(const QDate &date, const QTime &time)
+    {
+        app.clock.set(date, time);
+        Timer1_Timer(app.ctx);
+    }
+    // The titles sent so far, in order.
+    QStringList sent() const
+    {
+        QFile file(m_runs);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                              : QStringList();
+    }
+    QStringList scanLines(const QDate &date = Sunday) const
+    {
+        QStringList lines = app.auditTexts(date).filter(QStringLiteral("Timer1_Timer|")) + app.heldTexts();
+        return lines.filter(QStringLiteral("Timer1_Timer|"));
+    }
+
+    TestApp app;
+
+private:
+    QString m_runs;
+};
+
+TEST_F(ScheduleTest, ADayNameInAnyCaseOrTheDateAtTheExactMinute)
+{
+    const struct
+    {
+        const char *day;
+        const char *time;
+        const char *found; // empty: nothing logged
+    } cases[] = {{"Sun", "14:05", "Day"},     {"sUN", "14:05", "Day"},        {"06/12/2026", "14:05", "Date"},
+                 {"07/12/2026", "14:05", ""}, {"Sunday", "14:05", ""},        {"6/12/2026", "14:05", ""},
+                 {"Mon", "14:05", ""},        {"Sun", "14:5", nullptr},      {"Sun", "14:05:00", nullptr},
+                 {"Sun", " 14:05", nullptr}};
+    for (const auto &c : cases) {
+        app.ctx.ShowTable = ShowTableRecord();
+        app.ctx.Audit.reset();
+        QFile::remove(app.auditFilePath(Sunday));
+        show(4, QString::fromLatin1(c.day), QString::fromLatin1(c.time));
+        app.ctx.LastMinute.clear();
+        app.ctx.Schedule = ScheduleMemory();
+        const qsizetype before = sent().size();
+        tickAt(Sunday, QTime(14, 5, 2));
+        QStringList expected;
+        if (c.found) {
+            const QString file = app.ctx.ShowTable.Filename[4];
+            expected.append(QStringLiteral("Timer1_Timer| Show Upload [4] Time found: '") + file
+                            + QStringLiteral("' Show Upload date: '") + QString::fromLatin1(c.day).toUpper() + u'\'');
+            if (*c.found)
+                expected.append(QStringLiteral("Timer1_Timer| Show Upload [4] %1 found: '").arg(QLatin1String(c.found))
+                                + file + u'\'');
+        }
+        EXPECT_EQ(scanLines(), expected) << c.day << ' ' << c.time;
+        EXPECT_EQ(sent().size() - before, c.found && *c.found ? 1 : 0) << c.day << ' ' << c.time;
+    }
+}
+
+TEST_F(ScheduleTest, OneShowAMinuteTheLowestNumberedDue)
+{
+    show(2, QStringLiteral("Mon"), QStringLiteral("14:05"));
+    show(3, QStringLiteral("Sun"), QStringLiteral("14:05"));
+    show(5, QStringLiteral("Sun"), QStringLiteral("14:05"));
+    tickAt(Sunday, QTime(14, 5, 1));
+    tickAt(Sunday, QTime(14, 5, 6));
+    EXPECT_EQ(sent(), QStringList{QStringLiteral("show 3")});
+    EXPECT_EQ(scanLines().filter(QStringLiteral("Time found")).size(), 2);
+    EXPECT_EQ(app.view.caption, QStringLiteral("Tunebarn Uploader: 14:05"));
+    EXPECT_EQ(app.ctx.LastMinute, QStringLiteral("14:05"));
+}
+
+TEST_F(ScheduleTest, DisabledUploadsStillMoveTheCaptionFlushAndPurge)
+{
+    app.view.disabled = true;
+    show(1, QStringLiteral("Mon"), QStringLiteral("00:04"));
+    app.ctx.AppendLog(QStringLiteral("held"));
+    tickAt(QDate(2026, 12, 7), QTime(0, 4, 3));
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(app.view.caption, QStringLiteral("Tunebarn Uploader: 00:04"));
+    EXPECT_EQ(app.auditTexts(QDate(2026, 12, 7)), QStringList{QStringLiteral("held")});
+    // The purge's lines come after this minute's flush, and go out with the next one.
+    EXPECT_EQ(app.heldTexts().first(), QStringLiteral("Timer1_Timer| PurgeFiles: Purge files before=30/11/2026 23:59:00"));
+    EXPECT_TRUE(app.heldTexts().last().startsWith(QStringLiteral("Timer1_Timer| PurgeFiles: Purged audit files=")));
+    tickAt(QDate(2026, 12, 7), QTime(0, 5, 3));
+    EXPECT_TRUE(app.heldTexts().isEmpty());
+}
+
+TEST_F(ScheduleTest, AMinuteIsHandledOnceEvenWhenTheClockComesBackAcrossMidnight)
+{
+    show(1, QStringLiteral("Sun"), QStringLiteral("23:59"));
+    tickAt(Sunday, QTime(23, 59, 1));
+    tickAt(QDate(2026, 12, 7), QTime(0, 1, 0));
+    tickAt(Sunday, QTime(23, 59, 30));
+    EXPECT_EQ(sent(), QStringList{QStringLiteral("show 1")});
+    EXPECT_TRUE(app.auditTexts(Sunday).contains(QStringLiteral("Timer1_Timer| Minute already handled: '23:59'")));
+}
+
+TEST_F(ScheduleTest, SkippedMinutesAreCaughtUpOldestFirstWithinTheLimitOnlyWhenAskedFor)
+{
+    show(1, QStringLiteral("Sun"), QStringLiteral("14:10"));
+    show(2, QStringLiteral("Sun"), QStringLiteral("14:20"));
+    show(3, QStringLiteral("Sun"), QStringLiteral("14:29"));
+    tickAt(Sunday, QTime(14, 4, 0));
+    tickAt(Sunday, QTime(14, 30, 0));
+    EXPECT_TRUE(sent().isEmpty());
+
+    app.ctx.Options.catchUpMinutes = 15;
+    tickAt(Sunday, QTime(14, 31, 0));
+    tickAt(Sunday, QTime(14, 50, 0));
+    EXPECT_TRUE(sent().isEmpty()); // 14:35 to 14:49: nothing due
+
+    show(4, QStringLiteral("Sun"), QStringLiteral("15:20"));
+    show(5, QStringLiteral("Sun"), QStringLiteral("15:10"));
+    tickAt(Sunday, QTime(15, 30, 0));
+    EXPECT_EQ(sent(), QStringList{QStringLiteral("show 4")});
+    const QStringList caught = scanLines().filter(QStringLiteral("Catching up"));
+    ASSERT_EQ(caught.size(), 30);
+    EXPECT_EQ(caught.first(), QStringLiteral("Timer1_Timer| Catching up missed minute: '14:35'"));
+    EXPECT_EQ(caught[15], QStringLiteral("Timer1_Timer| Catching up missed minute: '15:15'"));
+}
+
+TEST_F(ScheduleTest, TheStateFileKeepsHandledMinutesAndNamesUnfinishedUploads)
+{
+    app.ctx.Options.catchUpMinutes = 30;
+    show(1, QStringLiteral("Sun"), QStringLiteral("14:05"));
+    show(2, QStringLiteral("Sun"), QStringLiteral("14:20"));
+    tickAt(Sunday, QTime(14, 5, 0));
+    // What a run that was killed during the upload of show 2 at 14:20 would have left.
+    ScheduleMemory left = *ScheduleMemory::fromText(app.ctx.Schedule.toText());
+    left.markHandled(ScheduleMemory::wallMinute(QDateTime(Sunday, QTime(14, 20))));
+    left.uploadStarted(ScheduleMemory::wallMinute(QDateTime(Sunday, QTime(14, 20))), 2);
+    QFile state(scheduleStateFile(app.ctx));
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    state.write(left.toText());
+    state.close();
+
+    // A new run at 14:31 takes over 14:05 and 14:20 and misses 14:21 to 14:30 only.
+    TestApp next(QDateTime(Sunday, QTime(14, 31, 10)));
+    next.ctx.ShowTable = app.ctx.ShowTable;
+    next.ctx.Options.catchUpMinutes = 30;
+    QDir().mkpath(next.auditFolder());
+    QFile::copy(scheduleStateFile(app.ctx), scheduleStateFile(next.ctx));
+    const QDateTime start = ScheduleMemory::wallMinute(next.clock.now());
+    next.ctx.Schedule.markHandled(start);
+    const QList<QDateTime> missed = restoreScheduleState(next.ctx, start);
+    EXPECT_EQ(next.heldTexts(), QStringList{QStringLiteral("Form_Load| WARNING: the upload of show 2 due at 14:20 did not finish")});
+    ASSERT_EQ(missed.size(), 10);
+    EXPECT_EQ(missed.first().time(), QTime(14, 21));
+    EXPECT_TRUE(next.ctx.Schedule.isHandled(ScheduleMemory::wallMinute(QDateTime(Sunday, QTime(14, 5)))));
+    EXPECT_TRUE(ScheduleMemory::fromText(next.ctx.Schedule.toText())->unfinished().isEmpty());
+
+    const struct
+    {
+        QByteArray text;
+        bool usable;
+    } files[] = {{"", false},
+                 {"Tunebarn Uploader schedule state 1\n", true},
+                 {"Tunebarn Uploader schedule state 2\n", false},
+                 {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05\n", false},
+                 {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:00\n", false},
+                 {"Tunebarn Uploader schedule state 1\nhandled 2020-01-01T00:00 2026-12-06T14:00\n", false},
+                 {"Tunebarn Uploader schedule state 1\nstarted 2026-12-06T14:05 x\n", false},
+                 {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:07\nlast 2026-12-06T14:07\n"
+                  "started 2026-12-06T14:05 9\n",
+                  true}};
+    for (const auto &f : files)
+        EXPECT_EQ(ScheduleMemory::fromText(f.text).has_value(), f.usable) << f.text.toStdString();
+    EXPECT_EQ(ScheduleMemory::fromText(files[7].text)->toText(), files[7].text);
+}
+
+TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
+{
+    TestApp app(QDateTime(Sunday, QTime(14, 3, 27)));
+    app.environment.pathDirs = {QStringLiteral("/bin")};
+    const QString curl = app.writeFile(QStringLiteral("program/curl"), "#!/bin/sh\necho x >> \"$0.runs\"\nprintf 200\n");
+    QFile::setPermissions(curl, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    app.writeFile(QStringLiteral("shows/a.mp3"), "ID3");
+    app.writeConfig("[General]\nUploadURL=http://127.0.0.1:1/\nCatchUpMinutes=5\n[Show1]\nFilename=" + app.home().toUtf8()
+                    + "/shows/a.mp3\nUploadDay=Sun\nUploadTime=14:05\n");
+    EXPECT_TRUE(Form_Load(app.ctx).isEmpty());
+    // The machine slept through 14:04 to 14:07.
+    app.clock.set(Sunday, QTime(14, 8, 2));
+    Timer1_Timer(app.ctx);
+    QFile runs(curl + QStringLiteral(".runs"));
+    ASSERT_TRUE(runs.open(QIODevice::ReadOnly));
+    EXPECT_EQ(runs.readAll(), "x\n");
+
+    // Started again with the clock set back: 14:05 is not due a second time.
+    TestApp again(QDateTime(Sunday, QTime(14, 4, 30)));
+    again.environment = app.environment;
+    again.ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
+    Form_Load(again.ctx);
+    again.clock.set(Sunday, QTime(14, 5, 10));
+    Timer1_Timer(again.ctx);
+    runs.seek(0);
+    EXPECT_EQ(runs.readAll(), "x\n");
+    EXPECT_TRUE(app.auditTexts().contains(QStringLiteral("Timer1_Timer| Minute already handled: '14:05'")));
+}
+
+} // namespace
