@@ -77,8 +77,10 @@ void WriteLog(AppContext &ctx)
     const FileError closeError = file.close();
     if (!error.failed())
         error = closeError;
-    if (error.failed())
+    if (error.failed()) {
         ctx.AppendLog(errorLine(QStringLiteral("WriteLog"), error));
+        ctx.view().reportAuditFailure(errorLine(QStringLiteral("WriteLog"), error));
+    }
     ctx.Audit.busy = false;
 }
 

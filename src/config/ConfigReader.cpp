@@ -96,7 +96,7 @@ QStringList generalKeys()
 {
     return {QStringLiteral("UploadURL"), QStringLiteral("CatchUpMinutes"),
             QStringLiteral("RetryCount"), QStringLiteral("RetryDelaySeconds"),
-            QStringLiteral("UploadTimeoutMinutes")};
+            QStringLiteral("UploadTimeoutMinutes"), QStringLiteral("FailureCommand")};
 }
 
 namespace {
@@ -124,6 +124,7 @@ UploadOptions uploadOptions(const IniFile &ini)
                     UploadOptions::MaxRetryDelaySeconds);
     options.uploadTimeoutMinutes = wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0,
                                                UploadOptions::MaxTimeoutMinutes);
+    options.failureCommand = storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
     return options;
 }
 

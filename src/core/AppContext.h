@@ -29,6 +29,9 @@ public:
     ScheduleMemory Schedule;
     // Uploads running now, one inside another; each knows its depth.
     int uploadsInProgress = 0;
+    // When the upload shown to the operator as the next one is due; once it has come, the
+    // next one is worked out.
+    QDateTime NextUploadAt;
 
     void AppendLog(const QString &text) { Audit.append(text); }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // Opt-in safeguards read from [General] in tunebarn.ini. Zero keeps the plain behaviour:
 // no catching up of missed minutes, no retries, no time limit.
 struct UploadOptions
@@ -13,4 +15,7 @@ struct UploadOptions
     int retryCount = 0;
     int retryDelaySeconds = 60;
     int uploadTimeoutMinutes = 0;
+    // A program told of every failed upload (show number, title, reason), so a station can have
+    // someone mailed or paged. Empty: none.
+    QString failureCommand;
 };

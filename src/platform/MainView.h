@@ -1,9 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+// How far a running upload has got, as curl's progress meter tells it.
+struct UploadProgress
+{
+    int percent = 0;
+    QString sent; // as curl writes sizes: "1234", "512k", "3.2M"
+    QString rate; // the average upload speed, in the same form, per second
+};
 
 // What the core shows the operator. The main window implements it; headless runs and tests
-// implement it without widgets.
+// implement it without widgets. The texts of the first four are the program's own; the rest
+// are told beside them and may be left unshown.
 class MainView
 {
 public:
@@ -13,6 +23,16 @@ public:
     virtual void setCommandText(const QString &text) = 0; // Text2
     virtual void setCaption(const QString &text) = 0;
     virtual bool uploadsDisabled() const = 0;             // Check1
+
+    // Why the last upload failed (`what` names the show), or nothing when it was taken.
+    virtual void setLastFailure(const QString &what, const QString &reason) { Q_UNUSED(what) Q_UNUSED(reason) }
+    virtual void setProgress(const UploadProgress &progress) { Q_UNUSED(progress) }
+    // The problems --check finds in the configuration just loaded; empty when there are none.
+    virtual void setConfigWarnings(const QStringList &warnings) { Q_UNUSED(warnings) }
+    // When the next show goes out, as "Sun 13/12/2026 09:00 show 1", or empty text.
+    virtual void setNextUpload(const QString &text) { Q_UNUSED(text) }
+    // An audit line could not be written to disk.
+    virtual void reportAuditFailure(const QString &text) { Q_UNUSED(text) }
 };
 
 class NullView : public MainView

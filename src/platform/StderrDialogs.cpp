@@ -1,13 +1,11 @@
 #include "platform/StderrDialogs.h"
 
-#include <cstdio>
+#include "platform/StandardError.h"
 
 void StderrDialogs::showMessage(const QString &text, const QString &title, Icon)
 {
-    QString line = title + QStringLiteral(": ") + text;
-    line.replace(u'\r', u' ').replace(u'\n', u' ');
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    // Every box the program shows unasked tells of something that went wrong.
+    StandardError::print(StandardError::Priority::Error, title + QStringLiteral(": ") + text);
 }
 
 QString StderrDialogs::askText(const QString &, const QString &)

@@ -59,7 +59,11 @@ void TerminationSignals::readSignal()
 {
 #ifndef Q_OS_WIN
     unsigned char byte = 0;
-    if (::read(signalPipe[1], &byte, 1) == 1)
+    if (::read(signalPipe[1], &byte, 1) != 1)
+        return;
+    if (byte == SIGHUP)
+        emit hangUp();
+    else
         emit terminationRequested(byte);
 #endif
 }

@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the event loop, so the program can close
-// the orderly way. Does nothing on Windows, which has no such signals.
+// Turns SIGTERM and SIGINT, and SIGHUP apart from them, into Qt signals on the event loop, so the
+// program can close the orderly way or reload. Does nothing on Windows, which has no such signals.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
@@ -16,6 +16,7 @@ public:
 
 signals:
     void terminationRequested(int signalNumber);
+    void hangUp();
 
 private:
     void readSignal();

@@ -30,7 +30,8 @@ void stopWhenAsked(bool stopWanted, ChildProcess &process, QElapsedTimer &sinceS
 
 } // namespace
 
-CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 timeLimitMs)
+CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 timeLimitMs,
+                          const std::function<void(const QByteArray &)> &watch)
 {
     CommandOutcome outcome;
     ChildProcess process;
@@ -56,6 +57,8 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
             break;
         // The pause ends the moment the command does, so its end is noticed at once.
         process.waitProcessingEvents(PollMilliseconds);
+        if (watch)
+            watch(process.errorOutputTail());
         if (timeLimitMs > 0 && running.elapsed() >= timeLimitMs)
             outcome.timedOut = true;
         stopWhenAsked(ctx.shutdownRequested() || outcome.timedOut, process, sinceStopAsked);

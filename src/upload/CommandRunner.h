@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 class AppContext;
 
 struct CommandOutcome
@@ -18,8 +20,10 @@ struct CommandOutcome
 
 // Starts the command hidden, waits for its end while window events keep running, and logs the
 // command and its exit value, or the launch error (also shown in a message box).
-// A positive `timeLimitMs` stops a command that runs longer.
-CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 timeLimitMs = 0);
+// A positive `timeLimitMs` stops a command that runs longer. `watch`, when given, sees what
+// the command has written on its error output so far, after each pause of the wait.
+CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 timeLimitMs = 0,
+                          const std::function<void(const QByteArray &)> &watch = {});
 
 // Looks for curl at start-up and warns the operator when there is none. Returns the path found.
 QString CurlCheck(AppContext &ctx);

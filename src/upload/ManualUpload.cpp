@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "platform/Dialogs.h"
 #include "platform/EventPump.h"
+#include "upload/FailureAlert.h"
 #include "upload/ShowUpload.h"
 #include "upload/UploadRun.h"
 
@@ -41,10 +42,16 @@ bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
-    const bool taken = runUpload(ctx, QStringLiteral("Manupmnu_Click"), command,
-                                 request.responseFile, failureReason);
+    QString reason;
+    const bool taken = runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, taken));
+    if (taken)
+        clearFailure(ctx);
+    else
+        alertFailure(ctx, QStringLiteral("Manupmnu_Click"), 0, title, reason);
+    if (failureReason)
+        *failureReason = reason;
     ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
     return taken;

@@ -247,6 +247,23 @@ QString maskSecrets(const QString &url)
     return parsed.toString();
 }
 
+NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now)
+{
+    NextUpload first;
+    for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
+        if (!isConfigured(table, show))
+            continue;
+        const QDateTime at = nextUpload(table, show, now);
+        if (at.isValid() && (!first.at.isValid() || at < first.at))
+            first = {at, show, {}};
+    }
+    if (first.at.isValid())
+        first.text = LocaleFormat::shortDayName(first.at.date()) + u' ' + LocaleFormat::dayMonthYear(first.at.date())
+                     + u' ' + table.UploadTime[first.show]
+                     + QStringLiteral(" show %1 '%2'").arg(first.show).arg(DateVariables::expand(table.Title[first.show], first.at.date()));
+    return first;
+}
+
 ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDateTime &now)
 {
     ScheduleReport report;

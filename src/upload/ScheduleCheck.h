@@ -5,6 +5,7 @@
 #include <QString>
 
 class IniFile;
+struct ShowTableRecord;
 
 // What the schedule will do, worked out from tunebarn.ini without uploading anything: each
 // configured show's next upload, and everything that will keep a show from going out.
@@ -41,6 +42,14 @@ namespace ScheduleCheck {
 constexpr int WeeksSearched = 8;
 
 ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDateTime &now);
+struct NextUpload
+{
+    QDateTime at; // invalid when no show will go out
+    int show = 0;
+    QString text; // "Sun 13/12/2026 09:00 show 1 'Title'"
+};
+// The upload of all the table's shows that comes first at or after `now`.
+NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now);
 // The address with query values and any password replaced by "****".
 QString maskSecrets(const QString &url);
 bool isValidTime(const QString &time);

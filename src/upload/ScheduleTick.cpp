@@ -5,6 +5,7 @@
 #include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/LocaleFormat.h"
+#include "upload/ConfigWarnings.h"
 #include "upload/DayRule.h"
 #include "upload/ScheduleState.h"
 #include "upload/ShowUpload.h"
@@ -92,6 +93,9 @@ void Timer1_Timer(AppContext &ctx)
         catchUp(ctx, missed);
         uploadFirstDueShow(ctx, slot);
     }
+    // This minute is done with, so the next upload is one of a later minute.
+    if (ctx.NextUploadAt.isValid() && now >= ctx.NextUploadAt)
+        showNextUpload(ctx, now.addSecs(60 - now.time().second()));
     WriteLog(ctx);
 
     if (minute == PurgeMinute)

@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
 #include "upload/DateVariables.h"
+#include "upload/FailureAlert.h"
 #include "upload/UploadRun.h"
 
 #include <QFileInfo>
@@ -40,9 +41,14 @@ void uploadExistingShow(AppContext &ctx, int show)
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
-    const bool taken = runUpload(ctx, QStringLiteral("UploadShow"), command, request.responseFile);
+    QString reason;
+    const bool taken = runUpload(ctx, QStringLiteral("UploadShow"), command, request.responseFile, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, taken));
+    if (taken)
+        clearFailure(ctx);
+    else
+        alertFailure(ctx, QStringLiteral("UploadShow"), show, title, reason);
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
 }

@@ -17,14 +17,23 @@ bool needsQuotes(const QString &path)
     return !path.isEmpty() && (path.front().isSpace() || path.back().isSpace());
 }
 
-// In double quotes with '\' and '"' escaped, as curl reads quoted file names and
-// configuration strings.
+// In double quotes with '\' and '"' escaped, as curl reads a quoted file name after "@".
 QString escapedAndQuoted(const QString &text)
 {
     QString escaped = text;
     escaped.replace(u'\\', QStringLiteral("\\\\"));
     escaped.replace(u'"', QStringLiteral("\\\""));
     return quoted(escaped);
+}
+
+// A quoted string of curl's configuration syntax, which also names line breaks and tabs, so
+// that nothing in it can end the line.
+QByteArray configString(const QString &text)
+{
+    QString escaped = escapedAndQuoted(text);
+    escaped.replace(u'\t', QStringLiteral("\\t")).replace(u'\n', QStringLiteral("\\n"));
+    escaped.replace(u'\r', QStringLiteral("\\r")).replace(u'\v', QStringLiteral("\\v"));
+    return escaped.toUtf8();
 }
 
 } // namespace
@@ -65,7 +74,7 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     // The address carries the service's token: it goes to curl on its standard input, where no
     // other user can read it, as the command line of a running process can be.
     command.arguments.append({QStringLiteral("--config"), QStringLiteral("-")});
-    command.input = "url = " + escapedAndQuoted(request.uploadUrl).toUtf8() + '\n';
+    command.input = "url = " + configString(request.uploadUrl) + '\n';
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
     return command;

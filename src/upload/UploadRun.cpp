@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
 #include "upload/CommandRunner.h"
+#include "upload/CurlProgress.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -93,6 +94,31 @@ void logFailure(AppContext &ctx, const QString &routine, const CommandOutcome &o
             (said.isEmpty() ? QString() : QStringLiteral(", ") + said);
 }
 
+bool takenByTheService(AppContext &ctx, const QString &routine, const CommandOutcome &outcome,
+                       const QString &status)
+{
+    if (!outcome.started || !statusTaken(status))
+        return false;
+    if (outcome.exitValue == 0)
+        return true;
+    if (outcome.exitValue != ReplyNotWritten)
+        return false;
+    // curl could not write the reply, but the service had taken the upload already.
+    ctx.AppendLog(routine + QStringLiteral("| WARNING: the service took the upload but its reply could not be "
+                                           "written: '")
+                  + lastCurlMessage(outcome.errorOutput) + u'\'');
+    return true;
+}
+
+// Each reading of curl's progress meter goes to the window.
+std::function<void(const QByteArray &)> progressReporter(AppContext &ctx)
+{
+    return [&ctx](const QByteArray &errorOutput) {
+        if (const std::optional<UploadProgress> progress = parseCurlProgress(errorOutput))
+            ctx.view().setProgress(*progress);
+    };
+}
+
 } // namespace
 
 ReplyFile::ReplyFile(AppContext &ctx) : m_ctx(ctx), m_depth(++ctx.uploadsInProgress)
@@ -131,23 +157,13 @@ bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &comma
     for (int attempt = 0;; ++attempt) {
         // A reply quoted in the audit must be this try's, never an earlier one's.
         removeFile(responseFile);
-        const CommandOutcome outcome =
-            Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL);
+        const CommandOutcome outcome = Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL,
+                                                  progressReporter(ctx));
         const QString status = outcome.started ? httpStatus(outcome.output) : QString();
         if (outcome.started)
             ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
-        if (outcome.started && statusTaken(status)) {
-            if (outcome.exitValue == 0)
-                return true;
-            // curl could not write the reply, but the service had taken the upload already.
-            if (outcome.exitValue == ReplyNotWritten) {
-                ctx.AppendLog(routine +
-                              QStringLiteral("| WARNING: the service took the upload but its reply "
-                                             "could not be written: '") +
-                              lastCurlMessage(outcome.errorOutput) + u'\'');
-                return true;
-            }
-        }
+        if (takenByTheService(ctx, routine, outcome, status))
+            return true;
         if (outcome.timedOut)
             ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes")
                                         .arg(options.uploadTimeoutMinutes));

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -82,14 +83,47 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 50);
     // Show 1's reply comes after 150 seconds; shows 2 and 3 are due meanwhile.
     receiver.setAnswers({{500, "slow reply", 150 * 1000 / run.speed()}, {200, "{\"ok\":true}"}});
-    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + '\n'
-                    + run.show(1, QStringLiteral("Mon"), QStringLiteral("21:00"))
+    const QString alerts = run.path(QStringLiteral("alerts"));
+    run.write(QStringLiteral("alert.sh"), "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() + "'\n");
+    QFile::setPermissions(run.path(QStringLiteral("alert.sh")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + "\nFailureCommand=" + run.path(QStringLiteral("alert.sh")).toUtf8()
+                    + '\n' + run.show(1, QStringLiteral("Mon"), QStringLiteral("21:00"), QStringLiteral("Slow $(touch pwned)"))
                     + run.show(2, QStringLiteral("Mon"), QStringLiteral("21:01"), QStringLiteral("Second"))
-                    + run.show(3, QStringLiteral("Mon"), QStringLiteral("21:03")));
-    QProcess &headless = run.start({QStringLiteral("--headless")});
+                    + run.show(3, QStringLiteral("Mon"), QStringLiteral("21:03")) + "Tilte=typo\n");
+    // Standard error is the journal's stream, as under systemd.
+    const QString log = run.path(QStringLiteral("journal"));
+    run.write(QStringLiteral("journal"), {});
+    struct stat status = {};
+    ::stat(QFile::encodeName(log).constData(), &status);
+    QProcessEnvironment env = run.environment();
+    env.insert(QStringLiteral("JOURNAL_STREAM"), QStringLiteral("%1:%2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino)));
+    QProcess headless;
+    headless.setProcessEnvironment(env);
+    headless.setStandardErrorFile(log);
+    headless.start(buildDir() + QStringLiteral("tunebarn-uploader"), {QStringLiteral("--headless")});
     ASSERT_TRUE(receiver.waitForRequests(3));
     ASSERT_TRUE(run.waitForAudit(QStringLiteral("UploadShow| Upload FAILED: exit value 0, HTTP status 500, reply: 'slow reply'")));
+    // The service's reload reads the configuration again.
+    ::kill(pid_t(headless.processId()), SIGHUP);
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return run.auditTexts().filter(QStringLiteral("Configmnu_Click| Button Clicked.")).size() == 2; }));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
+
+    QFile journal(log);
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    const QStringList stderrLines = QString::fromUtf8(journal.readAll()).split(u'\n');
+    EXPECT_TRUE(stderrLines.contains(QStringLiteral("<3>failed: show 1 'Slow $(touch pwned)': exit value 0, HTTP status 500")));
+    EXPECT_EQ(stderrLines.filter(QStringLiteral("<4>warning: line ")).size(), 2); // at start and at the reload
+    EXPECT_FALSE(stderrLines.filter(QRegularExpression(QStringLiteral("^<6>progress: 100% sent \\(\\d+\\) at \\d+k?/s$"))).isEmpty());
+    EXPECT_TRUE(stderrLines.filter(QStringLiteral("<6>command: ")).first().endsWith(QStringLiteral("/upload?token=****")));
+    EXPECT_FALSE(stderrLines.join(u'\n').contains(QString::fromLatin1(receiver.token())));
+    QFile alerted(alerts);
+    ASSERT_TRUE(alerted.open(QIODevice::ReadOnly));
+    EXPECT_EQ(alerted.readAll(), "1|Slow $(touch pwned)|exit value 0, HTTP status 500|");
+    EXPECT_FALSE(QFile::exists(run.path(QStringLiteral("home/pwned"))));
+    EXPECT_EQ(run.auditTexts().filter(QStringLiteral("UploadShow| FailureCommand ")),
+              QStringList({QStringLiteral("UploadShow| FailureCommand started: '") + run.path(QStringLiteral("alert.sh")) + u'\'',
+                           QStringLiteral("UploadShow| FailureCommand ended: exit value 0")}));
+    EXPECT_EQ(run.auditTexts().filter(QStringLiteral("Configmnu_Click| WARNING: line ")).size(), 2);
 
     const QStringList lines = run.auditLines();
     const QStringList texts = run.auditTexts();
@@ -113,7 +147,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
                  QStringLiteral("Shell32Bit| Command: /usr/bin/curl -q -o *"), QStringLiteral("Shell32Bit| Command exit value: 0"),
                  QStringLiteral("UploadShow| HTTP status: 200"), QStringLiteral("UploadShow| Uploading: Finished Upload.")});
     EXPECT_EQ(receiver.requests()[1].part("name"), "Second");
-    EXPECT_TRUE(headless.readAllStandardError().contains("status: Upload Failed: 21:02:"));
+    EXPECT_TRUE(stderrLines.contains(QStringLiteral("<6>status: Upload Failed: ") + lines.filter(QStringLiteral("UploadShow| Upload FAILED")).first().left(8)));
     EXPECT_EQ(texts.last(), hyphens());
 }
 

@@ -1,28 +1,79 @@
 #include "app/cli/StderrView.h"
 
-#include <cstdio>
+#include "platform/StandardError.h"
+#include "upload/ScheduleCheck.h"
 
 namespace {
 
-void printLine(const char *label, const QString &text)
+using StandardError::Priority;
+
+void printLine(Priority priority, const QString &label, const QString &text)
 {
-    std::fprintf(stderr, "%s: %s\n", label, text.toLocal8Bit().constData());
-    std::fflush(stderr);
+    StandardError::print(priority, label + QStringLiteral(": ") + text);
+}
+
+// The service's log is kept by others than the station: no access token goes there.
+QString withSecretsMasked(const QString &text)
+{
+    QStringList words = text.split(u' ');
+    for (QString &word : words) {
+        if (word.contains(QStringLiteral("://")))
+            word = ScheduleCheck::maskSecrets(word);
+    }
+    return words.join(u' ');
 }
 
 } // namespace
 
 void StderrView::setStatusText(const QString &text)
 {
-    printLine("status", text);
+    printLine(Priority::Info, QStringLiteral("status"), text);
+    if (text == QStringLiteral("Uploading...")) {
+        m_progressTenth = 0;
+        m_sinceProgress.start();
+    }
 }
 
 void StderrView::setTitleText(const QString &text)
 {
-    printLine("title", text);
+    printLine(Priority::Info, QStringLiteral("title"), text);
 }
 
 void StderrView::setCommandText(const QString &text)
 {
-    printLine("command", text);
+    printLine(Priority::Info, QStringLiteral("command"), withSecretsMasked(text));
+}
+
+void StderrView::setLastFailure(const QString &what, const QString &reason)
+{
+    if (!what.isEmpty())
+        printLine(Priority::Error, QStringLiteral("failed"), what + QStringLiteral(": ") + reason);
+}
+
+void StderrView::setProgress(const UploadProgress &progress)
+{
+    const int tenth = progress.percent / 10;
+    if (tenth <= m_progressTenth || (m_sinceProgress.isValid() && m_sinceProgress.elapsed() < ProgressIntervalMs))
+        return;
+    m_progressTenth = tenth;
+    m_sinceProgress.start();
+    printLine(Priority::Info, QStringLiteral("progress"),
+              QStringLiteral("%1% sent (%2) at %3/s").arg(progress.percent).arg(progress.sent, progress.rate));
+}
+
+void StderrView::setConfigWarnings(const QStringList &warnings)
+{
+    for (const QString &warning : warnings)
+        printLine(Priority::Warning, QStringLiteral("warning"), withSecretsMasked(warning));
+}
+
+void StderrView::setNextUpload(const QString &text)
+{
+    if (!text.isEmpty())
+        printLine(Priority::Info, QStringLiteral("next"), text);
+}
+
+void StderrView::reportAuditFailure(const QString &text)
+{
+    printLine(Priority::Error, QStringLiteral("audit"), text);
 }

@@ -2,8 +2,10 @@
 
 #include "app/core/HandlerGuard.h"
 #include "app/core/Lifecycle.h"
+#include "audit/AuditLog.h"
 #include "config/RefreshConfig.h"
 #include "core/AppContext.h"
+#include "upload/ConfigWarnings.h"
 #include "upload/ManualUpload.h"
 #include "upload/ScheduleTick.h"
 
@@ -26,11 +28,15 @@ void AppController::load()
 {
     QList<QDateTime> missed;
     run(QStringLiteral("Form_Load"), [&] { missed = Form_Load(m_ctx); });
-    if (missed.isEmpty())
-        return;
+    // Right after the start block is on disk, as the window runs: nothing of this is needed
+    // before then.
     QTimer::singleShot(0, this, [this, missed] {
         if (m_ctx.shutdownRequested())
             return;
+        run(QStringLiteral("Configmnu_Click"), [this] {
+            reportConfigWarnings(m_ctx);
+            WriteLog(m_ctx);
+        });
         run(QStringLiteral("Timer1_Timer"), [&] { catchUpAfterStart(m_ctx, missed); });
     });
 }
@@ -62,7 +68,10 @@ void AppController::refreshConfig()
 {
     if (m_ctx.shutdownRequested())
         return;
-    run(QStringLiteral("Configmnu_Click"), [this] { configmnu_Click(m_ctx); });
+    run(QStringLiteral("Configmnu_Click"), [this] {
+        configmnu_Click(m_ctx);
+        reportConfigWarnings(m_ctx);
+    });
 }
 
 bool AppController::requestClose()

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/MainView.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+// The latest state of curl's progress meter, read from what curl wrote on its error output:
+// a line of twelve columns, redrawn in place after each carriage return. Of those, an upload
+// needs the share sent, the amount sent and the average upload speed.
+std::optional<UploadProgress> parseCurlProgress(const QByteArray &errorOutput);

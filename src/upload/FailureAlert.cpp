@@ -1,0 +1,72 @@
+#include "upload/FailureAlert.h"
+
+#include "core/AppContext.h"
+#include "platform/ChildProcess.h"
+#include "platform/Environment.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+
+namespace {
+
+constexpr int TimeLimitMs = 60 * 1000;
+constexpr int PollMs = 300;
+constexpr int StopGraceMs = 5000;
+
+QString programPath(const AppContext &ctx, const QString &command)
+{
+    if (QFileInfo(command).isAbsolute())
+        return command;
+    const QString found = ctx.platform.environment.findOnPath(command);
+    return found.isEmpty() ? command : found;
+}
+
+// Waits for the command with events running; a close or the time limit stops it.
+bool waitOrStop(AppContext &ctx, ChildProcess &process)
+{
+    const QDeadlineTimer limit(TimeLimitMs);
+    while (process.isRunning() && !limit.hasExpired() && !ctx.shutdownRequested())
+        process.waitProcessingEvents(PollMs);
+    if (!process.isRunning())
+        return true;
+    process.requestStop();
+    process.waitProcessingEvents(StopGraceMs);
+    if (process.isRunning())
+        process.forceStop();
+    process.waitProcessingEvents(StopGraceMs);
+    return false;
+}
+
+void runFailureCommand(AppContext &ctx, const QString &routine, int show, const QString &title, const QString &reason)
+{
+    const QString command = ctx.Options.failureCommand;
+    if (command.isEmpty())
+        return;
+    const QString prefix = routine + QStringLiteral("| FailureCommand ");
+    ChildProcess process;
+    const QString program = programPath(ctx, command);
+    if (const auto failure = process.start(program, {QString::number(show), title, reason})) {
+        ctx.AppendLog(prefix + QStringLiteral("could not be started: '%1': %2 %3").arg(program).arg(failure->number).arg(failure->text));
+        return;
+    }
+    ctx.AppendLog(prefix + QStringLiteral("started: '") + program + u'\'');
+    if (waitOrStop(ctx, process))
+        ctx.AppendLog(prefix + QStringLiteral("ended: exit value %1").arg(process.exitValue()));
+    else
+        ctx.AppendLog(prefix + QStringLiteral("stopped: it did not end within %1 seconds").arg(TimeLimitMs / 1000));
+}
+
+} // namespace
+
+void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title, const QString &reason)
+{
+    const QString what = show > 0 ? QStringLiteral("show %1 '%2'").arg(show).arg(title)
+                                  : QStringLiteral("manual upload '%1'").arg(title);
+    ctx.view().setLastFailure(what, reason);
+    runFailureCommand(ctx, routine, show, title, reason);
+}
+
+void clearFailure(AppContext &ctx)
+{
+    ctx.view().setLastFailure({}, {});
+}
