@@ -1,0 +1,16 @@
+# Debian has no GoogleTest for Windows: a cross build compiles it from Debian's source and
+# answers find_package(GTest) with those targets.
+set(TUNEBARN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source for cross builds")
+if(NOT EXISTS ${TUNEBARN_GOOGLETEST_SOURCE}/CMakeLists.txt)
+  message(FATAL_ERROR "No GoogleTest source in ${TUNEBARN_GOOGLETEST_SOURCE} (Debian package googletest)")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${TUNEBARN_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+foreach(library gtest gtest_main gmock gmock_main)
+  target_compile_options(${library} PRIVATE -w)
+  add_library(GTest::${library} ALIAS ${library})
+endforeach()
+set(GTEST_FOUND TRUE)
+file(WRITE ${CMAKE_BINARY_DIR}/googletest-config/GTestConfig.cmake "set(GTest_FOUND TRUE)\n")
+set(GTest_DIR ${CMAKE_BINARY_DIR}/googletest-config CACHE PATH "" FORCE)
