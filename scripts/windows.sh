@@ -63,7 +63,7 @@ if [ ! -f "$qt/.unpacked" ] || [ "$qt_archive" -nt "$qt/.unpacked" ]; then
     touch "$qt/.unpacked"
 fi
 
-cmake -S . -B "$build/build" -G Ninja \
+cmake -S . -B "$build/build" -G Ninja --no-warn-unused-cli \
     -DCMAKE_TOOLCHAIN_FILE="$kit/mingw-toolchain.cmake" \
     -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release \
     -DTUNEBARN_BUILD_TESTS="$with_tests" -DTUNEBARN_WERROR=ON >/dev/null

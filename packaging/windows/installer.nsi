@@ -113,6 +113,10 @@ Section "Uninstall"
     !include "${FILES_DIR}/uninstall-files.nsh"
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
+    ; The per-user programs folder, when the installation made it and nothing else is in it.
+    ${If} $MultiUser.InstallMode == CurrentUser
+        RMDir "$LOCALAPPDATA\Programs"
+    ${EndIf}
     Delete "$SMPROGRAMS\${APP_NAME}.lnk"
     DeleteRegValue SHCTX "${RUN_KEY}" "${APP_NAME}"
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
