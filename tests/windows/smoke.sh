@@ -125,7 +125,7 @@ as_windows_date() { date -u -d "@$1" '+%-m/%-d/%Y %-I:%M:%S %p'; }
 created=$(as_windows_date "$(stat -c %W "$station/show one.mp3")")
 modified=$(as_windows_date "$(stat -c %Y "$station/show one.mp3")")
 check "Date Created is the recording's creation time (under Wine: its modification time)" \
-    grep -qE "Date Created: ($created|$modified)\$" "$audit"
+    grep -qE "Date Created: ($created|$modified)" "$audit"
 contains "$audit" "Date Created: $created" || echo "note Wine reports $modified, the modification time, as the creation time"
 check "the audit file's lines end in CR LF" bash -c '[ "$(grep -c $'"'"'\r$'"'"' "$1")" = "$(wc -l < "$1")" ]' _ "$audit"
 
