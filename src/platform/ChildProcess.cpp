@@ -225,9 +225,15 @@ void ChildProcess::requestStop()
 {
 #ifdef Q_OS_WIN
     // Where Ctrl+Break cannot be delivered (a console of this program's own, Wine) waiting
-    // would only delay the end: the program is ended at once.
-    if (!sendCtrlBreak(m_process.processId()))
-        m_process.kill();
+    // would only delay the end: the program is ended at once, with the exit value that
+    // Ctrl+Break gives, so that the audit trail tells a stop that was asked for from a kill.
+    const qint64 processId = m_process.processId();
+    if (sendCtrlBreak(processId))
+        return;
+    if (const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(processId))) {
+        TerminateProcess(process, STATUS_CONTROL_C_EXIT);
+        CloseHandle(process);
+    }
 #else
     m_process.terminate();
 #endif

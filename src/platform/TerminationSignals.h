@@ -5,7 +5,8 @@
 class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the event loop, so the program can close
-// the orderly way. Does nothing on Windows, which has no such signals.
+// the orderly way. On Windows: WM_CLOSE (taskkill without /F), the end of the session, and
+// Ctrl+C, Ctrl+Break or closing the console.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

@@ -61,6 +61,8 @@ recording=$work/show.mp3
 head -c 300000 /dev/urandom > "$recording"
 echo "Making a Wine prefix in $WINEPREFIX"
 "$wine" wineboot --init >/dev/null 2>&1
+# Wine's null display driver: windows exist, hidden ones included, and nothing is drawn.
+"$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
 "$wineserver" -w
 user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -1)
 profile=$WINEPREFIX/drive_c/users/$user
@@ -136,44 +138,62 @@ check "a curl.exe that cannot start is reported with Windows' number and text" \
     contains "$work/bad-curl.out" "193 - "
 mv "$app/curl.exe.real" "$app/curl.exe"
 
-# --- Killing the program ends the curl.exe it started.
+# --- Asked to close, the program stops curl at once; killed, it takes curl with it.
 sed -i "s|/upload|/stall|" "$station/tunebarn.ini"
+stalled() { [ "$(ls "$work/received" | grep -c '^stalled-')" -ge "$1" ]; }
+no_curl() { [ -z "$(windows_pids 'curl.exe')" ]; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+"$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Stopped' > "$work/stop.out" 2>&1 &
+uploader=$!
+check "curl.exe reaches a receiver that never answers" wait_until 30 stalled 1
+"$wine" taskkill /IM tunebarn-uploader.exe >/dev/null 2>&1
+# Well before the five seconds after which curl would be killed instead.
+check "taskkill without /F ends the upload at once" wait_until 3 ended "$uploader"
+wait "$uploader"
+check "as a failure" test $? = 1
+check "curl was stopped as Ctrl+Break stops it" contains "$audit" "Shell32Bit| Command exit value: -1073741510"
 "$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Stalled' > "$work/stall.out" 2>&1 &
 uploader=$!
-check "curl.exe reaches a receiver that never answers" wait_until 30 compgen -G "$work/received/stalled-*"
-curl_pids=$(windows_pids 'curl.exe')
-check "curl.exe runs while the upload waits" test -n "$curl_pids"
+wait_until 30 stalled 2
+check "curl.exe runs while the upload waits" test -n "$(windows_pids 'curl.exe')"
 kill -KILL "$uploader"
-no_curl() { [ -z "$(windows_pids 'curl.exe')" ]; }
+wait "$uploader" 2>/dev/null
 check "curl.exe ends with the killed program" wait_until 10 no_curl
 sed -i "s|/stall|/upload|" "$station/tunebarn.ini"
 
 # --- One scheduler per data folder; a killed one never blocks the next start.
-started() { [ "$(grep -c 'Application Started' "$audit_folder"/Tunebarn*Adt.txt 2>/dev/null)" -ge "$1" ]; }
+started() { [ "$(grep -c 'Application Started' "$audit" 2>/dev/null)" -ge "$1" ]; }
 "$wine" "$exe" --headless 2> "$work/headless-1.err" &
-first=$!
+scheduler=$!
 check "--headless starts" wait_until 30 started 1
 "$wine" "$exe" --headless > "$work/second.out" 2>&1
-status=$?
-check "a second --headless ends with status 1" test "$status" = 1
+check "a second --headless ends with status 1" test $? = 1
 check "a second --headless says so" contains "$work/second.out" "Tunebarn Uploader is already running."
 WINEQT_QPA_PLATFORM=offscreen "$wine" "$exe" > "$work/second-window.out" 2>&1
-status=$?
-check "a second copy with a window is refused too" test "$status" = 1
+check "a second copy with a window is refused too" test $? = 1
 check "the window copy says so" contains "$work/second-window.out" "Tunebarn Uploader is already running."
-"$wine" taskkill /F /IM tunebarn-uploader.exe >/dev/null 2>&1
-check "taskkill /F ends the scheduler" wait_until 10 bash -c "! kill -0 $first 2>/dev/null"
+"$wine" taskkill /IM tunebarn-uploader.exe >/dev/null 2>&1
+check "taskkill without /F closes --headless" wait_until 10 ended "$scheduler"
+check "the orderly way, with the closing lines" contains "$audit" "Form_Unload| Application Closing."
 "$wine" "$exe" --headless 2> "$work/headless-2.err" &
-second=$!
-check "after taskkill /F the next copy starts" wait_until 30 started 2
-check "and keeps running" kill -0 "$second"
-kill -KILL "$second"
-wait "$second" 2>/dev/null
+scheduler=$!
+check "--headless starts again" wait_until 30 started 2
+"$wine" taskkill /F /IM tunebarn-uploader.exe >/dev/null 2>&1
+check "taskkill /F ends it" wait_until 10 ended "$scheduler"
 WINEQT_QPA_PLATFORM=offscreen "$wine" "$exe" > "$work/window.out" 2>&1 &
 window=$!
-check "after a kill the window starts" wait_until 30 started 3
+check "after taskkill /F the window starts" wait_until 30 started 3
 check "and keeps running" kill -0 "$window"
 kill -KILL "$window"
+wait "$window" 2>/dev/null
+"$wine" "$exe" --headless 2> "$work/headless-3.err" &
+scheduler=$!
+check "after a kill --headless starts" wait_until 30 started 4
+check "and keeps running" kill -0 "$scheduler"
+"$wineserver" -k
+"$wine" "$exe" --headless 2> "$work/headless-4.err" &
+check "after wineserver -k --headless starts" wait_until 30 started 5
+"$wineserver" -k
 check "nothing was left in the profile's root" test "$(ls -A "$profile")" = "$profile_root_before"
 
 # --- The installer, per user and for all users: install, run, uninstall every file.
