@@ -72,7 +72,9 @@ cmake --build "$build/build" -j"$(nproc)"
 # --- The program folder: the program, every DLL it loads that Windows does not bring, curl.exe.
 rm -rf "$dist"
 mkdir -p "$folder/platforms" "$folder/styles"
-x86_64-w64-mingw32-strip -o "$folder/tunebarn-uploader.exe" "$build/build/tunebarn-uploader.exe"
+for program in tunebarn-uploader.exe tunebarn-uploader.com; do
+    x86_64-w64-mingw32-strip -o "$folder/$program" "$build/build/$program"
+done
 cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
 cp "$kit/curl.exe" "$folder/"
@@ -83,7 +85,7 @@ library_folders=("$qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-
 imports_of() {
     x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'
 }
-pending=("$folder/tunebarn-uploader.exe" "$folder/curl.exe" "$folder"/platforms/*.dll "$folder"/styles/*.dll)
+pending=("$folder/tunebarn-uploader.exe" "$folder/tunebarn-uploader.com" "$folder/curl.exe" "$folder"/platforms/*.dll "$folder"/styles/*.dll)
 while [ ${#pending[@]} -gt 0 ]; do
     binary=${pending[0]}
     pending=("${pending[@]:1}")

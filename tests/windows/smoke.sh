@@ -74,6 +74,8 @@ station=$WINEPREFIX/drive_c/station
 # --- The program folder as shipped.
 "$wine" "$program_folder/tunebarn-uploader.exe" --version > "$work/version.out" 2>&1
 check "--version from the program folder" contains "$work/version.out" "Tunebarn Uploader 1.0.46"
+"$wine" "$program_folder/tunebarn-uploader.com" --version > "$work/version-com.out" 2>&1
+check "--version from its command-line twin" contains "$work/version-com.out" "Tunebarn Uploader 1.0.46"
 
 # A copy with the offscreen platform, for starts of the window without a display. Wine keeps
 # QT_* variables from Windows programs; WINEQT_QPA_PLATFORM reaches them as QT_QPA_PLATFORM.
