@@ -63,8 +63,33 @@ VIAddVersionKey "LegalCopyright" ""
 
 !insertmacro MUI_LANGUAGE "English"
 
+; Each running copy has a hidden window of this class (src/platform/TerminationSignals.cpp);
+; WM_CLOSE to it closes that copy the orderly way, its audit block ending as usual, so that its
+; files can be replaced or removed.
+!define CLOSE_WINDOW_CLASS "TunebarnUploaderTermination"
+!macro CloseRunningCopies
+    StrCpy $R1 0
+    ${Do}
+        FindWindow $R0 "${CLOSE_WINDOW_CLASS}"
+        ${If} $R0 == 0
+            ${ExitDo}
+        ${EndIf}
+        ${If} $R1 == 0
+            DetailPrint "Closing the running Tunebarn Uploader"
+        ${EndIf}
+        SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=2000
+        Sleep 250
+        IntOp $R1 $R1 + 1
+        ; An upload still running is given half a minute to end.
+        ${If} $R1 > 120
+            ${ExitDo}
+        ${EndIf}
+    ${Loop}
+!macroend
+
 Section "-Program" SecProgram
     SetRegView 64
+    !insertmacro CloseRunningCopies
     !include "${FILES_DIR}/install-files.nsh"
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -110,6 +135,7 @@ FunctionEnd
 
 Section "Uninstall"
     SetRegView 64
+    !insertmacro CloseRunningCopies
     !include "${FILES_DIR}/uninstall-files.nsh"
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"

@@ -15,6 +15,7 @@ namespace {
 // windows (taskkill without /F), by the end of the session, or by its console (Ctrl+C,
 // Ctrl+Break, the console closed). Without a window of its own, as with --headless and
 // --upload, nothing would ever reach it but the kill; so it gets a hidden one.
+// The installer finds running copies by this name (packaging/windows/installer.nsi).
 constexpr wchar_t WindowClassName[] = L"TunebarnUploaderTermination";
 
 std::mutex currentGuard;

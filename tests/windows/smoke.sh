@@ -223,7 +223,14 @@ for mode in CurrentUser AllUsers; do
     check "$mode: /AutoStart adds the log-on entry" reg_has "$run_key" /v "Tunebarn Uploader"
     "$wine" "$target/tunebarn-uploader.exe" --version > "$work/installed-version.out" 2>&1
     check "$mode: the installed program runs" contains "$work/installed-version.out" "Tunebarn Uploader 1.0.46"
+    # The uninstaller closes a running copy first, or it could not remove its files.
+    starts=$(grep -c 'Application Started' "$audit")
+    "$wine" "$target/tunebarn-uploader.exe" --headless 2>/dev/null &
+    scheduler=$!
+    wait_until 30 started $((starts + 1))
     "$wine" "$target/uninstall.exe" /S
+    check "$mode: the uninstaller closes a running copy" wait_until 60 ended "$scheduler"
+    kill -KILL "$scheduler" 2>/dev/null
     "$wineserver" -w
     check "$mode: the uninstaller removes every file it installed" test "$(snapshot)" = "$before"
     check "$mode: and its Add/Remove Programs entry" reg_lacks "$uninstall_key"
@@ -233,5 +240,5 @@ done
 "$wineserver" -w
 check "without /AutoStart no log-on entry" reg_lacks 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v "Tunebarn Uploader"
 
-echo "Wine smoke test: $passed passed, $failed failed"
+echo "windows-smoke: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
