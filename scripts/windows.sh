@@ -78,7 +78,7 @@ done
 cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
 cp "$kit/curl.exe" "$folder/"
-cp packaging/windows/tunebarn.ini.sample "$folder/tunebarn.ini.sample"
+sed 's/$/\r/' packaging/windows/tunebarn.ini.sample > "$folder/tunebarn.ini.sample"
 sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' > "$folder/README.txt"
 
 library_folders=("$qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
