@@ -5,17 +5,20 @@
 #   scripts/windows.sh            build and pack
 #   scripts/windows.sh --tests    also cross-build the test programs (GoogleTest from source)
 #   scripts/windows.sh --smoke    build, pack, then run the program and its installer under Wine
+#   scripts/windows.sh --screenshot   build, pack, then docs/main-window-wine.png (Xvfb, Wine)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 with_tests=OFF
 smoke=no
+screenshot=no
 for argument in "$@"; do
     case $argument in
         --tests) with_tests=ON ;;
         --smoke) smoke=yes ;;
-        -h|--help) sed -n '2,7s/^# \{0,1\}//p' "$0"; exit 0 ;;
+        --screenshot) screenshot=yes ;;
+        -h|--help) sed -n '2,8s/^# \{0,1\}//p' "$0"; exit 0 ;;
         *) echo "windows.sh: unknown option '$argument' (see --help)" >&2; exit 2 ;;
     esac
 done
@@ -40,6 +43,7 @@ size_limit=$((40 * 1024 * 1024))
 
 packages=(cmake ninja-build ccache g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
           qt6-base-dev googletest nsis zip xz-utils python3 wine64)
+[ "$screenshot" = no ] || packages+=(xvfb imagemagick fonts-wine)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -134,4 +138,27 @@ done
 
 if [ "$smoke" = yes ]; then
     tests/windows/smoke.sh "$build" "$folder" "$setup_file"
+fi
+
+if [ "$screenshot" = yes ]; then
+    # The window as Wine draws it: Wine's own desktop in a window supplies the frame and caption
+    # that a bare X server without a window manager would leave out.
+    shot=$build/screenshot
+    rm -rf "$shot"
+    mkdir -p "$shot/wine/drive_c/Station"
+    export WINEPREFIX=$shot/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC DISPLAY=:71
+    Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'kill $xvfb 2>/dev/null; /usr/lib/wine/wineserver -k 2>/dev/null' EXIT
+    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\VB and VBA Program Settings\Rulmo Playout System\Settings' \
+        /v 'CFG Folder' /d 'C:\Station' /f >/dev/null
+    printf '[General]\r\nUploadURL=http://127.0.0.1:9/upload\r\n[Show1]\r\nFilename=C:\\Station\\Breakfast.mp3\r\nTitle=Breakfast Show - %%date%%\r\nUploadDay=Sun\r\nUploadTime=09:00\r\n' \
+        > "$shot/wine/drive_c/Station/tunebarn.ini"
+    /usr/lib/wine/wine64 explorer /desktop=Tunebarn,520x260 "$folder/tunebarn-uploader.exe" >/dev/null 2>&1 &
+    sleep 12
+    import -window root "$shot/desktop.png"
+    # The desktop's plain background trimmed away leaves the window.
+    convert "$shot/desktop.png" -crop 520x260+0+0 +repage -trim +repage docs/main-window-wine.png
+    echo "docs/main-window-wine.png: $(identify -format '%wx%h' docs/main-window-wine.png)"
 fi
