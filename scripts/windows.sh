@@ -70,7 +70,8 @@ fi
 cmake -S . -B "$build/build" -G Ninja --no-warn-unused-cli \
     -DCMAKE_TOOLCHAIN_FILE="$kit/mingw-toolchain.cmake" \
     -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release \
-    -DTUNEBARN_BUILD_TESTS="$with_tests" -DTUNEBARN_WERROR=ON >/dev/null
+    -DTUNEBARN_BUILD_TESTS="$with_tests" -DTUNEBARN_WERROR=ON \
+    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >/dev/null
 cmake --build "$build/build" -j"$(nproc)"
 
 # --- The program folder: the program, every DLL it loads that Windows does not bring, curl.exe.
