@@ -8,6 +8,9 @@
 #include <cstring>
 
 #ifdef Q_OS_WIN
+#include <QDir>
+#include <QRegularExpression>
+
 #include <windows.h>
 #else
 #include <sys/stat.h>
@@ -23,7 +26,85 @@ namespace {
 constexpr qsizetype ErrorTailBytes = 16 * 1024;
 constexpr qsizetype OutputLimitBytes = 1024 * 1024;
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+// The system's own text for a Windows error number, its placeholder filled with the program.
+QString systemErrorText(DWORD number, const QString &program)
+{
+    wchar_t *buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, number, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+    QString text = QString::fromWCharArray(buffer, int(length)).trimmed();
+    LocalFree(buffer);
+    if (text.isEmpty())
+        return QStringLiteral("Unknown error %1").arg(number);
+    return text.replace(QStringLiteral("%1"), QDir::toNativeSeparators(program));
+}
+
+// QProcess reports a failed CreateProcess by text alone: the system's text, or "Unknown error"
+// and the number in hexadecimal where that text has a placeholder. Give back the number too.
+LaunchFailure failureFromText(const QString &text, const QString &program)
+{
+    static const QRegularExpression unknown(QStringLiteral("Unknown error 0x([0-9a-fA-F]+)"));
+    const QRegularExpressionMatch match = unknown.match(text);
+    if (match.hasMatch()) {
+        const DWORD number = match.captured(1).toULong(nullptr, 16);
+        return {int(number), systemErrorText(number, program)};
+    }
+    for (DWORD number = 1; number < 16000; ++number) {
+        const QString description = systemErrorText(number, program);
+        if (text.endsWith(description))
+            return {int(number), description};
+    }
+    return {int(ERROR_GEN_FAILURE), text};
+}
+
+// Every program started here belongs to one job that the system kills when its last handle
+// closes, which is when this process ends in any way, killed included: an upload must not
+// go on without the program that logs it.
+HANDLE killOnCloseJob()
+{
+    static const HANDLE job = [] {
+        const HANDLE created = CreateJobObjectW(nullptr, nullptr);
+        if (!created)
+            return HANDLE(nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (!SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
+                                     sizeof limits)) {
+            CloseHandle(created);
+            return HANDLE(nullptr);
+        }
+        return created;
+    }();
+    return job;
+}
+
+void joinKillOnCloseJob(qint64 processId)
+{
+    const HANDLE job = killOnCloseJob();
+    if (!job)
+        return;
+    const HANDLE process = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, DWORD(processId));
+    if (!process)
+        return;
+    AssignProcessToJobObject(job, process);
+    CloseHandle(process);
+}
+
+// A console program ignores the WM_CLOSE that QProcess::terminate() posts; Ctrl+Break ends it.
+// The program runs in a console of its own without a window and in a process group of its own,
+// so the event is sent through that console to that group alone. Borrowing the console works
+// only for a process that has none itself; false means the event could not be sent.
+bool sendCtrlBreak(qint64 processId)
+{
+    if (processId <= 0 || !AttachConsole(DWORD(processId)))
+        return false;
+    const bool sent = GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, DWORD(processId));
+    FreeConsole();
+    return sent;
+}
+#else
 // QProcess reports an exec failure as "execve: <strerror text>"; give back the number too.
 LaunchFailure failureFromText(const QString &text)
 {
@@ -58,8 +139,9 @@ ChildProcess::ChildProcess(QObject *parent) : QObject(parent)
         readErrorOutput();
     });
 #ifdef Q_OS_WIN
-    m_process.setCreateProcessArgumentsModifier(
-        [](QProcess::CreateProcessArguments *arguments) { arguments->flags |= CREATE_NO_WINDOW; });
+    m_process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
+        arguments->flags |= CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP;
+    });
 #else
     m_process.setChildProcessModifier([] {
         // What it writes (curl's reply) is for the user alone.
@@ -85,8 +167,7 @@ ChildProcess::start(const QString &program, const QStringList &arguments, const 
 {
 #ifdef Q_OS_WIN
     if (!QFileInfo(program).isFile())
-        return LaunchFailure{ERROR_FILE_NOT_FOUND,
-                             QStringLiteral("The system cannot find the file specified.")};
+        return LaunchFailure{ERROR_FILE_NOT_FOUND, systemErrorText(ERROR_FILE_NOT_FOUND, program)};
 #else
     if (auto failure = checkRunnable(program))
         return failure;
@@ -97,6 +178,9 @@ ChildProcess::start(const QString &program, const QStringList &arguments, const 
         m_process.setStandardInputFile(QProcess::nullDevice());
     m_process.start(input.isEmpty() ? QIODevice::ReadOnly : QIODevice::ReadWrite);
     if (m_process.waitForStarted(-1)) {
+#ifdef Q_OS_WIN
+        joinKillOnCloseJob(m_process.processId());
+#endif
         if (!input.isEmpty()) {
             m_process.write(input);
             m_process.closeWriteChannel();
@@ -104,7 +188,7 @@ ChildProcess::start(const QString &program, const QStringList &arguments, const 
         return std::nullopt;
     }
 #ifdef Q_OS_WIN
-    return LaunchFailure{int(GetLastError()), m_process.errorString()};
+    return failureFromText(m_process.errorString(), program);
 #else
     return failureFromText(m_process.errorString());
 #endif
@@ -139,7 +223,20 @@ void ChildProcess::waitProcessingEvents(int milliseconds)
 
 void ChildProcess::requestStop()
 {
+#ifdef Q_OS_WIN
+    // Where Ctrl+Break cannot be delivered (a console of this program's own, Wine) waiting
+    // would only delay the end: the program is ended at once, with the exit value that
+    // Ctrl+Break gives, so that the audit trail tells a stop that was asked for from a kill.
+    const qint64 processId = m_process.processId();
+    if (sendCtrlBreak(processId))
+        return;
+    if (const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(processId))) {
+        TerminateProcess(process, STATUS_CONTROL_C_EXIT);
+        CloseHandle(process);
+    }
+#else
     m_process.terminate();
+#endif
 }
 
 void ChildProcess::forceStop()

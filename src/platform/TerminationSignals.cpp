@@ -2,6 +2,82 @@
 
 #include <QSocketNotifier>
 
+#ifdef Q_OS_WIN
+#include <QMetaObject>
+
+#include <csignal>
+#include <mutex>
+#include <windows.h>
+
+namespace {
+
+// Windows has no SIGTERM to send; a program is asked to close by WM_CLOSE to its top-level
+// windows (taskkill without /F), by the end of the session, or by its console (Ctrl+C,
+// Ctrl+Break, the console closed). Without a window of its own, as with --headless and
+// --upload, nothing would ever reach it but the kill; so it gets a hidden one.
+// The installer finds running copies by this name (packaging/windows/installer.nsi).
+constexpr wchar_t WindowClassName[] = L"TunebarnUploaderTermination";
+
+std::mutex currentGuard;
+TerminationSignals *current = nullptr;
+HWND hiddenWindow = nullptr;
+// Set when the closing lines are written; a console being closed waits for it.
+HANDLE finished = nullptr;
+
+// From any thread: the signal reaches the object on its own thread's event loop.
+void postTermination(int signalNumber)
+{
+    const std::lock_guard<std::mutex> lock(currentGuard);
+    if (!current)
+        return;
+    TerminationSignals *target = current;
+    QMetaObject::invokeMethod(
+        target, [target, signalNumber] { emit target->terminationRequested(signalNumber); },
+        Qt::QueuedConnection);
+}
+
+LRESULT CALLBACK hiddenWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        postTermination(SIGTERM);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // The session may end the moment this returns: the closing lines are written now, by
+        // the handlers connected to the signal, on this very thread.
+        if (wParam && current)
+            emit current->terminationRequested(SIGTERM);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+BOOL WINAPI consoleEvent(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+        postTermination(SIGINT);
+        return TRUE;
+    case CTRL_BREAK_EVENT:
+        postTermination(SIGBREAK);
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+        // The system ends the program when this returns, or after five seconds.
+        postTermination(SIGTERM);
+        if (finished)
+            WaitForSingleObject(finished, 4500);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+#endif
+
 #ifndef Q_OS_WIN
 #include <csignal>
 #include <fcntl.h>
@@ -23,7 +99,25 @@ void forwardSignal(int signalNumber)
 
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 {
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    {
+        const std::lock_guard<std::mutex> lock(currentGuard);
+        current = this;
+    }
+    if (!finished)
+        finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    else
+        ResetEvent(finished);
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = hiddenWindowProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = WindowClassName;
+    RegisterClassW(&windowClass);
+    // A top-level window that is never shown: taskkill and the session's end address those.
+    hiddenWindow = CreateWindowExW(0, WindowClassName, L"Tunebarn Uploader", WS_OVERLAPPED, 0, 0,
+                                   0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetConsoleCtrlHandler(consoleEvent, TRUE);
+#else
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     // Not inherited by curl or any other program the uploader starts.
@@ -42,7 +136,19 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 
 TerminationSignals::~TerminationSignals()
 {
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    SetConsoleCtrlHandler(consoleEvent, FALSE);
+    if (hiddenWindow)
+        DestroyWindow(hiddenWindow);
+    hiddenWindow = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(currentGuard);
+        if (current == this)
+            current = nullptr;
+    }
+    if (finished)
+        SetEvent(finished);
+#else
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP})

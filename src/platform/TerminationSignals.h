@@ -5,7 +5,8 @@
 class QSocketNotifier;
 
 // Turns SIGTERM and SIGINT, and SIGHUP apart from them, into Qt signals on the event loop, so the
-// program can close the orderly way or reload. Does nothing on Windows, which has no such signals.
+// program can close the orderly way or reload. On Windows: WM_CLOSE (taskkill without /F), the
+// end of the session, and Ctrl+C, Ctrl+Break or closing the console ask for the close.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

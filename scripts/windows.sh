@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Builds the Windows program on Debian 12 and packs it: dist/windows/ gets the program folder,
+# a zip of it and an NSIS installer. Installs the Debian packages it needs when any is missing.
+#
+#   scripts/windows.sh            build and pack
+#   scripts/windows.sh --tests    also cross-build the test programs (GoogleTest from source)
+#   scripts/windows.sh --smoke    build, pack, then run the program and its installer under Wine
+#   scripts/windows.sh --screenshot   build, pack, then docs/main-window-wine.png (Xvfb, Wine)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+with_tests=OFF
+smoke=no
+screenshot=no
+for argument in "$@"; do
+    case $argument in
+        --tests) with_tests=ON ;;
+        --smoke) smoke=yes ;;
+        --screenshot) screenshot=yes ;;
+        -h|--help) sed -n '2,8s/^# \{0,1\}//p' "$0"; exit 0 ;;
+        *) echo "windows.sh: unknown option '$argument' (see --help)" >&2; exit 2 ;;
+    esac
+done
+
+kit=$root/../shared/windows
+qt_archive=$kit/qt6-mingw-6.4.2.tar.xz
+for needed in "$qt_archive" "$kit/curl.exe" "$kit/mingw-toolchain.cmake"; do
+    if [ ! -f "$needed" ]; then
+        echo "windows.sh: $needed is missing." >&2
+        echo "The Windows kit (Qt for MinGW, curl.exe, toolchain file) must lie in ../shared/windows/ beside the project." >&2
+        exit 1
+    fi
+done
+
+version=$(sed -n 's/^project(TunebarnUploader VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+build=$root/build-windows
+dist=$root/dist/windows
+folder="$dist/Tunebarn Uploader"
+zip_file=$dist/tunebarn-uploader-$version-windows-x64.zip
+setup_file=$dist/tunebarn-uploader-$version-setup.exe
+size_limit=$((40 * 1024 * 1024))
+
+packages=(cmake ninja-build ccache g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+          qt6-base-dev googletest nsis zip xz-utils python3 wine64)
+[ "$screenshot" = no ] || packages+=(xvfb imagemagick fonts-wine)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    # Another apt run (an unattended upgrade, a second build) may hold the lock for a while.
+    "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+    "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+qt=$build/qt
+if [ ! -f "$qt/.unpacked" ] || [ "$qt_archive" -nt "$qt/.unpacked" ]; then
+    echo "Unpacking Qt for Windows into $qt"
+    rm -rf "$qt"
+    mkdir -p "$qt"
+    tar -C "$qt" --strip-components=1 -xJf "$qt_archive"
+    touch "$qt/.unpacked"
+fi
+
+cmake -S . -B "$build/build" -G Ninja --no-warn-unused-cli \
+    -DCMAKE_TOOLCHAIN_FILE="$kit/mingw-toolchain.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release \
+    -DTUNEBARN_BUILD_TESTS="$with_tests" -DTUNEBARN_WERROR=ON \
+    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >/dev/null
+cmake --build "$build/build" -j"$(nproc)"
+
+# --- The program folder: the program, every DLL it loads that Windows does not bring, curl.exe.
+rm -rf "$dist"
+mkdir -p "$folder/platforms" "$folder/styles"
+for program in tunebarn-uploader.exe tunebarn-uploader.com; do
+    x86_64-w64-mingw32-strip -o "$folder/$program" "$build/build/$program"
+done
+cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
+cp "$kit/curl.exe" "$folder/"
+sed 's/$/\r/' packaging/windows/tunebarn.ini.sample > "$folder/tunebarn.ini.sample"
+sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' > "$folder/README.txt"
+
+library_folders=("$qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+imports_of() {
+    x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'
+}
+pending=("$folder/tunebarn-uploader.exe" "$folder/tunebarn-uploader.com" "$folder/curl.exe" "$folder"/platforms/*.dll "$folder"/styles/*.dll)
+while [ ${#pending[@]} -gt 0 ]; do
+    binary=${pending[0]}
+    pending=("${pending[@]:1}")
+    while read -r dll; do
+        [ -f "$folder/$dll" ] && continue
+        for library_folder in "${library_folders[@]}"; do
+            if [ -f "$library_folder/$dll" ]; then
+                x86_64-w64-mingw32-strip -o "$folder/$dll" "$library_folder/$dll"
+                pending+=("$folder/$dll")
+                break
+            fi
+        done
+    done < <(imports_of "$binary")
+done
+
+# --- The zip and the installer.
+(cd "$dist" && zip -q -r -9 "$zip_file" "Tunebarn Uploader")
+
+nsis=$build/nsis
+mkdir -p "$nsis"
+: > "$nsis/install-files.nsh"
+: > "$nsis/uninstall-files.nsh"
+(cd "$folder" && find . -type d | sort) | while read -r sub; do
+    windows_sub=$(printf '%s' "${sub#.}" | tr / '\\')
+    echo "SetOutPath \"\$INSTDIR$windows_sub\"" >> "$nsis/install-files.nsh"
+    (cd "$folder/$sub" && find . -maxdepth 1 -type f | sort) | while read -r file; do
+        echo "File \"$folder/${sub#./}/${file#./}\"" >> "$nsis/install-files.nsh"
+        echo "Delete \"\$INSTDIR$windows_sub\\${file#./}\"" >> "$nsis/uninstall-files.nsh"
+    done
+done
+# Folders after their files, the deepest first.
+(cd "$folder" && find . -mindepth 1 -type d | sort -r) | while read -r sub; do
+    echo "RMDir \"\$INSTDIR$(printf '%s' "${sub#.}" | tr / '\\')\"" >> "$nsis/uninstall-files.nsh"
+done
+makensis -V2 -NOCD -DVERSION="$version" -DOUTFILE="$setup_file" -DFILES_DIR="$nsis" \
+    -DICON="$root/packaging/windows/tunebarn.ico" packaging/windows/installer.nsi
+
+for package in "$zip_file" "$setup_file"; do
+    size=$(stat -c %s "$package")
+    echo "$(basename "$package"): $((size / 1024)) KiB"
+    if [ "$size" -ge "$size_limit" ]; then
+        echo "windows.sh: $package is larger than 40 MB" >&2
+        exit 1
+    fi
+done
+
+if [ "$smoke" = yes ]; then
+    tests/windows/smoke.sh "$build" "$folder" "$setup_file"
+fi
+
+if [ "$screenshot" = yes ]; then
+    # The window as Wine draws it: Wine's own desktop in a window supplies the frame and caption
+    # that a bare X server without a window manager would leave out.
+    shot=$build/screenshot
+    rm -rf "$shot"
+    mkdir -p "$shot/wine/drive_c/Station"
+    export WINEPREFIX=$shot/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC DISPLAY=:71
+    Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'kill $xvfb 2>/dev/null; /usr/lib/wine/wineserver -k 2>/dev/null' EXIT
+    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\VB and VBA Program Settings\Rulmo Playout System\Settings' \
+        /v 'CFG Folder' /d 'C:\Station' /f >/dev/null
+    printf '[General]\r\nUploadURL=http://127.0.0.1:9/upload\r\n[Show1]\r\nFilename=C:\\Station\\Breakfast.mp3\r\nTitle=Breakfast Show - %%date%%\r\nUploadDay=Sun\r\nUploadTime=09:00\r\n' \
+        > "$shot/wine/drive_c/Station/tunebarn.ini"
+    /usr/lib/wine/wine64 explorer /desktop=Tunebarn,520x260 "$folder/tunebarn-uploader.exe" >/dev/null 2>&1 &
+    sleep 12
+    import -window root "$shot/desktop.png"
+    # The desktop's plain background trimmed away leaves the window.
+    convert "$shot/desktop.png" -crop 520x260+0+0 +repage -trim +repage docs/main-window-wine.png
+    echo "docs/main-window-wine.png: $(identify -format '%wx%h' docs/main-window-wine.png)"
+fi

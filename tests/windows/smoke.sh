@@ -1,0 +1,244 @@
+#!/usr/bin/env bash
+# The Windows build under Wine, without a display: the program folder and the installer as a
+# user gets them, the registry setting, an upload through the bundled curl.exe to a receiver on
+# 127.0.0.1, and the one-copy guard after a copy was killed.
+#   smoke.sh BUILD_FOLDER PROGRAM_FOLDER SETUP_EXE        (scripts/windows.sh --smoke runs it)
+set -uo pipefail
+build=$1
+program_folder=$2
+setup=$3
+here=$(cd "$(dirname "$0")" && pwd)
+
+export WINEPREFIX=$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8 TZ=UTC
+unset DISPLAY WAYLAND_DISPLAY
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+work=$build/smoke
+passed=0
+failed=0
+
+check() { # check WHAT COMMAND...: one line per check, a summary at the end
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok   $what"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $what"
+    fi
+}
+contains() { grep -qF -- "$2" "$1"; }
+lacks() { ! grep -qF -- "$2" "$1"; }
+# Processes of this prefix whose command line holds NAME (Wine's tasklist is a stub).
+windows_pids() {
+    local pid
+    for pid in $(pgrep -f -- "$1"); do
+        { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done
+}
+wait_until() { # wait_until SECONDS COMMAND...
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.2
+    done
+}
+reg_has() { "$wine" reg query "$@" >/dev/null 2>&1; }
+reg_lacks() { ! reg_has "$@"; }
+reg_add() { "$wine" reg add "$settings_key" /v 'CFG Folder' /d "$1" /f >/dev/null; }
+finish() {
+    [ -n "${receiver_pid:-}" ] && kill "$receiver_pid" 2>/dev/null
+    "$wineserver" -k 2>/dev/null
+}
+trap finish EXIT
+
+rm -rf "$WINEPREFIX" "$work"
+mkdir -p "$work/received"
+# Made before the prefix, so that its creation, change and modification times differ.
+recording=$work/show.mp3
+head -c 300000 /dev/urandom > "$recording"
+echo "Making a Wine prefix in $WINEPREFIX"
+"$wine" wineboot --init >/dev/null 2>&1
+# Wine's null display driver: windows exist, hidden ones included, and nothing is drawn.
+"$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
+"$wineserver" -w
+user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -1)
+profile=$WINEPREFIX/drive_c/users/$user
+audit_folder=$profile/AppData/Local/TunebarnUploader
+profile_root_before=$(ls -A "$profile")
+settings_key='HKCU\Software\VB and VBA Program Settings\Rulmo Playout System\Settings'
+station=$WINEPREFIX/drive_c/station
+
+# --- The program folder as shipped.
+"$wine" "$program_folder/tunebarn-uploader.exe" --version > "$work/version.out" 2>&1
+check "--version from the program folder" contains "$work/version.out" "Tunebarn Uploader 1.0.46"
+"$wine" "$program_folder/tunebarn-uploader.com" --version > "$work/version-com.out" 2>&1
+check "--version from its command-line twin" contains "$work/version-com.out" "Tunebarn Uploader 1.0.46"
+
+# A copy with the offscreen platform, for starts of the window without a display. Wine keeps
+# QT_* variables from Windows programs; WINEQT_QPA_PLATFORM reaches them as QT_QPA_PLATFORM.
+app=$work/app
+cp -r "$program_folder" "$app"
+cp "$build/qt/plugins/platforms/qoffscreen.dll" "$app/platforms/"
+exe=$app/tunebarn-uploader.exe
+
+# --- Where the configuration is found.
+python3 "$here/receiver.py" "$work/received" &
+receiver_pid=$!
+wait_until 10 test -s "$work/received/port" || echo "the receiver did not start"
+port=$(cat "$work/received/port")
+mkdir -p "$station"
+printf '[General]\r\nUploadURL=http://127.0.0.1:%s/upload\r\n[Show1]\r\nFilename=C:\\station\\show one.mp3\r\nTitle=Smoke Show\r\nUploadDay=Sun\r\nUploadTime=09:00\r\n' \
+    "$port" > "$station/tunebarn.ini"
+touch -d '2020-01-02 03:04:05' "$recording"
+mv "$recording" "$station/show one.mp3"
+
+reg_add 'C:\station'
+"$wine" "$exe" --check > "$work/check.out" 2>&1
+check "--check reads the folder named in the registry" contains "$work/check.out" 'C:\station\tunebarn.ini'
+check "--check sees the recording in the registry's folder" lacks "$work/check.out" "does not exist"
+reg_add 'C:\station\'
+"$wine" "$exe" --check > "$work/check-slash.out" 2>&1
+check "a value ending in a backslash gets no second one" contains "$work/check-slash.out" 'Configuration:  C:\station\tunebarn.ini'
+reg_add ''
+"$wine" "$exe" --check > "$work/check-empty.out" 2>&1
+check "an empty value falls back to the data folder" contains "$work/check-empty.out" "C:\\users\\$user\\AppData\\Local\\TunebarnUploader\\tunebarn.ini"
+"$wine" reg delete 'HKCU\Software\VB and VBA Program Settings\Rulmo Playout System' /f >/dev/null
+"$wine" "$exe" --check > "$work/check-missing.out" 2>&1
+check "a missing key falls back to the data folder" contains "$work/check-missing.out" "C:\\users\\$user\\AppData\\Local\\TunebarnUploader\\tunebarn.ini"
+reg_add 'C:\station'
+
+# --- An upload through the bundled curl.exe.
+"$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Smoke Test' --description 'From Wine' > "$work/upload.out" 2>&1
+check "--upload succeeds" contains "$work/upload.out" "Uploaded 'C:\\station\\show one.mp3' as 'Smoke Test'."
+request=$work/received/request-1.json
+check "the receiver got the recording, whole and by its name" python3 - "$request" <<'EOF'
+import json, sys
+parts = json.load(open(sys.argv[1]))['parts']
+sys.exit(not (parts['mp3']['filename'] == 'show one.mp3' and parts['mp3']['size'] == 300000
+              and parts['name']['text'] == 'Smoke Test' and parts['description']['text'] == 'From Wine'))
+EOF
+audit=$(ls "$audit_folder"/Tunebarn*Adt.txt 2>/dev/null | head -1)
+check "the audit file is in %LocalAppData%\\TunebarnUploader" test -f "$audit"
+check "the audit file names the recording with backslashes" contains "$audit" "Manually Uploading: 'C:\\station\\show one.mp3"
+# Wine 8.0 gives a file's modification time as its creation time (NTFS keeps the real one);
+# anything else, an invalid or a change time, is a fault of the program's.
+as_windows_date() { date -u -d "@$1" '+%-m/%-d/%Y %-I:%M:%S %p'; }
+created=$(as_windows_date "$(stat -c %W "$station/show one.mp3")")
+modified=$(as_windows_date "$(stat -c %Y "$station/show one.mp3")")
+check "Date Created is the recording's creation time (under Wine: its modification time)" \
+    grep -qE "Date Created: ($created|$modified)" "$audit"
+contains "$audit" "Date Created: $created" || echo "note Wine reports $modified, the modification time, as the creation time"
+check "the audit file's lines end in CR LF" bash -c '[ "$(grep -c $'"'"'\r$'"'"' "$1")" = "$(wc -l < "$1")" ]' _ "$audit"
+
+mv "$app/curl.exe" "$app/curl.exe.real"
+echo "not a program" > "$app/curl.exe"
+"$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Smoke Test' > "$work/bad-curl.out" 2>&1
+check "a curl.exe that cannot start is reported with Windows' number and text" \
+    contains "$work/bad-curl.out" "193 - "
+mv "$app/curl.exe.real" "$app/curl.exe"
+
+# --- Asked to close, the program stops curl at once; killed, it takes curl with it.
+sed -i "s|/upload|/stall|" "$station/tunebarn.ini"
+stalled() { [ "$(ls "$work/received" | grep -c '^stalled-')" -ge "$1" ]; }
+no_curl() { [ -z "$(windows_pids 'curl.exe')" ]; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+"$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Stopped' > "$work/stop.out" 2>&1 &
+uploader=$!
+check "curl.exe reaches a receiver that never answers" wait_until 30 stalled 1
+"$wine" taskkill /IM tunebarn-uploader.exe >/dev/null 2>&1
+# Well before the five seconds after which curl would be killed instead.
+check "taskkill without /F ends the upload at once" wait_until 3 ended "$uploader"
+wait "$uploader"
+check "as a failure" test $? = 1
+check "curl was stopped as Ctrl+Break stops it" contains "$audit" "Shell32Bit| Command exit value: -1073741510"
+"$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Stalled' > "$work/stall.out" 2>&1 &
+uploader=$!
+wait_until 30 stalled 2
+check "curl.exe runs while the upload waits" test -n "$(windows_pids 'curl.exe')"
+kill -KILL "$uploader"
+wait "$uploader" 2>/dev/null
+check "curl.exe ends with the killed program" wait_until 10 no_curl
+sed -i "s|/stall|/upload|" "$station/tunebarn.ini"
+
+# --- One scheduler per data folder; a killed one never blocks the next start.
+started() { [ "$(grep -c 'Application Started' "$audit" 2>/dev/null)" -ge "$1" ]; }
+"$wine" "$exe" --headless 2> "$work/headless-1.err" &
+scheduler=$!
+check "--headless starts" wait_until 30 started 1
+"$wine" "$exe" --headless > "$work/second.out" 2>&1
+check "a second --headless ends with status 1" test $? = 1
+check "a second --headless says so" contains "$work/second.out" "Tunebarn Uploader is already running."
+WINEQT_QPA_PLATFORM=offscreen "$wine" "$exe" > "$work/second-window.out" 2>&1
+check "a second copy with a window is refused too" test $? = 1
+check "the window copy says so" contains "$work/second-window.out" "Tunebarn Uploader is already running."
+"$wine" taskkill /IM tunebarn-uploader.exe >/dev/null 2>&1
+check "taskkill without /F closes --headless" wait_until 10 ended "$scheduler"
+check "the orderly way, with the closing lines" contains "$audit" "Form_Unload| Application Closing."
+"$wine" "$exe" --headless 2> "$work/headless-2.err" &
+scheduler=$!
+check "--headless starts again" wait_until 30 started 2
+"$wine" taskkill /F /IM tunebarn-uploader.exe >/dev/null 2>&1
+check "taskkill /F ends it" wait_until 10 ended "$scheduler"
+WINEQT_QPA_PLATFORM=offscreen "$wine" "$exe" > "$work/window.out" 2>&1 &
+window=$!
+check "after taskkill /F the window starts" wait_until 30 started 3
+check "and keeps running" kill -0 "$window"
+kill -KILL "$window"
+wait "$window" 2>/dev/null
+"$wine" "$exe" --headless 2> "$work/headless-3.err" &
+scheduler=$!
+check "after a kill --headless starts" wait_until 30 started 4
+check "and keeps running" kill -0 "$scheduler"
+"$wineserver" -k
+"$wine" "$exe" --headless 2> "$work/headless-4.err" &
+check "after wineserver -k --headless starts" wait_until 30 started 5
+"$wineserver" -k
+check "nothing was left in the profile's root" test "$(ls -A "$profile")" = "$profile_root_before"
+
+# --- The installer, per user and for all users: install, run, uninstall every file.
+installed_files() { (cd "$1" && find . -type f | sort); }
+expected=$( (installed_files "$program_folder"; echo ./uninstall.exe) | sort)
+snapshot() { (cd "$WINEPREFIX/drive_c" && find . -not -path './users/*/Temp*' -not -path './windows/*' | sort); }
+for mode in CurrentUser AllUsers; do
+    if [ $mode = CurrentUser ]; then
+        target="$profile/AppData/Local/Programs/Tunebarn Uploader"
+        hive=HKCU
+        menu="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+    else
+        target="$WINEPREFIX/drive_c/Program Files/Tunebarn Uploader"
+        hive=HKLM
+        menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+    fi
+    uninstall_key="$hive\Software\Microsoft\Windows\CurrentVersion\Uninstall\TunebarnUploader"
+    run_key="$hive\Software\Microsoft\Windows\CurrentVersion\Run"
+    before=$(snapshot)
+    "$wine" "$setup" /S /$mode /AutoStart
+    "$wineserver" -w
+    check "$mode: setup /S installs every file" test "$(installed_files "$target")" = "$expected"
+    check "$mode: a Start-menu shortcut" test -f "$menu/Tunebarn Uploader.lnk"
+    check "$mode: Add/Remove Programs lists it" reg_has "$uninstall_key" /v DisplayVersion
+    check "$mode: /AutoStart adds the log-on entry" reg_has "$run_key" /v "Tunebarn Uploader"
+    "$wine" "$target/tunebarn-uploader.exe" --version > "$work/installed-version.out" 2>&1
+    check "$mode: the installed program runs" contains "$work/installed-version.out" "Tunebarn Uploader 1.0.46"
+    # The uninstaller closes a running copy first, or it could not remove its files.
+    starts=$(grep -c 'Application Started' "$audit")
+    "$wine" "$target/tunebarn-uploader.exe" --headless 2>/dev/null &
+    scheduler=$!
+    wait_until 30 started $((starts + 1))
+    "$wine" "$target/uninstall.exe" /S
+    check "$mode: the uninstaller closes a running copy" wait_until 60 ended "$scheduler"
+    kill -KILL "$scheduler" 2>/dev/null
+    "$wineserver" -w
+    check "$mode: the uninstaller removes every file it installed" test "$(snapshot)" = "$before"
+    check "$mode: and its Add/Remove Programs entry" reg_lacks "$uninstall_key"
+    check "$mode: and the log-on entry" reg_lacks "$run_key" /v "Tunebarn Uploader"
+done
+"$wine" "$setup" /S
+"$wineserver" -w
+check "without /AutoStart no log-on entry" reg_lacks 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v "Tunebarn Uploader"
+
+echo "windows-smoke: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
