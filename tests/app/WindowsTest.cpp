@@ -244,8 +244,9 @@ protected:
             while (QWidget *modal = QApplication::activeModalWidget())
                 modal->close();
         });
-        QTest::qWaitFor([&] { return controller.isUnloaded() && modalReturnedAt >= 0; }, 10000);
-        return controller.isUnloaded() && modalReturnedAt >= 0 && modalReturnedAt < 5000 && !window.isVisible();
+        if (!QTest::qWaitFor([&] { return controller.isUnloaded() && modalReturnedAt >= 0; }, 10000))
+            return false;
+        return modalReturnedAt < 5000 && !window.isVisible();
     }
 
     TestApp app;
