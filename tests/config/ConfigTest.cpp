@@ -151,8 +151,9 @@ TEST(ReadConfig, AnAddressCurlWouldMisreadIsRefused)
         ASSERT_TRUE(ReadConfig(app.ctx, app.writeConfig("[General]\nUploadURL=" + c.url + '\n')));
         EXPECT_EQ(app.ctx.CFG.UploadURL.isEmpty(), c.refused) << c.url.toStdString();
         EXPECT_EQ(app.heldTexts().size(), c.refused ? 1 : 0);
-        if (c.refused)
+        if (c.refused) {
             EXPECT_TRUE(app.heldTexts().constFirst().startsWith(QStringLiteral("ReadConfig| ERROR: [General] UploadURL is refused")));
+        }
     }
 }
 

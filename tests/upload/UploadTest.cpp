@@ -173,8 +173,9 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
         }
         EXPECT_TRUE(lines.contains(QStringLiteral("UploadShow| Upload FAILED: ") + c.failure)) << lines.join(u'\n').toStdString();
         EXPECT_EQ(lines.last(), QStringLiteral("UploadShow| Uploading: Finished Upload."));
-        if (!c.url.isEmpty())
+        if (!c.url.isEmpty()) {
             EXPECT_EQ(lines.filter(QStringLiteral("UploadShow| curl said: 'curl: (7) Failed to connect")).size(), 1);
+        }
     }
 }
 
