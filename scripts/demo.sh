@@ -8,7 +8,7 @@ scripts/install-deps.sh
 
 build=build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEBARN_BUILD_TESTS=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target tunebarn-uploader tunebarn-test-receiver
+cmake --build "$build" -j"$(nproc)" --target tunebarn-uploader tunebarn-receiver
 
 demo=$(mktemp -d /tmp/tunebarn-demo.XXXXXX)
 receiver_pid=""
@@ -28,7 +28,7 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$LocalAppData" "$demo/show
 chmod 700 "$demo/run" 2>/dev/null || mkdir -m 700 "$demo/run"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ALL_PROXY all_proxy
 
-"$build/tunebarn-test-receiver" --once >"$demo/received.jsonl" &
+"$build/tunebarn-receiver" --once >"$demo/received.jsonl" &
 receiver_pid=$!
 for _ in $(seq 50); do
     grep -q '^LISTENING' "$demo/received.jsonl" 2>/dev/null && break
