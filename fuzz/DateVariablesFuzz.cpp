@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Q_UNUSED(localeSet);
     const int dayNumber = int(data[0]) | (int(data[1]) << 8) | (int(data[2] & 0x3f) << 16);
     const QDate date = QDate(1900, 1, 1).addDays(dayNumber % 200000);
-    const QString title = QString::fromUtf8(reinterpret_cast<const char *>(data + 3), qsizetype(size - 3));
+    const QString title =
+        QString::fromUtf8(reinterpret_cast<const char *>(data + 3), qsizetype(size - 3));
     const QString expanded = DateVariables::expand(title, date);
     if (!title.contains(u'%'))
         check(expanded == title);

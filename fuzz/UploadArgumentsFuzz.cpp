@@ -38,7 +38,8 @@ QString curlFileName(const QString &word)
         QString name;
         for (qsizetype i = 1; i < word.size(); ++i) {
             const QChar c = word.at(i);
-            if (c == u'\\' && i + 1 < word.size() && (word.at(i + 1) == u'\\' || word.at(i + 1) == u'"')) {
+            if (c == u'\\' && i + 1 < word.size() &&
+                (word.at(i + 1) == u'\\' || word.at(i + 1) == u'"')) {
                 name += word.at(++i);
                 continue;
             }
@@ -93,24 +94,28 @@ QStringList splitFields(const QByteArray &bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QStringList fields = splitFields(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-    const UploadRequest request{fields[0], fields[1], fields[2], fields[3], fields[4], QStringLiteral("/tmp/upload.txt")};
+    const QStringList fields =
+        splitFields(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    const UploadRequest request{fields[0], fields[1], fields[2],
+                                fields[3], fields[4], QStringLiteral("/tmp/upload.txt")};
     const CommandLine command = UploadCommand::build(QStringLiteral("/usr/bin/curl"), request);
     const QStringList &args = command.arguments;
     const bool withPicture = !request.picture.isEmpty();
     check(args.size() == (withPicture ? 18 : 16));
     check(args.at(0) == QStringLiteral("-q"));
-    check(args.at(8) == QStringLiteral("-F") && args.at(10) == QStringLiteral("--form-string")
-          && args.at(12) == QStringLiteral("--form-string"));
+    check(args.at(8) == QStringLiteral("-F") && args.at(10) == QStringLiteral("--form-string") &&
+          args.at(12) == QStringLiteral("--form-string"));
     check(args.at(9).startsWith(QStringLiteral("mp3=@")));
     check(curlFileName(args.at(9).mid(5)) == request.recording);
     check(args.at(11) == QStringLiteral("name=") + request.title);
     check(args.at(13) == QStringLiteral("description=") + request.description);
     if (withPicture) {
-        check(args.at(14) == QStringLiteral("-F") && args.at(15).startsWith(QStringLiteral("picture=@")));
+        check(args.at(14) == QStringLiteral("-F") &&
+              args.at(15).startsWith(QStringLiteral("picture=@")));
         check(curlFileName(args.at(15).mid(9)) == request.picture);
     }
-    check(args.mid(args.size() - 2) == QStringList({QStringLiteral("--config"), QStringLiteral("-")}));
+    check(args.mid(args.size() - 2) ==
+          QStringList({QStringLiteral("--config"), QStringLiteral("-")}));
     check(curlConfigUrl(command.input) == request.uploadUrl);
     check(command.display.startsWith(QStringLiteral("/usr/bin/curl -q -o \"/tmp/upload.txt\"")));
     return 0;

@@ -12,8 +12,8 @@
 #include <httplib.h>
 
 #include <chrono>
-#include <list>
 #include <cstdio>
+#include <list>
 #include <thread>
 
 namespace {
@@ -32,7 +32,8 @@ struct Part
     {
         size += qint64(length);
         if (head.size() < ValueLimit)
-            head.append(data, qsizetype(std::min<size_t>(length, size_t(ValueLimit - head.size()))));
+            head.append(data,
+                        qsizetype(std::min<size_t>(length, size_t(ValueLimit - head.size()))));
         hash.addData(QByteArrayView(data, qsizetype(length)));
     }
     QJsonObject json() const

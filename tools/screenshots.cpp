@@ -98,8 +98,8 @@ int main(int argc, char **argv)
     ctx.CFG.ConfigPath = QStringLiteral("/home/studio/.local/share/TunebarnUploader/");
     AboutDialog about(ctx);
 
-    const bool saved = save(window, output.filePath(QStringLiteral("main-window.png")))
-                       && save(about, output.filePath(QStringLiteral("about-window.png")));
+    const bool saved = save(window, output.filePath(QStringLiteral("main-window.png"))) &&
+                       save(about, output.filePath(QStringLiteral("about-window.png")));
     ctx.setView(nullptr);
     if (!saved) {
         std::fprintf(stderr, "tunebarn-screenshots: could not write the pictures to %s\n", argv[1]);

@@ -94,9 +94,12 @@ QStringList showKeys()
 
 QStringList generalKeys()
 {
-    return {QStringLiteral("UploadURL"), QStringLiteral("CatchUpMinutes"),
-            QStringLiteral("RetryCount"), QStringLiteral("RetryDelaySeconds"),
-            QStringLiteral("UploadTimeoutMinutes"), QStringLiteral("FailureCommand")};
+    return {QStringLiteral("UploadURL"),
+            QStringLiteral("CatchUpMinutes"),
+            QStringLiteral("RetryCount"),
+            QStringLiteral("RetryDelaySeconds"),
+            QStringLiteral("UploadTimeoutMinutes"),
+            QStringLiteral("FailureCommand")};
 }
 
 namespace {
@@ -124,7 +127,8 @@ UploadOptions uploadOptions(const IniFile &ini)
                     UploadOptions::MaxRetryDelaySeconds);
     options.uploadTimeoutMinutes = wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0,
                                                UploadOptions::MaxTimeoutMinutes);
-    options.failureCommand = storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
+    options.failureCommand =
+        storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
     return options;
 }
 

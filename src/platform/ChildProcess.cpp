@@ -85,7 +85,8 @@ void joinKillOnCloseJob(qint64 processId)
     const HANDLE job = killOnCloseJob();
     if (!job)
         return;
-    const HANDLE process = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, DWORD(processId));
+    const HANDLE process =
+        OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, DWORD(processId));
     if (!process)
         return;
     AssignProcessToJobObject(job, process);

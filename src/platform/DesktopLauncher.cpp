@@ -18,27 +18,30 @@ DesktopLauncher::DesktopLauncher(std::function<void(const QString &)> reportLate
 {
 }
 
-QString DesktopLauncher::launch(const QString &program, const QStringList &arguments, const QString &what)
+QString DesktopLauncher::launch(const QString &program, const QStringList &arguments,
+                                const QString &what)
 {
     const QString found = QStandardPaths::findExecutable(program);
     if (found.isEmpty())
-        return QStringLiteral("Could not start %1 to open %2: the program was not found.").arg(program, what);
+        return QStringLiteral("Could not start %1 to open %2: the program was not found.")
+            .arg(program, what);
     auto *process = new QProcess(QCoreApplication::instance());
     process->setProgram(found);
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
-    QObject::connect(process, &QProcess::finished, process,
-                     [this, process, program, what](int exitCode, QProcess::ExitStatus status) {
-                         process->deleteLater();
-                         // Explorer reports 1 even when it opened the folder.
-                         if (status == QProcess::NormalExit && (exitCode == 0 || OpenerExitIsMeaningless))
-                             return;
-                         if (m_reportLateFailure)
-                             m_reportLateFailure(QStringLiteral("%1 could not open %2 (exit value %3).")
-                                                     .arg(program, what)
-                                                     .arg(exitCode));
-                     });
+    QObject::connect(
+        process, &QProcess::finished, process,
+        [this, process, program, what](int exitCode, QProcess::ExitStatus status) {
+            process->deleteLater();
+            // Explorer reports 1 even when it opened the folder.
+            if (status == QProcess::NormalExit && (exitCode == 0 || OpenerExitIsMeaningless))
+                return;
+            if (m_reportLateFailure)
+                m_reportLateFailure(QStringLiteral("%1 could not open %2 (exit value %3).")
+                                        .arg(program, what)
+                                        .arg(exitCode));
+        });
     process->start();
     if (process->waitForStarted(5000))
         return {};
@@ -50,7 +53,8 @@ QString DesktopLauncher::launch(const QString &program, const QStringList &argum
 QString DesktopLauncher::openFolder(const QString &folder)
 {
 #if defined(Q_OS_WIN)
-    return launch(QStringLiteral("explorer.exe"), {QStringLiteral("/e,"), QDir::toNativeSeparators(folder)}, folder);
+    return launch(QStringLiteral("explorer.exe"),
+                  {QStringLiteral("/e,"), QDir::toNativeSeparators(folder)}, folder);
 #elif defined(Q_OS_MACOS)
     return launch(QStringLiteral("open"), {folder}, folder);
 #else

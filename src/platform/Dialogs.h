@@ -6,7 +6,11 @@
 class Dialogs
 {
 public:
-    enum class Icon { None, Critical };
+    enum class Icon
+    {
+        None,
+        Critical
+    };
 
     virtual ~Dialogs() = default;
     // Returns when the operator has closed the box.

@@ -23,8 +23,8 @@ QString hourMinuteSecond(const QTime &time)
 
 QString dayMonthYear(const QDate &date)
 {
-    return digits2(date.day()) + u'/' + digits2(date.month()) + u'/'
-           + QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
+    return digits2(date.day()) + u'/' + digits2(date.month()) + u'/' +
+           QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
 }
 
 QString shortDayName(const QDate &date)

@@ -22,10 +22,14 @@ public:
     virtual void setTitleText(const QString &text) = 0;   // Label2
     virtual void setCommandText(const QString &text) = 0; // Text2
     virtual void setCaption(const QString &text) = 0;
-    virtual bool uploadsDisabled() const = 0;             // Check1
+    virtual bool uploadsDisabled() const = 0; // Check1
 
     // Why the last upload failed (`what` names the show), or nothing when it was taken.
-    virtual void setLastFailure(const QString &what, const QString &reason) { Q_UNUSED(what) Q_UNUSED(reason) }
+    virtual void setLastFailure(const QString &what, const QString &reason)
+    {
+        Q_UNUSED(what)
+        Q_UNUSED(reason)
+    }
     virtual void setProgress(const UploadProgress &progress) { Q_UNUSED(progress) }
     // The problems --check finds in the configuration just loaded; empty when there are none.
     virtual void setConfigWarnings(const QStringList &warnings) { Q_UNUSED(warnings) }

@@ -17,7 +17,8 @@ bool isJournal()
     struct stat status = {};
     if (stream.isEmpty() || ::fstat(2, &status) != 0)
         return false;
-    return stream == QByteArray::number(quint64(status.st_dev)) + ':' + QByteArray::number(quint64(status.st_ino));
+    return stream == QByteArray::number(quint64(status.st_dev)) + ':' +
+                         QByteArray::number(quint64(status.st_ino));
 #endif
 }
 

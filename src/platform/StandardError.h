@@ -6,7 +6,12 @@
 // journal, where each line carries its syslog priority so failures can be picked out.
 namespace StandardError {
 
-enum class Priority { Error = 3, Warning = 4, Info = 6 };
+enum class Priority
+{
+    Error = 3,
+    Warning = 4,
+    Info = 6
+};
 
 // One line; line breaks in `text` become blanks.
 void print(Priority priority, const QString &text);

@@ -114,8 +114,8 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     windowClass.lpszClassName = WindowClassName;
     RegisterClassW(&windowClass);
     // A top-level window that is never shown: taskkill and the session's end address those.
-    hiddenWindow = CreateWindowExW(0, WindowClassName, L"Tunebarn Uploader", WS_OVERLAPPED, 0, 0,
-                                   0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+    hiddenWindow = CreateWindowExW(0, WindowClassName, L"Tunebarn Uploader", WS_OVERLAPPED, 0, 0, 0,
+                                   0, nullptr, nullptr, windowClass.hInstance, nullptr);
     SetConsoleCtrlHandler(consoleEvent, TRUE);
 #else
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)

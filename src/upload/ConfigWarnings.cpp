@@ -12,7 +12,8 @@ void reportConfigWarnings(AppContext &ctx)
     const std::optional<IniFile> ini = fileExists(path) ? IniFile::load(path) : std::nullopt;
     QStringList warnings;
     if (ini) {
-        for (const CheckProblem &problem : ScheduleCheck::analyse(*ini, path, ctx.platform.clock.now()).problems) {
+        for (const CheckProblem &problem :
+             ScheduleCheck::analyse(*ini, path, ctx.platform.clock.now()).problems) {
             warnings.append(problem.text);
             ctx.AppendLog(QStringLiteral("Configmnu_Click| WARNING: ") + problem.text);
         }

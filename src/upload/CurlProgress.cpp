@@ -22,7 +22,8 @@ std::optional<UploadProgress> parseCurlProgress(const QByteArray &errorOutput)
         const int percent = columns[SentShare].toInt(&isNumber);
         if (!isNumber || percent < 0 || percent > 100)
             continue;
-        return UploadProgress{percent, QString::fromLatin1(columns[Sent]), QString::fromLatin1(columns[UploadSpeed])};
+        return UploadProgress{percent, QString::fromLatin1(columns[Sent]),
+                              QString::fromLatin1(columns[UploadSpeed])};
     }
     return std::nullopt;
 }

@@ -75,6 +75,7 @@ QString ParseFile(const QString &file, const QDateTime &now)
 {
     const QString date = LocaleFormat::shortDate(now.date()).replace(u'.', u'-');
     const QString time = LocaleFormat::timeOfDayWithSeconds(now.time()).replace(u':', u'_');
-    return DateVariables::replaceAll(DateVariables::replaceAll(file, QStringLiteral("%date%"), date),
-                                     QStringLiteral("%time%"), time);
+    return DateVariables::replaceAll(
+        DateVariables::replaceAll(file, QStringLiteral("%date%"), date), QStringLiteral("%time%"),
+        time);
 }

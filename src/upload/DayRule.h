@@ -8,7 +8,12 @@
 // check both ask here, so they cannot disagree.
 namespace DayRule {
 
-enum class Match { None, Day, Date };
+enum class Match
+{
+    None,
+    Day,
+    Date
+};
 
 Match match(const QString &uploadDay, const QDate &date);
 

@@ -37,7 +37,8 @@ bool waitOrStop(AppContext &ctx, ChildProcess &process)
     return false;
 }
 
-void runFailureCommand(AppContext &ctx, const QString &routine, int show, const QString &title, const QString &reason)
+void runFailureCommand(AppContext &ctx, const QString &routine, int show, const QString &title,
+                       const QString &reason)
 {
     const QString command = ctx.Options.failureCommand;
     if (command.isEmpty())
@@ -46,19 +47,25 @@ void runFailureCommand(AppContext &ctx, const QString &routine, int show, const 
     ChildProcess process;
     const QString program = programPath(ctx, command);
     if (const auto failure = process.start(program, {QString::number(show), title, reason})) {
-        ctx.AppendLog(prefix + QStringLiteral("could not be started: '%1': %2 %3").arg(program).arg(failure->number).arg(failure->text));
+        ctx.AppendLog(prefix + QStringLiteral("could not be started: '%1': %2 %3")
+                                   .arg(program)
+                                   .arg(failure->number)
+                                   .arg(failure->text));
         return;
     }
     ctx.AppendLog(prefix + QStringLiteral("started: '") + program + u'\'');
     if (waitOrStop(ctx, process))
         ctx.AppendLog(prefix + QStringLiteral("ended: exit value %1").arg(process.exitValue()));
     else
-        ctx.AppendLog(prefix + QStringLiteral("stopped: it did not end within %1 seconds").arg(TimeLimitMs / 1000));
+        ctx.AppendLog(
+            prefix +
+            QStringLiteral("stopped: it did not end within %1 seconds").arg(TimeLimitMs / 1000));
 }
 
 } // namespace
 
-void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title, const QString &reason)
+void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title,
+                  const QString &reason)
 {
     const QString what = show > 0 ? QStringLiteral("show %1 '%2'").arg(show).arg(title)
                                   : QStringLiteral("manual upload '%1'").arg(title);

@@ -8,6 +8,7 @@ class AppContext;
 // service's log) shows why, and the station's FailureCommand, when one is set, is run with the
 // show's number (0 for a manual upload), its title and the reason, never through a shell and
 // never for longer than a minute. `routine` names the caller in the audit lines.
-void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title, const QString &reason);
+void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title,
+                  const QString &reason);
 // A taken upload clears what the last failure showed.
 void clearFailure(AppContext &ctx);

@@ -43,7 +43,8 @@ bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
     ctx.platform.events.processPendingEvents();
 
     QString reason;
-    const bool taken = runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile, &reason);
+    const bool taken =
+        runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, taken));
     if (taken)

@@ -10,5 +10,5 @@ void manupmnu_Click(AppContext &ctx);
 // The upload itself, once file, title and description are known: the same command, window texts
 // and audit lines as the menu command, without its dialogs. Returns true when the service took it;
 // otherwise `failureReason` says why.
-bool uploadManually(AppContext &ctx, const QString &file, const QString &title, const QString &description,
-                    QString *failureReason = nullptr);
+bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
+                    const QString &description, QString *failureReason = nullptr);

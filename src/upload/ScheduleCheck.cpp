@@ -258,9 +258,12 @@ NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now)
             first = {at, show, {}};
     }
     if (first.at.isValid())
-        first.text = LocaleFormat::shortDayName(first.at.date()) + u' ' + LocaleFormat::dayMonthYear(first.at.date())
-                     + u' ' + table.UploadTime[first.show]
-                     + QStringLiteral(" show %1 '%2'").arg(first.show).arg(DateVariables::expand(table.Title[first.show], first.at.date()));
+        first.text = LocaleFormat::shortDayName(first.at.date()) + u' ' +
+                     LocaleFormat::dayMonthYear(first.at.date()) + u' ' +
+                     table.UploadTime[first.show] +
+                     QStringLiteral(" show %1 '%2'")
+                         .arg(first.show)
+                         .arg(DateVariables::expand(table.Title[first.show], first.at.date()));
     return first;
 }
 

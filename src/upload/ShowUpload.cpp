@@ -42,7 +42,8 @@ void uploadExistingShow(AppContext &ctx, int show)
     ctx.platform.events.processPendingEvents();
 
     QString reason;
-    const bool taken = runUpload(ctx, QStringLiteral("UploadShow"), command, request.responseFile, &reason);
+    const bool taken =
+        runUpload(ctx, QStringLiteral("UploadShow"), command, request.responseFile, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, taken));
     if (taken)

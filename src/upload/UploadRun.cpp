@@ -104,9 +104,11 @@ bool takenByTheService(AppContext &ctx, const QString &routine, const CommandOut
     if (outcome.exitValue != ReplyNotWritten)
         return false;
     // curl could not write the reply, but the service had taken the upload already.
-    ctx.AppendLog(routine + QStringLiteral("| WARNING: the service took the upload but its reply could not be "
-                                           "written: '")
-                  + lastCurlMessage(outcome.errorOutput) + u'\'');
+    ctx.AppendLog(
+        routine +
+        QStringLiteral("| WARNING: the service took the upload but its reply could not be "
+                       "written: '") +
+        lastCurlMessage(outcome.errorOutput) + u'\'');
     return true;
 }
 
@@ -157,8 +159,8 @@ bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &comma
     for (int attempt = 0;; ++attempt) {
         // A reply quoted in the audit must be this try's, never an earlier one's.
         removeFile(responseFile);
-        const CommandOutcome outcome = Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL,
-                                                  progressReporter(ctx));
+        const CommandOutcome outcome =
+            Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL, progressReporter(ctx));
         const QString status = outcome.started ? httpStatus(outcome.output) : QString();
         if (outcome.started)
             ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);

@@ -15,6 +15,8 @@
 #include <csignal>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QDate Sunday(2026, 12, 6);
@@ -39,40 +41,49 @@ TEST(Program, EachRunLeavesOneBlockInTheAuditTrail)
 {
     ProgramRun run;
     const QString folder = run.auditFolder();
-    run.writeConfig("[General]\nUploadURL=http://127.0.0.1:1/upload\n" + run.show(1, QStringLiteral("Sun"), QStringLiteral("14:03")));
+    run.writeConfig("[General]\nUploadURL=http://127.0.0.1:1/upload\n" +
+                    run.show(1, u"Sun"_s, u"14:03"_s));
     run.setClock(QDateTime(Sunday, QTime(14, 3, 27)), 1);
     QProcess &window = run.start();
-    ASSERT_TRUE(run.waitForAudit(QStringLiteral("Form_Load| PurgeFiles: Purged audit files=0")));
+    ASSERT_TRUE(run.waitForAudit(u"Form_Load| PurgeFiles: Purged audit files=0"_s));
     EXPECT_EQ(ProgramRun::stop(window, SIGTERM), 0);
-    expectTexts(run.auditTexts(),
-                {asterisks(), QStringLiteral("Form_Load| Application Started."),
-                 QStringLiteral("Form_Load| Application Version: 1.0.46"),
-                 QStringLiteral("Form_Load| Date formats (for debug purposes). Dayof Week (ddd): 'SUN'"),
-                 QStringLiteral("Form_Load| Date formats (for debug purposes). Date string (dd/MM/yyyy): '06/12/2026'"),
-                 QStringLiteral("Form_Load| Time formats (for debug purposes). (eg.'23:00'): '14:03'"),
-                 QStringLiteral("CurlCheck| File exists: '/usr/bin/curl'"), QStringLiteral("Configmnu_Click| Button Clicked."),
-                 QStringLiteral("GetConfigPath: Rulmo Config path not found. Using Local App path='") + folder + u'\'',
-                 QStringLiteral("GetConfigPath: CFG.ConfigPath='") + folder + u'\'',
-                 QStringLiteral("Configmnu_Click| Reading configuration: '") + folder + QStringLiteral("tunebarn.ini'"),
-                 QStringLiteral("Configmnu_Click| Configuration loaded successfully: '") + folder + QStringLiteral("tunebarn.ini'"),
-                 QStringLiteral("Form_Load| LocalAppFolder (audit location): '") + run.path(QStringLiteral("local/")) + u'\'',
-                 QStringLiteral("Form_Load| Working Directory: '") + buildDir() + u'\'',
-                 QStringLiteral("Form_Load| Configuration Directory: '") + folder + u'\'',
-                 QStringLiteral("Form_Load| PurgeFiles: Purge files before=29/11/2026 23:59:00"),
-                 QStringLiteral("PurgeFiles| About to search for audit files...") + folder + QStringLiteral("tunebarn*adt.txt"),
-                 QStringLiteral("PurgeFiles| Found 1st audit file="), QStringLiteral("Form_Load| PurgeFiles: Purged audit files=0"),
-                 QStringLiteral("Form_Load| No schedule state yet, starting afresh: '") + folder + QStringLiteral("schedule.state'"),
-                 QStringLiteral("Form_Unload| Application Closing."), hyphens()});
-    EXPECT_TRUE(run.auditLines().constFirst().startsWith(QStringLiteral("14:03:2")));
+    expectTexts(
+        run.auditTexts(),
+        {asterisks(),
+         u"Form_Load| Application Started."_s,
+         u"Form_Load| Application Version: 1.0.46"_s,
+         u"Form_Load| Date formats (for debug purposes). Dayof Week (ddd): 'SUN'"_s,
+         QStringLiteral("Form_Load| Date formats (for debug purposes). Date string (dd/MM/yyyy): "
+                        "'06/12/2026'"),
+         u"Form_Load| Time formats (for debug purposes). (eg.'23:00'): '14:03'"_s,
+         u"CurlCheck| File exists: '/usr/bin/curl'"_s,
+         u"Configmnu_Click| Button Clicked."_s,
+         u"GetConfigPath: Rulmo Config path not found. Using Local App path='"_s + folder + u'\'',
+         u"GetConfigPath: CFG.ConfigPath='"_s + folder + u'\'',
+         u"Configmnu_Click| Reading configuration: '"_s + folder + u"tunebarn.ini'"_s,
+         u"Configmnu_Click| Configuration loaded successfully: '"_s + folder + u"tunebarn.ini'"_s,
+         u"Form_Load| LocalAppFolder (audit location): '"_s + run.path(u"local/"_s) + u'\'',
+         u"Form_Load| Working Directory: '"_s + buildDir() + u'\'',
+         u"Form_Load| Configuration Directory: '"_s + folder + u'\'',
+         u"Form_Load| PurgeFiles: Purge files before=29/11/2026 23:59:00"_s,
+         u"PurgeFiles| About to search for audit files..."_s + folder + u"tunebarn*adt.txt"_s,
+         u"PurgeFiles| Found 1st audit file="_s,
+         u"Form_Load| PurgeFiles: Purged audit files=0"_s,
+         u"Form_Load| No schedule state yet, starting afresh: '"_s + folder + u"schedule.state'"_s,
+         u"Form_Unload| Application Closing."_s,
+         hyphens()});
+    EXPECT_TRUE(run.auditLines().constFirst().startsWith(u"14:03:2"_s));
 
     // Without a configuration the box goes to standard error where nobody could click it.
-    QFile::remove(folder + QStringLiteral("tunebarn.ini"));
+    QFile::remove(folder + u"tunebarn.ini"_s);
     QProcess &again = run.start();
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return run.auditTexts().filter(QStringLiteral("Purged audit files")).size() == 2; }));
+    ASSERT_TRUE(ProgramRun::waitFor(
+        [&] { return run.auditTexts().filter(u"Purged audit files"_s).size() == 2; }));
     EXPECT_EQ(ProgramRun::stop(again, SIGINT), 0);
-    EXPECT_TRUE(again.readAllStandardError().contains(("File doesnt exist.: " + folder + "tunebarn.ini").toUtf8()));
-    EXPECT_TRUE(run.auditTexts().contains(QStringLiteral("Configmnu_Click| Configuration file doesnt exist: '") + folder
-                                          + QStringLiteral("tunebarn.ini'")));
+    EXPECT_TRUE(again.readAllStandardError().contains(
+        ("File doesnt exist.: " + folder + "tunebarn.ini").toUtf8()));
+    EXPECT_TRUE(run.auditTexts().contains(u"Configmnu_Click| Configuration file doesnt exist: '"_s +
+                                          folder + u"tunebarn.ini'"_s));
     EXPECT_EQ(run.auditTexts().last(), hyphens());
 }
 
@@ -83,71 +94,87 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 50);
     // Show 1's reply comes after 150 seconds; shows 2 and 3 are due meanwhile.
     receiver.setAnswers({{500, "slow reply", 150 * 1000 / run.speed()}, {200, "{\"ok\":true}"}});
-    const QString alerts = run.path(QStringLiteral("alerts"));
-    run.write(QStringLiteral("alert.sh"), "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() + "'\n");
-    QFile::setPermissions(run.path(QStringLiteral("alert.sh")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + "\nFailureCommand=" + run.path(QStringLiteral("alert.sh")).toUtf8()
-                    + '\n' + run.show(1, QStringLiteral("Mon"), QStringLiteral("21:00"), QStringLiteral("Slow $(touch pwned)"))
-                    + run.show(2, QStringLiteral("Mon"), QStringLiteral("21:01"), QStringLiteral("Second"))
-                    + run.show(3, QStringLiteral("Mon"), QStringLiteral("21:03")) + "Tilte=typo\n");
+    const QString alerts = run.path(u"alerts"_s);
+    run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() + "'\n");
+    QFile::setPermissions(run.path(u"alert.sh"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
+                    "\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() + '\n' +
+                    run.show(1, u"Mon"_s, u"21:00"_s, u"Slow $(touch pwned)"_s) +
+                    run.show(2, u"Mon"_s, u"21:01"_s, u"Second"_s) +
+                    run.show(3, u"Mon"_s, u"21:03"_s) + "Tilte=typo\n");
     // Standard error is the journal's stream, as under systemd.
-    const QString log = run.path(QStringLiteral("journal"));
-    run.write(QStringLiteral("journal"), {});
+    const QString log = run.path(u"journal"_s);
+    run.write(u"journal"_s, {});
     struct stat status = {};
     ::stat(QFile::encodeName(log).constData(), &status);
     QProcessEnvironment env = run.environment();
-    env.insert(QStringLiteral("JOURNAL_STREAM"), QStringLiteral("%1:%2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino)));
+    env.insert(u"JOURNAL_STREAM"_s,
+               u"%1:%2"_s.arg(quint64(status.st_dev)).arg(quint64(status.st_ino)));
     QProcess headless;
     headless.setProcessEnvironment(env);
     headless.setStandardErrorFile(log);
-    headless.start(buildDir() + QStringLiteral("tunebarn-uploader"), {QStringLiteral("--headless")});
+    headless.start(buildDir() + u"tunebarn-uploader"_s, {u"--headless"_s});
     ASSERT_TRUE(receiver.waitForRequests(3));
-    ASSERT_TRUE(run.waitForAudit(QStringLiteral("UploadShow| Upload FAILED: exit value 0, HTTP status 500, reply: 'slow reply'")));
+    ASSERT_TRUE(run.waitForAudit(QStringLiteral(
+        "UploadShow| Upload FAILED: exit value 0, HTTP status 500, reply: 'slow reply'")));
     // The service's reload reads the configuration again.
     ::kill(pid_t(headless.processId()), SIGHUP);
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return run.auditTexts().filter(QStringLiteral("Configmnu_Click| Button Clicked.")).size() == 2; }));
+    ASSERT_TRUE(ProgramRun::waitFor([&] {
+        return run.auditTexts().filter(u"Configmnu_Click| Button Clicked."_s).size() == 2;
+    }));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
 
     QFile journal(log);
     ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
     const QStringList stderrLines = QString::fromUtf8(journal.readAll()).split(u'\n');
-    EXPECT_TRUE(stderrLines.contains(QStringLiteral("<3>failed: show 1 'Slow $(touch pwned)': exit value 0, HTTP status 500")));
-    EXPECT_EQ(stderrLines.filter(QStringLiteral("<4>warning: line ")).size(), 2); // at start and at the reload
-    EXPECT_FALSE(stderrLines.filter(QRegularExpression(QStringLiteral("^<6>progress: 100% sent \\(\\d+\\) at \\d+k?/s$"))).isEmpty());
-    EXPECT_TRUE(stderrLines.filter(QStringLiteral("<6>command: ")).first().endsWith(QStringLiteral("/upload?token=****")));
+    EXPECT_TRUE(stderrLines.contains(
+        u"<3>failed: show 1 'Slow $(touch pwned)': exit value 0, HTTP status 500"_s));
+    EXPECT_EQ(stderrLines.filter(u"<4>warning: line "_s).size(),
+              2); // at start and at the reload
+    EXPECT_FALSE(
+        stderrLines.filter(QRegularExpression(u"^<6>progress: 100% sent \\(\\d+\\) at \\d+k?/s$"_s))
+            .isEmpty());
+    EXPECT_TRUE(stderrLines.filter(u"<6>command: "_s).first().endsWith(u"/upload?token=****"_s));
     EXPECT_FALSE(stderrLines.join(u'\n').contains(QString::fromLatin1(receiver.token())));
     QFile alerted(alerts);
     ASSERT_TRUE(alerted.open(QIODevice::ReadOnly));
     EXPECT_EQ(alerted.readAll(), "1|Slow $(touch pwned)|exit value 0, HTTP status 500|");
-    EXPECT_FALSE(QFile::exists(run.path(QStringLiteral("home/pwned"))));
-    EXPECT_EQ(run.auditTexts().filter(QStringLiteral("UploadShow| FailureCommand ")),
-              QStringList({QStringLiteral("UploadShow| FailureCommand started: '") + run.path(QStringLiteral("alert.sh")) + u'\'',
-                           QStringLiteral("UploadShow| FailureCommand ended: exit value 0")}));
-    EXPECT_EQ(run.auditTexts().filter(QStringLiteral("Configmnu_Click| WARNING: line ")).size(), 2);
+    EXPECT_FALSE(QFile::exists(run.path(u"home/pwned"_s)));
+    EXPECT_EQ(
+        run.auditTexts().filter(u"UploadShow| FailureCommand "_s),
+        QStringList({u"UploadShow| FailureCommand started: '"_s + run.path(u"alert.sh"_s) + u'\'',
+                     u"UploadShow| FailureCommand ended: exit value 0"_s}));
+    EXPECT_EQ(run.auditTexts().filter(u"Configmnu_Click| WARNING: line "_s).size(), 2);
 
     const QStringList lines = run.auditLines();
     const QStringList texts = run.auditTexts();
-    for (const auto &[show, minute] : {std::pair{1, "21:00"}, std::pair{2, "21:01"}, std::pair{3, "21:03"}}) {
-        const QStringList found = lines.filter(QStringLiteral("Timer1_Timer| Show Upload [%1] Day found").arg(show));
+    for (const auto &[show, minute] :
+         {std::pair{1, "21:00"}, std::pair{2, "21:01"}, std::pair{3, "21:03"}}) {
+        const QStringList found =
+            lines.filter(u"Timer1_Timer| Show Upload [%1] Day found"_s.arg(show));
         ASSERT_EQ(found.size(), 1) << show;
         EXPECT_TRUE(found[0].startsWith(QLatin1String(minute))) << found[0].toStdString();
     }
-    const QString second = run.path(QStringLiteral("shows/show2.mp3"));
-    expectTexts(block(texts, QStringLiteral("Timer1_Timer| Show Upload [2] Time found: '") + second
-                                 + QStringLiteral("' Show Upload date: 'MON'"),
-                      QStringLiteral("UploadShow| Uploading: Finished Upload.")),
-                {QStringLiteral("Timer1_Timer| Show Upload [2] Time found: '") + second + QStringLiteral("' Show Upload date: 'MON'"),
-                 QStringLiteral("Timer1_Timer| Show Upload [2] Day found: '") + second + u'\'',
-                 QStringLiteral("UploadShow| Started..."), QStringLiteral("UploadShow| Picture file doesnt exist: ''"),
-                 QStringLiteral("UploadShow| Tunebarn Title: 'Second'"),
-                 QStringLiteral("UploadShow| Uploading: '") + second + QStringLiteral("' Date Created: *"),
-                 QStringLiteral("UploadShow| DosCommand: '/usr/bin/curl -q -o \"") + run.auditFolder()
-                     + QStringLiteral("upload-2.txt\" -w \"%{http_code}\" -k -X POST -F \"mp3=@") + second
-                     + QStringLiteral("\" --form-string \"name=Second\" --form-string \"description=D2\" ") + receiver.url() + u'\'',
-                 QStringLiteral("Shell32Bit| Command: /usr/bin/curl -q -o *"), QStringLiteral("Shell32Bit| Command exit value: 0"),
-                 QStringLiteral("UploadShow| HTTP status: 200"), QStringLiteral("UploadShow| Uploading: Finished Upload.")});
+    const QString second = run.path(u"shows/show2.mp3"_s);
+    expectTexts(
+        block(texts,
+              u"Timer1_Timer| Show Upload [2] Time found: '"_s + second +
+                  u"' Show Upload date: 'MON'"_s,
+              u"UploadShow| Uploading: Finished Upload."_s),
+        {u"Timer1_Timer| Show Upload [2] Time found: '"_s + second + u"' Show Upload date: 'MON'"_s,
+         u"Timer1_Timer| Show Upload [2] Day found: '"_s + second + u'\'',
+         u"UploadShow| Started..."_s, u"UploadShow| Picture file doesnt exist: ''"_s,
+         u"UploadShow| Tunebarn Title: 'Second'"_s,
+         u"UploadShow| Uploading: '"_s + second + u"' Date Created: *"_s,
+         u"UploadShow| DosCommand: '/usr/bin/curl -q -o \""_s + run.auditFolder() +
+             u"upload-2.txt\" -w \"%{http_code}\" -k -X POST -F \"mp3=@"_s + second +
+             u"\" --form-string \"name=Second\" --form-string \"description=D2\" "_s +
+             receiver.url() + u'\'',
+         u"Shell32Bit| Command: /usr/bin/curl -q -o *"_s, u"Shell32Bit| Command exit value: 0"_s,
+         u"UploadShow| HTTP status: 200"_s, u"UploadShow| Uploading: Finished Upload."_s});
     EXPECT_EQ(receiver.requests()[1].part("name"), "Second");
-    EXPECT_TRUE(stderrLines.contains(QStringLiteral("<6>status: Upload Failed: ") + lines.filter(QStringLiteral("UploadShow| Upload FAILED")).first().left(8)));
+    EXPECT_TRUE(stderrLines.contains(u"<6>status: Upload Failed: "_s +
+                                     lines.filter(u"UploadShow| Upload FAILED"_s).first().left(8)));
     EXPECT_EQ(texts.last(), hyphens());
 }
 
@@ -159,27 +186,32 @@ TEST(Program, RetryWaitsTimeLimitsAndTheNightlyPurgeAllGoOnTogether)
     // Show 1 is refused for now and tried again 90 seconds later, across 00:04, when show 2 is
     // due and the files of the day that has just left the seven are purged; show 3's reply
     // never comes within its minute.
-    receiver.setAnswers({{503, "busy"}, {200, "taken"}, {503, "still busy"}, {200, "late", 90 * 1000 / run.speed()}});
-    run.write(QStringLiteral("local/TunebarnUploader/Tunebarn301126Adt.txt"), "old\r\n");
-    QFile old(run.auditFolder() + QStringLiteral("Tunebarn301126Adt.txt"));
+    receiver.setAnswers({{503, "busy"},
+                         {200, "taken"},
+                         {503, "still busy"},
+                         {200, "late", 90 * 1000 / run.speed()}});
+    run.write(u"local/TunebarnUploader/Tunebarn301126Adt.txt"_s, "old\r\n");
+    QFile old(run.auditFolder() + u"Tunebarn301126Adt.txt"_s);
     ASSERT_TRUE(old.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(old.setFileTime(QDateTime(QDate(2026, 11, 30), QTime(12, 0)), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(old.setFileTime(QDateTime(QDate(2026, 11, 30), QTime(12, 0)),
+                                QFileDevice::FileModificationTime));
     old.close();
-    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8()
-                    + "\nRetryCount=1\nRetryDelaySeconds=90\nUploadTimeoutMinutes=1\n"
-                    + run.show(1, QStringLiteral("Mon"), QStringLiteral("00:03"))
-                    + run.show(2, QStringLiteral("Mon"), QStringLiteral("00:04"))
-                    + run.show(3, QStringLiteral("Mon"), QStringLiteral("00:05")));
-    QProcess &headless = run.start({QStringLiteral("--headless")});
-    ASSERT_TRUE(run.waitForAudit(QStringLiteral("UploadShow| Upload stopped after 1 minutes")));
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
+                    "\nRetryCount=1\nRetryDelaySeconds=90\nUploadTimeoutMinutes=1\n" +
+                    run.show(1, u"Mon"_s, u"00:03"_s) + run.show(2, u"Mon"_s, u"00:04"_s) +
+                    run.show(3, u"Mon"_s, u"00:05"_s));
+    QProcess &headless = run.start({u"--headless"_s});
+    ASSERT_TRUE(run.waitForAudit(u"UploadShow| Upload stopped after 1 minutes"_s));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
 
     const QStringList lines = run.auditLines();
-    EXPECT_EQ(lines.filter(QStringLiteral("UploadShow| Retry 1 of 1 in 90 seconds")).size(), 1);
-    EXPECT_TRUE(lines.filter(QStringLiteral("Timer1_Timer| Show Upload [2] Day found")).value(0).startsWith(QStringLiteral("00:04")));
-    EXPECT_TRUE(run.auditTexts().contains(QStringLiteral("Timer1_Timer| PurgeFiles: Purged audit files=1")));
+    EXPECT_EQ(lines.filter(u"UploadShow| Retry 1 of 1 in 90 seconds"_s).size(), 1);
+    EXPECT_TRUE(
+        lines.filter(u"Timer1_Timer| Show Upload [2] Day found"_s).value(0).startsWith(u"00:04"_s));
+    EXPECT_TRUE(run.auditTexts().contains(u"Timer1_Timer| PurgeFiles: Purged audit files=1"_s));
     EXPECT_FALSE(old.exists());
-    EXPECT_TRUE(run.auditTexts().contains(QStringLiteral("UploadShow| Upload FAILED: exit value 0, HTTP status 503, reply: 'still busy'")));
+    EXPECT_TRUE(run.auditTexts().contains(QStringLiteral(
+        "UploadShow| Upload FAILED: exit value 0, HTTP status 503, reply: 'still busy'")));
     EXPECT_EQ(receiver.requests().size(), 4);
 }
 
@@ -188,40 +220,41 @@ TEST(Program, ARestartNeverSendsAShowTwiceCatchesUpWhatItMissedAndNamesWhatWasCu
     Receiver receiver;
     receiver.setAnswers({{200, "held", 20000}, {200, "{\"ok\":true}"}});
     ProgramRun run;
-    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + "\nCatchUpMinutes=10\n"
-                    + run.show(1, QStringLiteral("Mon"), QStringLiteral("21:01"))
-                    + run.show(2, QStringLiteral("Mon"), QStringLiteral("21:03")));
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + "\nCatchUpMinutes=10\n" +
+                    run.show(1, u"Mon"_s, u"21:01"_s) + run.show(2, u"Mon"_s, u"21:03"_s));
     run.setClock(QDateTime(Monday, QTime(21, 0, 50)), 20);
-    QProcess &first = run.start({QStringLiteral("--headless")});
+    QProcess &first = run.start({u"--headless"_s});
     ASSERT_TRUE(receiver.waitForRequests(1));
     // Killed outright during show 1's upload; its curl must not run on.
     EXPECT_EQ(ProgramRun::stop(first, SIGKILL), -1);
     ASSERT_TRUE(ProgramRun::waitFor([] {
         QProcess pgrep;
-        pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), QStringLiteral("upload-2.txt|upload.txt.*show1.mp3")});
+        pgrep.start(u"pgrep"_s, {u"-f"_s, u"upload-2.txt|upload.txt.*show1.mp3"_s});
         pgrep.waitForFinished();
         return pgrep.exitCode() == 1;
     }));
 
     // Back at 21:05: 21:01 was handled, 21:02 to 21:04 were missed and show 2 goes out once.
     run.setClock(QDateTime(Monday, QTime(21, 5, 10)), 20);
-    QProcess &second = run.start({QStringLiteral("--headless")});
-    ASSERT_TRUE(run.waitForAudit(QStringLiteral("Timer1_Timer| Catching up missed minute: '21:04'")));
+    QProcess &second = run.start({u"--headless"_s});
+    ASSERT_TRUE(run.waitForAudit(u"Timer1_Timer| Catching up missed minute: '21:04'"_s));
     ASSERT_TRUE(receiver.waitForRequests(2));
     EXPECT_EQ(ProgramRun::stop(second, SIGTERM), 0);
     // And once more within the same minute: nothing is caught up twice.
     run.setClock(QDateTime(Monday, QTime(21, 5, 40)), 20);
-    QProcess &third = run.start({QStringLiteral("--headless")});
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return run.auditTexts().filter(asterisks()).size() == 3; }));
+    QProcess &third = run.start({u"--headless"_s});
+    ASSERT_TRUE(
+        ProgramRun::waitFor([&] { return run.auditTexts().filter(asterisks()).size() == 3; }));
     EXPECT_EQ(ProgramRun::stop(third, SIGTERM), 0);
 
     const QStringList texts = run.auditTexts();
-    EXPECT_EQ(texts.filter(QStringLiteral("WARNING: the upload of show 1 due at 21:01 did not finish")),
-              QStringList{QStringLiteral("Form_Load| WARNING: the upload of show 1 due at 21:01 did not finish")});
-    EXPECT_EQ(texts.filter(QStringLiteral("Catching up")),
-              QStringList({QStringLiteral("Timer1_Timer| Catching up missed minute: '21:02'"),
-                           QStringLiteral("Timer1_Timer| Catching up missed minute: '21:03'"),
-                           QStringLiteral("Timer1_Timer| Catching up missed minute: '21:04'")}));
+    EXPECT_EQ(texts.filter(u"WARNING: the upload of show 1 due at 21:01 did not finish"_s),
+              QStringList{QStringLiteral(
+                  "Form_Load| WARNING: the upload of show 1 due at 21:01 did not finish")});
+    EXPECT_EQ(texts.filter(u"Catching up"_s),
+              QStringList({u"Timer1_Timer| Catching up missed minute: '21:02'"_s,
+                           u"Timer1_Timer| Catching up missed minute: '21:03'"_s,
+                           u"Timer1_Timer| Catching up missed minute: '21:04'"_s}));
     EXPECT_EQ(receiver.requests().size(), 2);
     EXPECT_EQ(receiver.requests()[1].part("description"), "D2");
 }
@@ -231,34 +264,37 @@ TEST(Program, StopsTheOrderlyWayDuringAnUploadAndNoSecondCopyRuns)
     Receiver receiver;
     receiver.setAnswers({{200, "held", 30000}});
     ProgramRun run;
-    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + '\n'
-                    + run.show(1, QStringLiteral("Mon"), QStringLiteral("21:01")));
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + '\n' +
+                    run.show(1, u"Mon"_s, u"21:01"_s));
     run.setClock(QDateTime(Monday, QTime(21, 0, 58)), 10);
-    QProcess &headless = run.start({QStringLiteral("--headless")});
+    QProcess &headless = run.start({u"--headless"_s});
     ASSERT_TRUE(receiver.waitForRequests(1));
 
     // Another environment, the same data folder.
     QProcessEnvironment elsewhere = run.environment();
     for (const char *name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME"})
-        elsewhere.insert(QString::fromLatin1(name), run.path(QStringLiteral("tmp")));
-    QProcess &second = run.start({QStringLiteral("--headless")}, elsewhere);
+        elsewhere.insert(QString::fromLatin1(name), run.path(u"tmp"_s));
+    QProcess &second = run.start({u"--headless"_s}, elsewhere);
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_EQ(second.readAllStandardError(), "Tunebarn Uploader is already running.\n");
 
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
-    expectTexts(run.auditTexts().mid(run.auditTexts().indexOf(QStringLiteral("Shell32Bit| Command exit value: 143"))),
-                {QStringLiteral("Shell32Bit| Command exit value: 143"), QStringLiteral("UploadShow| HTTP status: 000"),
-                 QStringLiteral("UploadShow| Upload FAILED: exit value 143, HTTP status 000, reply: ''"),
-                 QStringLiteral("UploadShow| Uploading: Finished Upload."), QStringLiteral("Form_Unload| Application Closing."),
-                 hyphens()});
+    expectTexts(
+        run.auditTexts().mid(run.auditTexts().indexOf(u"Shell32Bit| Command exit value: 143"_s)),
+        {u"Shell32Bit| Command exit value: 143"_s, u"UploadShow| HTTP status: 000"_s,
+         u"UploadShow| Upload FAILED: exit value 143, HTTP status 000, reply: ''"_s,
+         u"UploadShow| Uploading: Finished Upload."_s, u"Form_Unload| Application Closing."_s,
+         hyphens()});
 
     // A copy that was killed never blocks the next start.
-    QProcess &killed = run.start({QStringLiteral("--headless")});
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return run.auditTexts().filter(asterisks()).size() == 2; }));
+    QProcess &killed = run.start({u"--headless"_s});
+    ASSERT_TRUE(
+        ProgramRun::waitFor([&] { return run.auditTexts().filter(asterisks()).size() == 2; }));
     ProgramRun::stop(killed, SIGKILL);
-    QProcess &next = run.start({QStringLiteral("--headless")});
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return run.auditTexts().filter(asterisks()).size() == 3; }));
+    QProcess &next = run.start({u"--headless"_s});
+    ASSERT_TRUE(
+        ProgramRun::waitFor([&] { return run.auditTexts().filter(asterisks()).size() == 3; }));
     EXPECT_EQ(ProgramRun::stop(next, SIGTERM), 0);
 }
 
@@ -267,12 +303,12 @@ TEST(Program, OneUploadFromTheCommandLine)
     Receiver receiver;
     ProgramRun run;
     run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + '\n');
-    run.write(QStringLiteral("shows/extra.mp3"), "ID3 extra");
-    const QString extra = run.path(QStringLiteral("shows/extra.mp3"));
+    run.write(u"shows/extra.mp3"_s, "ID3 extra");
+    const QString extra = run.path(u"shows/extra.mp3"_s);
     QByteArray out;
     QByteArray err;
-    EXPECT_EQ(run.run({QStringLiteral("--upload"), extra, QStringLiteral("--title"), QStringLiteral("Extra \"%date%\""),
-                       QStringLiteral("--description"), QStringLiteral("Carols")},
+    EXPECT_EQ(run.run({u"--upload"_s, extra, u"--title"_s, u"Extra \"%date%\""_s,
+                       u"--description"_s, u"Carols"_s},
                       &out, &err),
               0)
         << err.constData();
@@ -282,14 +318,16 @@ TEST(Program, OneUploadFromTheCommandLine)
 
     // SIGTERM stops curl, and the upload ends as a failure with its lines written.
     receiver.setAnswers({{200, "held", 30000}});
-    QProcess &upload = run.start({QStringLiteral("--upload"), extra, QStringLiteral("--title"), QStringLiteral("T")});
+    QProcess &upload = run.start({u"--upload"_s, extra, u"--title"_s, u"T"_s});
     ASSERT_TRUE(receiver.waitForRequests(2));
     EXPECT_EQ(ProgramRun::stop(upload, SIGTERM), 1);
-    EXPECT_EQ(upload.readAllStandardError(), "tunebarn-uploader: the upload failed: exit value 143, HTTP status 000\n");
+    EXPECT_EQ(upload.readAllStandardError(),
+              "tunebarn-uploader: the upload failed: exit value 143, HTTP status 000\n");
     expectTexts(run.auditTexts().mid(run.auditTexts().size() - 3),
-                {QStringLiteral("Manupmnu_Click| HTTP status: 000"),
-                 QStringLiteral("Manupmnu_Click| Upload FAILED: exit value 143, HTTP status 000, reply: ''"),
-                 QStringLiteral("Manupmnu_Click| Manually Uploading: Finished Upload.")});
+                {u"Manupmnu_Click| HTTP status: 000"_s,
+                 QStringLiteral(
+                     "Manupmnu_Click| Upload FAILED: exit value 143, HTTP status 000, reply: ''"),
+                 u"Manupmnu_Click| Manually Uploading: Finished Upload."_s});
 
     const struct
     {
@@ -297,18 +335,25 @@ TEST(Program, OneUploadFromTheCommandLine)
         int status;
         QByteArray error;
     } refusals[] = {
-        {{QStringLiteral("--upload"), run.path(QStringLiteral("none.mp3")), QStringLiteral("--title"), QStringLiteral("T")}, 2,
-         "tunebarn-uploader: no such file: " + run.path(QStringLiteral("none.mp3")).toUtf8() + '\n'},
-        {{QStringLiteral("--upload"), extra}, 2, "tunebarn-uploader: --upload needs --title (see --help)\n"},
-        {{QStringLiteral("--check"), QStringLiteral("--headless")}, 2,
+        {{u"--upload"_s, run.path(u"none.mp3"_s), u"--title"_s, u"T"_s},
+         2,
+         "tunebarn-uploader: no such file: " + run.path(u"none.mp3"_s).toUtf8() + '\n'},
+        {{u"--upload"_s, extra}, 2, "tunebarn-uploader: --upload needs --title (see --help)\n"},
+        {{u"--check"_s, u"--headless"_s},
+         2,
          "tunebarn-uploader: choose one of --check, --headless and --upload (see --help)\n"},
-        {{QStringLiteral("--json")}, 2, "tunebarn-uploader: choose one of --check, --headless and --upload (see --help)\n"},
-        {{QStringLiteral("--headless"), QStringLiteral("--json")}, 2, "tunebarn-uploader: --json goes with --check (see --help)\n"},
-        {{QStringLiteral("--bogus")}, 2, "tunebarn-uploader: Unknown option 'bogus'. (see --help)\n"},
-        {{QStringLiteral("--version")}, 0, ""},
+        {{u"--json"_s},
+         2,
+         "tunebarn-uploader: choose one of --check, --headless and --upload (see --help)\n"},
+        {{u"--headless"_s, u"--json"_s},
+         2,
+         "tunebarn-uploader: --json goes with --check (see --help)\n"},
+        {{u"--bogus"_s}, 2, "tunebarn-uploader: Unknown option 'bogus'. (see --help)\n"},
+        {{u"--version"_s}, 0, ""},
     };
     for (const auto &refusal : refusals) {
-        EXPECT_EQ(run.run(refusal.arguments, &out, &err), refusal.status) << refusal.arguments.join(u' ').toStdString();
+        EXPECT_EQ(run.run(refusal.arguments, &out, &err), refusal.status)
+            << refusal.arguments.join(u' ').toStdString();
         EXPECT_EQ(err, refusal.error);
     }
     EXPECT_EQ(out, "Tunebarn Uploader 1.0.46\n");
@@ -317,14 +362,14 @@ TEST(Program, OneUploadFromTheCommandLine)
 TEST(Program, OddConfigurationFilesNeverBlockOrCrash)
 {
     ProgramRun run;
-    const QString config = run.auditFolder() + QStringLiteral("tunebarn.ini");
+    const QString config = run.auditFolder() + u"tunebarn.ini"_s;
     QDir().mkpath(run.auditFolder());
     ASSERT_EQ(::mkfifo(QFile::encodeName(config).constData(), 0600), 0);
     QProcess &window = run.start();
-    ASSERT_TRUE(run.waitForAudit(QStringLiteral("ReadConfig| ERROR: 22 Not a regular file '") + config + u'\''));
+    ASSERT_TRUE(run.waitForAudit(u"ReadConfig| ERROR: 22 Not a regular file '"_s + config + u'\''));
     EXPECT_EQ(ProgramRun::stop(window, SIGTERM), 0);
     QByteArray err;
-    EXPECT_EQ(run.run({QStringLiteral("--check")}, nullptr, &err), 2);
+    EXPECT_EQ(run.run({u"--check"_s}, nullptr, &err), 2);
     EXPECT_EQ(err, "tunebarn-uploader: cannot read " + config.toUtf8() + ": Not a regular file\n");
 
     QFile::remove(config);
@@ -332,7 +377,7 @@ TEST(Program, OddConfigurationFilesNeverBlockOrCrash)
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
     ASSERT_TRUE(big.resize(50 * 1024 * 1024));
     big.close();
-    EXPECT_EQ(run.run({QStringLiteral("--check")}, nullptr, &err), 2);
+    EXPECT_EQ(run.run({u"--check"_s}, nullptr, &err), 2);
     EXPECT_EQ(err, "tunebarn-uploader: cannot read " + config.toUtf8() + ": File too large\n");
 }
 

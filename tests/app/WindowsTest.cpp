@@ -1,8 +1,8 @@
 #include "about/AboutDialog.h"
 #include "app/core/AppController.h"
 #include "app/gui/MainWindow.h"
-#include "platform/Twips.h"
 #include "platform/QtDialogs.h"
+#include "platform/Twips.h"
 #include "support/ProgramRun.h"
 #include "support/TestApp.h"
 
@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct DesignControl
@@ -29,8 +31,7 @@ struct DesignControl
     int left, top, width, height;
 };
 
-template <typename T>
-T *control(const QWidget &window, const char *name)
+template <typename T> T *control(const QWidget &window, const char *name)
 {
     T *found = window.findChild<T *>(QString::fromLatin1(name));
     if (!found)
@@ -44,8 +45,11 @@ void expectDesign(const QWidget &window, const QList<DesignControl> &controls)
     for (const DesignControl &design : controls) {
         const QWidget *widget = control<QWidget>(window, design.name);
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->parentWidget()->objectName(), QString::fromLatin1(design.parent)) << design.name;
-        EXPECT_EQ(widget->geometry(), twips.rect(design.left, design.top, design.width, design.height)) << design.name;
+        EXPECT_EQ(widget->parentWidget()->objectName(), QString::fromLatin1(design.parent))
+            << design.name;
+        EXPECT_EQ(widget->geometry(),
+                  twips.rect(design.left, design.top, design.width, design.height))
+            << design.name;
     }
 }
 
@@ -54,7 +58,8 @@ QStringList clipped(const QWidget &window)
 {
     QStringList names;
     for (const QLabel *label : window.findChildren<QLabel *>()) {
-        if (!label->wordWrap() && label->fontMetrics().horizontalAdvance(label->text()) > label->width())
+        if (!label->wordWrap() &&
+            label->fontMetrics().horizontalAdvance(label->text()) > label->width())
             names.append(label->objectName());
     }
     for (const QAbstractButton *button : window.findChildren<QAbstractButton *>()) {
@@ -62,8 +67,8 @@ QStringList clipped(const QWidget &window)
         option.initFrom(button);
         option.text = button->text();
         const QSize needed = button->style()->sizeFromContents(
-            qobject_cast<const QCheckBox *>(button) ? QStyle::CT_CheckBox : QStyle::CT_PushButton, &option,
-            button->fontMetrics().size(Qt::TextShowMnemonic, button->text()), button);
+            qobject_cast<const QCheckBox *>(button) ? QStyle::CT_CheckBox : QStyle::CT_PushButton,
+            &option, button->fontMetrics().size(Qt::TextShowMnemonic, button->text()), button);
         if (needed.width() > button->width())
             names.append(button->objectName());
     }
@@ -87,20 +92,25 @@ TEST_F(MainWindowTest, TheDesignAtItsSizeWithOnlyTheStatusFrameInView)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const Twips twips = Twips::forWidget(&window);
     EXPECT_EQ(window.centralWidget()->size(), QSize(twips.toPixels(5535), twips.toPixels(1530)));
-    expectDesign(window, {{"Frame1", "client", 120, 0, 5295, 1455}, {"Label2", "Frame1", 240, 480, 4815, 375},
-                          {"Label1", "Frame1", 240, 1080, 3255, 375}, {"Check1", "Frame1", 3720, 1080, 1455, 315},
-                          {"Text2", "client", 120, 2040, 5295, 375},  {"Label3", "client", 120, 1560, 855, 255}});
-    EXPECT_LE((window.geometry().center() - window.screen()->availableGeometry().center()).manhattanLength(), 2);
+    expectDesign(window, {{"Frame1", "client", 120, 0, 5295, 1455},
+                          {"Label2", "Frame1", 240, 480, 4815, 375},
+                          {"Label1", "Frame1", 240, 1080, 3255, 375},
+                          {"Check1", "Frame1", 3720, 1080, 1455, 315},
+                          {"Text2", "client", 120, 2040, 5295, 375},
+                          {"Label3", "client", 120, 1560, 855, 255}});
+    EXPECT_LE((window.geometry().center() - window.screen()->availableGeometry().center())
+                  .manhattanLength(),
+              2);
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(window.windowIcon().availableSizes(), QList<QSize>{QSize(24, 24)});
     EXPECT_EQ(clipped(window), QStringList());
 
     const auto *check = control<QCheckBox>(window, "Check1");
-    EXPECT_EQ(check->text(), QStringLiteral("Disable Upload:"));
+    EXPECT_EQ(check->text(), u"Disable Upload:"_s);
     EXPECT_EQ(check->layoutDirection(), Qt::RightToLeft);
     EXPECT_FALSE(check->isChecked());
-    EXPECT_EQ(control<QLabel>(window, "Label1")->text(), QStringLiteral("Idle"));
+    EXPECT_EQ(control<QLabel>(window, "Label1")->text(), u"Idle"_s);
     EXPECT_TRUE(control<QLineEdit>(window, "Text2")->isHidden());
     EXPECT_EQ(control<QTimer>(window, "Timer1")->interval(), 5000);
     EXPECT_TRUE(control<QTimer>(window, "Timer1")->isActive());
@@ -111,21 +121,21 @@ TEST_F(MainWindowTest, MenusForwardToTheCommandsAndTheBlankLabelTogglesTheComman
     QStringList captions;
     for (const QAction *action : window.menuBar()->actions())
         captions.append(action->text());
-    EXPECT_EQ(captions, QStringList({QStringLiteral("Manual Upload"), QStringLiteral("Refresh Config"), QStringLiteral("About")}));
+    EXPECT_EQ(captions, QStringList({u"Manual Upload"_s, u"Refresh Config"_s, u"About"_s}));
     app.writeConfig("[General]\nUploadURL=http://h/\n");
     control<QAction>(window, "configmnu")->trigger();
-    EXPECT_EQ(control<QLabel>(window, "Label1")->text(), QStringLiteral("Config loaded.14:03"));
+    EXPECT_EQ(control<QLabel>(window, "Label1")->text(), u"Config loaded.14:03"_s);
     control<QAction>(window, "manupmnu")->trigger();
     EXPECT_EQ(app.dialogs.shown.size(), 1);
 
-    window.setCommandText(QStringLiteral("curl ..."));
+    window.setCommandText(u"curl ..."_s);
     window.resize(window.width(), window.height() * 3);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     auto *label3 = control<QLabel>(window, "Label3");
     QTest::mouseClick(label3, Qt::LeftButton);
     EXPECT_TRUE(control<QLineEdit>(window, "Text2")->isVisible());
-    EXPECT_EQ(control<QLineEdit>(window, "Text2")->text(), QStringLiteral("curl ..."));
+    EXPECT_EQ(control<QLineEdit>(window, "Text2")->text(), u"curl ..."_s);
     QTest::mouseClick(label3, Qt::LeftButton);
     EXPECT_TRUE(control<QLineEdit>(window, "Text2")->isHidden());
     control<QCheckBox>(window, "Check1")->setChecked(true);
@@ -135,8 +145,8 @@ TEST_F(MainWindowTest, MenusForwardToTheCommandsAndTheBlankLabelTogglesTheComman
 class AboutDialogTest : public ::testing::Test
 {
 protected:
-    AboutDialogTest() { app.ctx.CFG.ConfigPath = app.home() + QStringLiteral("/shared/"); }
-    QString configFile() const { return app.ctx.CFG.ConfigPath + QStringLiteral("tunebarn.ini"); }
+    AboutDialogTest() { app.ctx.CFG.ConfigPath = app.home() + u"/shared/"_s; }
+    QString configFile() const { return app.ctx.CFG.ConfigPath + u"tunebarn.ini"_s; }
     void click(const char *button)
     {
         AboutDialog about(app.ctx);
@@ -148,25 +158,31 @@ protected:
 TEST_F(AboutDialogTest, TextsAndTheDesign)
 {
     AboutDialog about(app.ctx);
-    EXPECT_EQ(about.objectName(), QStringLiteral("frmAbout"));
-    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Tunebarn Uploader"));
-    EXPECT_EQ(control<QLabel>(about, "lblTitle")->text(), QStringLiteral("Tunebarn Uploader"));
-    EXPECT_EQ(control<QLabel>(about, "lblVersion")->text(), QStringLiteral("Version 1.0.46"));
-    EXPECT_EQ(control<QLabel>(about, "Label2")->text(), QStringLiteral("Configuration File:"));
+    EXPECT_EQ(about.objectName(), u"frmAbout"_s);
+    EXPECT_EQ(about.windowTitle(), u"About Tunebarn Uploader"_s);
+    EXPECT_EQ(control<QLabel>(about, "lblTitle")->text(), u"Tunebarn Uploader"_s);
+    EXPECT_EQ(control<QLabel>(about, "lblVersion")->text(), u"Version 1.0.46"_s);
+    EXPECT_EQ(control<QLabel>(about, "Label2")->text(), u"Configuration File:"_s);
     EXPECT_EQ(control<QLabel>(about, "Label1")->text(), configFile());
     EXPECT_EQ(control<QLabel>(about, "Image1")->pixmap().size(), QSize(68, 68));
     const Twips twips = Twips::forWidget(&about);
     EXPECT_EQ(about.size(), QSize(twips.toPixels(7005), twips.toPixels(3090)));
     EXPECT_EQ(about.minimumSize(), about.maximumSize());
-    expectDesign(about, {{"lblTitle", "frmAbout", 1680, 240, 3885, 480}, {"lblVersion", "frmAbout", 1680, 780, 3885, 225},
-                         {"Label3", "frmAbout", 1680, 1200, 3885, 345},  {"Label2", "frmAbout", 120, 1560, 3885, 285},
-                         {"Label1", "frmAbout", 120, 1920, 6765, 465},   {"Command3", "frmAbout", 1440, 2640, 1260, 345},
-                         {"Command2", "frmAbout", 2760, 2640, 1260, 345}, {"Command1", "frmAbout", 4200, 2640, 1260, 345},
+    expectDesign(about, {{"lblTitle", "frmAbout", 1680, 240, 3885, 480},
+                         {"lblVersion", "frmAbout", 1680, 780, 3885, 225},
+                         {"Label3", "frmAbout", 1680, 1200, 3885, 345},
+                         {"Label2", "frmAbout", 120, 1560, 3885, 285},
+                         {"Label1", "frmAbout", 120, 1920, 6765, 465},
+                         {"Command3", "frmAbout", 1440, 2640, 1260, 345},
+                         {"Command2", "frmAbout", 2760, 2640, 1260, 345},
+                         {"Command1", "frmAbout", 4200, 2640, 1260, 345},
                          {"cmdOK", "frmAbout", 5640, 2640, 1260, 345}});
     EXPECT_EQ(clipped(about), QStringList());
     const QImage picture = about.grab().toImage();
-    EXPECT_EQ(picture.pixelColor(twips.toPixels(3000), twips.toPixels(2445)), QColor(128, 128, 128));
-    EXPECT_EQ(picture.pixelColor(twips.toPixels(3000), twips.toPixels(2460)), QColor(255, 255, 255));
+    EXPECT_EQ(picture.pixelColor(twips.toPixels(3000), twips.toPixels(2445)),
+              QColor(128, 128, 128));
+    EXPECT_EQ(picture.pixelColor(twips.toPixels(3000), twips.toPixels(2460)),
+              QColor(255, 255, 255));
 }
 
 TEST_F(AboutDialogTest, FocusStartsOnOkAndEnterOrEscapeClose)
@@ -194,23 +210,24 @@ TEST_F(AboutDialogTest, AuditsConfigAndDebug)
     click("Command1");
     EXPECT_EQ(app.desktop.openedFolders, QStringList{app.auditFolder()});
     click("Command2");
-    app.writeFile(configFile() + QStringLiteral("/x"), "a folder of the file's name");
+    app.writeFile(configFile() + u"/x"_s, "a folder of the file's name");
     click("Command2");
     EXPECT_TRUE(app.desktop.editedFiles.isEmpty());
-    QFile::remove(configFile() + QStringLiteral("/x"));
+    QFile::remove(configFile() + u"/x"_s);
     QDir().rmdir(configFile());
     app.writeFile(configFile(), "[General]\n");
     click("Command2");
     EXPECT_EQ(app.desktop.editedFiles, QStringList{configFile()});
 
-    app.desktop.failure = QStringLiteral("Could not start xdg-open to open it: the program was not found.");
+    app.desktop.failure = u"Could not start xdg-open to open it: the program was not found."_s;
     click("Command1");
     click("Command3");
     ASSERT_EQ(app.dialogs.messages().size(), 2);
     EXPECT_EQ(app.dialogs.messages()[0].text, app.desktop.failure);
     EXPECT_EQ(app.dialogs.messages()[0].icon, Dialogs::Icon::Critical);
-    EXPECT_TRUE(app.dialogs.messages()[1].text.startsWith(QStringLiteral("Variables to use in description for dates.\n\n%date%: 06th December 2026\n")));
-    EXPECT_EQ(app.dialogs.messages()[1].title, QStringLiteral("Tunebarn Uploader"));
+    EXPECT_TRUE(app.dialogs.messages()[1].text.startsWith(QStringLiteral(
+        "Variables to use in description for dates.\n\n%date%: 06th December 2026\n")));
+    EXPECT_EQ(app.dialogs.messages()[1].title, u"Tunebarn Uploader"_s);
     EXPECT_EQ(app.dialogs.messages()[1].icon, Dialogs::Icon::None);
     EXPECT_TRUE(app.heldTexts().isEmpty());
 }
@@ -244,7 +261,8 @@ protected:
             while (QWidget *modal = QApplication::activeModalWidget())
                 modal->close();
         });
-        if (!QTest::qWaitFor([&] { return controller.isUnloaded() && modalReturnedAt >= 0; }, 10000))
+        if (!QTest::qWaitFor([&] { return controller.isUnloaded() && modalReturnedAt >= 0; },
+                             10000))
             return false;
         return modalReturnedAt < 5000 && !window.isVisible();
     }
@@ -262,25 +280,25 @@ TEST_F(StopTest, TheAboutWindowDoesNotKeepAClosingProgramAlive)
     ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
     window.show();
     EXPECT_TRUE(stopsWhileOpen([&] { control<QAction>(window, "aboutmnu")->trigger(); }));
-    EXPECT_TRUE(app.auditTexts().contains(QStringLiteral("Form_Unload| Application Closing.")));
+    EXPECT_TRUE(app.auditTexts().contains(u"Form_Unload| Application Closing."_s));
 }
 
 TEST_F(StopTest, BoxesInsideHandlersAreClosedAndTheHandlersFinishTheirLines)
 {
     ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
     ctx.WorkingDirectory = app.ctx.WorkingDirectory;
-    ctx.CFG.UploadURL = QStringLiteral("http://127.0.0.1:1/");
-    ctx.ShowTable.Filename[1] = app.writeFile(QStringLiteral("shows/a.mp3"), "ID3");
-    ctx.ShowTable.UploadDay[1] = QStringLiteral("Sun");
-    ctx.ShowTable.UploadTime[1] = QStringLiteral("14:03");
+    ctx.CFG.UploadURL = u"http://127.0.0.1:1/"_s;
+    ctx.ShowTable.Filename[1] = app.writeFile(u"shows/a.mp3"_s, "ID3");
+    ctx.ShowTable.UploadDay[1] = u"Sun"_s;
+    ctx.ShowTable.UploadTime[1] = u"14:03"_s;
     window.show();
     // No curl anywhere: the launch error comes up in a box in the middle of the upload.
     EXPECT_TRUE(stopsWhileOpen([&] { controller.timerTick(); }));
     expectTexts(app.auditTexts().mid(app.auditTexts().size() - 5),
-                {QStringLiteral("Shell32Bit| Error: 2 - No such file or directory"),
-                 QStringLiteral("UploadShow| Upload FAILED: curl could not be started"),
-                 QStringLiteral("UploadShow| Uploading: Finished Upload."), QStringLiteral("Form_Unload| Application Closing."),
-                 hyphens()});
+                {u"Shell32Bit| Error: 2 - No such file or directory"_s,
+                 u"UploadShow| Upload FAILED: curl could not be started"_s,
+                 u"UploadShow| Uploading: Finished Upload."_s,
+                 u"Form_Unload| Application Closing."_s, hyphens()});
 }
 
 TEST_F(StopTest, TheFileDialogOfAManualUploadIsClosedToo)

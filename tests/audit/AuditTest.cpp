@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QDate Sunday = TestApp::sunday().date();
@@ -40,13 +42,13 @@ TEST(AuditLine, TimeTwoSpacesAndTheTextWithControlCharactersEscaped)
         QString text;
         QString line;
     } cases[] = {
-        {QStringLiteral("Form_Load| Application Started."), QStringLiteral("14:03:27  Form_Load| Application Started.")},
-        {QString(), QStringLiteral("14:03:27  ")},
-        {QStringLiteral("  spaces kept  "), QStringLiteral("14:03:27    spaces kept  ")},
-        {QStringLiteral("tab\tkept"), QStringLiteral("14:03:27  tab\tkept")},
-        {QStringLiteral("first\n21:00:00  UploadShow| forged\r"),
-         QStringLiteral("14:03:27  first\\x0A21:00:00  UploadShow| forged\\x0D")},
-        {QStringLiteral("esc\x1b del\x7f c1\u0085 \u00e9"), QStringLiteral("14:03:27  esc\\x1B del\\x7F c1\\x85 \u00e9")},
+        {u"Form_Load| Application Started."_s, u"14:03:27  Form_Load| Application Started."_s},
+        {QString(), u"14:03:27  "_s},
+        {u"  spaces kept  "_s, u"14:03:27    spaces kept  "_s},
+        {u"tab\tkept"_s, u"14:03:27  tab\tkept"_s},
+        {u"first\n21:00:00  UploadShow| forged\r"_s,
+         u"14:03:27  first\\x0A21:00:00  UploadShow| forged\\x0D"_s},
+        {u"esc\x1b del\x7f c1\u0085 \u00e9"_s, u"14:03:27  esc\\x1B del\\x7F c1\\x85 \u00e9"_s},
     };
     for (const auto &c : cases) {
         app.ctx.Audit.reset();
@@ -60,22 +62,26 @@ TEST(AuditFile, DailyCrLfFilesNamedByTheDateAtFlushTime)
 {
     TestApp app;
     CheckAuditFolderExists(app.ctx, app.ctx.CFG.LocalAppFolder);
-    EXPECT_EQ(app.heldTexts(), QStringList{QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ")
-                                           + app.auditFolder()});
+    EXPECT_EQ(app.heldTexts(),
+              QStringList{QStringLiteral(
+                              "CheckAuditFolderExists| Local App path doesnt exist. Creating: ") +
+                          app.auditFolder()});
     app.ctx.Audit.reset();
     WriteLog(app.ctx);
     EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), QByteArray());
 
-    app.ctx.AppendLog(QStringLiteral("one \u00e9"));
+    app.ctx.AppendLog(u"one \u00e9"_s);
     app.clock.set(QDate(2026, 12, 6), QTime(23, 59, 40));
-    app.ctx.AppendLog(QStringLiteral("two"));
+    app.ctx.AppendLog(u"two"_s);
     app.clock.set(QDate(2026, 12, 7), QTime(0, 0, 5));
     WriteLog(app.ctx);
-    app.ctx.AppendLog(QStringLiteral("three"));
+    app.ctx.AppendLog(u"three"_s);
     WriteLog(app.ctx);
-    EXPECT_EQ(QFileInfo(app.auditFilePath(QDate(2026, 12, 7))).fileName(), QStringLiteral("Tunebarn071226Adt.txt"));
-    EXPECT_TRUE(fileBytes(app.auditFilePath(QDate(2026, 12, 7)))
-                    .endsWith(QStringLiteral("14:03:27  one \u00e9\r\n23:59:40  two\r\n00:00:05  three\r\n").toUtf8()));
+    EXPECT_EQ(QFileInfo(app.auditFilePath(QDate(2026, 12, 7))).fileName(),
+              u"Tunebarn071226Adt.txt"_s);
+    EXPECT_TRUE(
+        fileBytes(app.auditFilePath(QDate(2026, 12, 7)))
+            .endsWith(u"14:03:27  one \u00e9\r\n23:59:40  two\r\n00:00:05  three\r\n"_s.toUtf8()));
     EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), QByteArray());
     EXPECT_TRUE(app.ctx.Audit.lines().isEmpty());
     EXPECT_EQ(modeOf(app.auditFolder()), 0700);
@@ -85,20 +91,22 @@ TEST(AuditFile, DailyCrLfFilesNamedByTheDateAtFlushTime)
 TEST(AuditFile, ANestedFlushReturnsAtOnce)
 {
     TestApp app;
-    app.ctx.AppendLog(QStringLiteral("held"));
+    app.ctx.AppendLog(u"held"_s);
     app.ctx.Audit.busy = true;
     WriteLog(app.ctx);
     EXPECT_FALSE(QFileInfo::exists(app.auditFilePath(Sunday)));
-    EXPECT_EQ(app.heldTexts(), QStringList{QStringLiteral("held")});
+    EXPECT_EQ(app.heldTexts(), QStringList{u"held"_s});
 }
 
 TEST(AuditFolder, ExistingFolderAndFilesAreMadePrivateWithoutALine)
 {
     TestApp app;
-    const QString reply = app.writeFile(app.auditFolder() + QStringLiteral("upload.txt"), "{}");
-    QFile::setPermissions(app.auditFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                                 | QFileDevice::ReadOther | QFileDevice::ExeOther);
-    QFile::setPermissions(reply, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    const QString reply = app.writeFile(app.auditFolder() + u"upload.txt"_s, "{}");
+    QFile::setPermissions(app.auditFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                 QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                 QFileDevice::ExeOther);
+    QFile::setPermissions(reply, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                     QFileDevice::ReadOther);
     CheckAuditFolderExists(app.ctx, app.ctx.CFG.LocalAppFolder);
     EXPECT_EQ(modeOf(app.auditFolder()), 0700);
     EXPECT_EQ(modeOf(reply), 0600);
@@ -109,40 +117,43 @@ TEST(AuditFailure, LinesWaitInOrderAndTheDroppedCountStaysExact)
 {
     TestApp app;
     // A file where the folder should be: neither the folder nor the daily file can be made.
-    app.writeFile(app.localAppData() + QStringLiteral("/TunebarnUploader"), "in the way");
+    app.writeFile(app.localAppData() + u"/TunebarnUploader"_s, "in the way");
     const int total = AuditBuffer::MaxHeldLines + 1000;
     for (int i = 0; i < total; ++i)
-        app.ctx.AppendLog(QStringLiteral("line %1").arg(i));
+        app.ctx.AppendLog(u"line %1"_s.arg(i));
     for (int flush = 0; flush < 3; ++flush)
         WriteLog(app.ctx);
     const QStringList failed = app.heldTexts().mid(app.heldTexts().size() - 3);
-    EXPECT_EQ(failed, QStringList({QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ")
-                                       + app.auditFolder(),
-                                   QStringLiteral("CheckAuditFolderExists| ERROR: 17 File exists"),
-                                   QStringLiteral("WriteLog| ERROR: 20 Not a directory")}));
+    EXPECT_EQ(failed,
+              QStringList({QStringLiteral(
+                               "CheckAuditFolderExists| Local App path doesnt exist. Creating: ") +
+                               app.auditFolder(),
+                           u"CheckAuditFolderExists| ERROR: 17 File exists"_s,
+                           u"WriteLog| ERROR: 20 Not a directory"_s}));
 
-    QFile::remove(app.localAppData() + QStringLiteral("/TunebarnUploader"));
+    QFile::remove(app.localAppData() + u"/TunebarnUploader"_s);
     WriteLog(app.ctx);
     // Every line reached the file or was counted: the lines, three failed flushes' three lines
     // each, and the line of the folder made again now.
     const int appended = total + 3 * 3 + 1;
     const QStringList written = app.auditTexts();
     ASSERT_EQ(written.size(), AuditBuffer::MaxHeldLines + 1);
-    EXPECT_EQ(written.first(), QStringLiteral("WriteLog| ERROR: %1 audit lines were dropped").arg(appended - AuditBuffer::MaxHeldLines));
-    EXPECT_EQ(written.filter(QStringLiteral("line ")).last(), QStringLiteral("line %1").arg(total - 1));
-    app.ctx.AppendLog(QStringLiteral("after"));
+    EXPECT_EQ(written.first(), u"WriteLog| ERROR: %1 audit lines were dropped"_s.arg(
+                                   appended - AuditBuffer::MaxHeldLines));
+    EXPECT_EQ(written.filter(u"line "_s).last(), u"line %1"_s.arg(total - 1));
+    app.ctx.AppendLog(u"after"_s);
     WriteLog(app.ctx);
-    EXPECT_EQ(app.auditTexts().last(), QStringLiteral("after"));
-    EXPECT_EQ(app.auditTexts().filter(QStringLiteral("were dropped")).size(), 1);
+    EXPECT_EQ(app.auditTexts().last(), u"after"_s);
+    EXPECT_EQ(app.auditTexts().filter(u"were dropped"_s).size(), 1);
 }
 
 TEST(AuditFailure, AShortWriteLeavesNoPieceToGlueTheNextLineTo)
 {
     TestApp app;
-    app.ctx.AppendLog(QStringLiteral("first"));
+    app.ctx.AppendLog(u"first"_s);
     WriteLog(app.ctx);
     const QByteArray before = fileBytes(app.auditFilePath(Sunday));
-    app.ctx.AppendLog(QStringLiteral("Timer1_Timer| Show Upload [9] Time found: '/shows/nine.mp3'"));
+    app.ctx.AppendLog(u"Timer1_Timer| Show Upload [9] Time found: '/shows/nine.mp3'"_s);
 
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit saved = {};
@@ -154,13 +165,14 @@ TEST(AuditFailure, AShortWriteLeavesNoPieceToGlueTheNextLineTo)
     ::setrlimit(RLIMIT_FSIZE, &saved);
 
     EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), before);
-    EXPECT_EQ(app.heldTexts().last(), QStringLiteral("WriteLog| ERROR: 27 File too large"));
+    EXPECT_EQ(app.heldTexts().last(), u"WriteLog| ERROR: 27 File too large"_s);
     WriteLog(app.ctx);
-    EXPECT_EQ(app.auditTexts(), QStringList({QStringLiteral("first"),
-                                             QStringLiteral("CheckAuditFolderExists| Local App path doesnt exist. Creating: ")
-                                                 + app.auditFolder(),
-                                             QStringLiteral("Timer1_Timer| Show Upload [9] Time found: '/shows/nine.mp3'"),
-                                             QStringLiteral("WriteLog| ERROR: 27 File too large")}));
+    EXPECT_EQ(app.auditTexts(),
+              QStringList({u"first"_s,
+                           u"CheckAuditFolderExists| Local App path doesnt exist. Creating: "_s +
+                               app.auditFolder(),
+                           u"Timer1_Timer| Show Upload [9] Time found: '/shows/nine.mp3'"_s,
+                           u"WriteLog| ERROR: 27 File too large"_s}));
 }
 
 // A file in the audit folder last modified at `modified`.
@@ -168,7 +180,8 @@ QString auditFile(const TestApp &app, const QString &name, const QDateTime &modi
 {
     const QString path = app.writeFile(app.auditFolder() + name, "10:00:00  x\r\n");
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(modified, QFileDevice::FileModificationTime))
+    if (!file.open(QIODevice::ReadWrite) ||
+        !file.setFileTime(modified, QFileDevice::FileModificationTime))
         qFatal("cannot set the time of %s", qPrintable(path));
     return path;
 }
@@ -177,14 +190,18 @@ TEST(Purge, CutOffIs2359OnTheDayRetentionDaysBack)
 {
     TestApp app;
     AuditBuffer &log = app.ctx.Audit;
-    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 7), QStringLiteral("29/11/2026 23:59:00"));
-    EXPECT_EQ(AuditPurge::GetPurgeDate(log, QDateTime(Sunday, QTime(0, 0)), 1), QStringLiteral("05/12/2026 23:59:00"));
-    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 0), QStringLiteral("00:00:00"));
+    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 7), u"29/11/2026 23:59:00"_s);
+    EXPECT_EQ(AuditPurge::GetPurgeDate(log, QDateTime(Sunday, QTime(0, 0)), 1),
+              u"05/12/2026 23:59:00"_s);
+    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 0), u"00:00:00"_s);
     EXPECT_TRUE(log.lines().isEmpty());
-    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 1367), QStringLiteral("00:00:00"));
-    EXPECT_EQ(app.heldTexts(), QStringList{QStringLiteral(
-                                   "GetPurgeDate| ERROR: retention of 1367 days is outside 0 to 1366; nothing is purged")});
-    EXPECT_EQ(AuditPurge::PurgeFiles(log, app.ctx.CFG.LocalAppFolder, AuditPurge::Pattern, QDateTime()), 0);
+    EXPECT_EQ(AuditPurge::GetPurgeDate(log, TestApp::sunday(), 1367), u"00:00:00"_s);
+    EXPECT_EQ(app.heldTexts(),
+              QStringList{QStringLiteral("GetPurgeDate| ERROR: retention of 1367 days is outside 0 "
+                                         "to 1366; nothing is purged")});
+    EXPECT_EQ(
+        AuditPurge::PurgeFiles(log, app.ctx.CFG.LocalAppFolder, AuditPurge::Pattern, QDateTime()),
+        0);
     EXPECT_EQ(app.heldTexts().size(), 1);
 }
 
@@ -192,19 +209,19 @@ TEST(Purge, DeletesMatchingFilesModifiedAtOrBeforeTheCutOffInWholeSeconds)
 {
     TestApp app;
     const QDateTime cutoff(QDate(2026, 11, 29), QTime(23, 59, 0));
-    auditFile(app, QStringLiteral("Tunebarn281126Adt.txt"), cutoff.addDays(-1));
-    auditFile(app, QStringLiteral("TUNEBARN291126ADT.TXT"), cutoff.addMSecs(400));
-    auditFile(app, QStringLiteral("Tunebarn301126Adt.txt"), cutoff.addSecs(1));
-    auditFile(app, QStringLiteral("Tunebarn061226Adt.txt"), TestApp::sunday());
-    auditFile(app, QStringLiteral("tunebarn.ini"), cutoff.addDays(-30));
-    const QString locked = auditFile(app, QStringLiteral("Tunebarn011126Adt.txt"), cutoff.addDays(-28));
+    auditFile(app, u"Tunebarn281126Adt.txt"_s, cutoff.addDays(-1));
+    auditFile(app, u"TUNEBARN291126ADT.TXT"_s, cutoff.addMSecs(400));
+    auditFile(app, u"Tunebarn301126Adt.txt"_s, cutoff.addSecs(1));
+    auditFile(app, u"Tunebarn061226Adt.txt"_s, TestApp::sunday());
+    auditFile(app, u"tunebarn.ini"_s, cutoff.addDays(-30));
+    const QString locked = auditFile(app, u"Tunebarn011126Adt.txt"_s, cutoff.addDays(-28));
     // Immutable: not even root can delete it, so it stays and is not counted.
     const int fd = ::open(QFile::encodeName(locked).constData(), O_RDONLY);
     int flags = 0;
-    const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0
-                           && (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                           (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
 
-    AuditPurge::purgeOldFiles(app.ctx.Audit, app.ctx.CFG, TestApp::sunday(), QStringLiteral("Form_Load"));
+    AuditPurge::purgeOldFiles(app.ctx.Audit, app.ctx.CFG, TestApp::sunday(), u"Form_Load"_s);
     if (immutable) {
         flags &= ~FS_IMMUTABLE_FL;
         ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
@@ -212,23 +229,24 @@ TEST(Purge, DeletesMatchingFilesModifiedAtOrBeforeTheCutOffInWholeSeconds)
     ::close(fd);
 
     QStringList left = QDir(app.auditFolder()).entryList(QDir::Files, QDir::Name);
-    QStringList expectedLeft{QStringLiteral("Tunebarn061226Adt.txt"), QStringLiteral("Tunebarn301126Adt.txt"),
-                             QStringLiteral("tunebarn.ini")};
+    QStringList expectedLeft{u"Tunebarn061226Adt.txt"_s, u"Tunebarn301126Adt.txt"_s,
+                             u"tunebarn.ini"_s};
     if (immutable)
-        expectedLeft.prepend(QStringLiteral("Tunebarn011126Adt.txt"));
+        expectedLeft.prepend(u"Tunebarn011126Adt.txt"_s);
     EXPECT_EQ(left, expectedLeft);
-    QStringList expected{QStringLiteral("Form_Load| PurgeFiles: Purge files before=29/11/2026 23:59:00"),
-                         QStringLiteral("PurgeFiles| About to search for audit files...") + app.auditFolder()
-                             + QStringLiteral("tunebarn*adt.txt"),
-                         QStringLiteral("PurgeFiles| Found 1st audit file=TUNEBARN291126ADT.TXT"),
-                         QStringLiteral("PurgeFiles| Found audit file=TUNEBARN291126ADT.TXT"),
-                         QStringLiteral("PurgeFiles| Found audit file=Tunebarn011126Adt.txt")};
+    QStringList expected{u"Form_Load| PurgeFiles: Purge files before=29/11/2026 23:59:00"_s,
+                         u"PurgeFiles| About to search for audit files..."_s + app.auditFolder() +
+                             u"tunebarn*adt.txt"_s,
+                         u"PurgeFiles| Found 1st audit file=TUNEBARN291126ADT.TXT"_s,
+                         u"PurgeFiles| Found audit file=TUNEBARN291126ADT.TXT"_s,
+                         u"PurgeFiles| Found audit file=Tunebarn011126Adt.txt"_s};
     if (immutable)
-        expected.append(QStringLiteral("PurgeFiles| ERROR: cannot delete 'Tunebarn011126Adt.txt': 1 Operation not permitted"));
-    expected += {QStringLiteral("PurgeFiles| Found audit file=Tunebarn061226Adt.txt"),
-                 QStringLiteral("PurgeFiles| Found audit file=Tunebarn281126Adt.txt"),
-                 QStringLiteral("PurgeFiles| Found audit file=Tunebarn301126Adt.txt"),
-                 QStringLiteral("Form_Load| PurgeFiles: Purged audit files=2")};
+        expected.append(QStringLiteral(
+            "PurgeFiles| ERROR: cannot delete 'Tunebarn011126Adt.txt': 1 Operation not permitted"));
+    expected += {u"PurgeFiles| Found audit file=Tunebarn061226Adt.txt"_s,
+                 u"PurgeFiles| Found audit file=Tunebarn281126Adt.txt"_s,
+                 u"PurgeFiles| Found audit file=Tunebarn301126Adt.txt"_s,
+                 u"Form_Load| PurgeFiles: Purged audit files=2"_s};
     EXPECT_EQ(app.heldTexts(), expected);
 }
 

@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Lookup
@@ -19,32 +21,34 @@ struct Lookup
 
 // The profile reader's rules, each as a file and what one lookup in it gives.
 const Lookup Lookups[] = {
-    {"[Show1]\nTitle=Breakfast\n", "show1", "TITLE", "Breakfast"},                  // names ignore case
-    {"[A]\nk=first\nk=second\n[a]\nk=third\n", "A", "k", "first"},                 // first section and key count
-    {"[A]\nother=1\n[a]\nk=later\n", "A", "k", ""},                                // a repeated section is not read
-    {"  [ A ]  \n  k  =  v  \n", "A", "k", "v"},                                   // blanks around names and values
-    {"[A] trailing\nk=v\n", "A", "k", "v"},                                        // name ends at ']'
-    {"[A\nk=v\n", "A", "k", "v"},                                                  // or at the end of the line
-    {"k=outside\n[A]\nno equals here\n", "A", "k", ""},                            // keys outside sections ignored
-    {"[A]\n;k=comment\nk=v ; not a comment\n", "A", "k", "v ; not a comment"},     // ';' only before a key
-    {"[A]\nk=a=b\n", "A", "k", "a=b"},                                             // value after the first '='
-    {"[A]\nk=\"quoted\"\n", "A", "k", "quoted"},                                   // one pair of outer quotes
+    {"[Show1]\nTitle=Breakfast\n", "show1", "TITLE", "Breakfast"}, // names ignore case
+    {"[A]\nk=first\nk=second\n[a]\nk=third\n", "A", "k", "first"}, // first section and key count
+    {"[A]\nother=1\n[a]\nk=later\n", "A", "k", ""},                // a repeated section is not read
+    {"  [ A ]  \n  k  =  v  \n", "A", "k", "v"},                   // blanks around names and values
+    {"[A] trailing\nk=v\n", "A", "k", "v"},                        // name ends at ']'
+    {"[A\nk=v\n", "A", "k", "v"},                                  // or at the end of the line
+    {"k=outside\n[A]\nno equals here\n", "A", "k", ""},            // keys outside sections ignored
+    {"[A]\n;k=comment\nk=v ; not a comment\n", "A", "k",
+     "v ; not a comment"},                       // ';' only before a key
+    {"[A]\nk=a=b\n", "A", "k", "a=b"},           // value after the first '='
+    {"[A]\nk=\"quoted\"\n", "A", "k", "quoted"}, // one pair of outer quotes
     {"[A]\nk='single'\n", "A", "k", "single"},
     {"[A]\nk=\"\"twice\"\"\n", "A", "k", "\"twice\""},
     {"[A]\nk=\"unmatched'\n", "A", "k", "\"unmatched'"},
     {"[A]\nk=\"\n", "A", "k", "\""},
-    {"[A]\r\nk=crlf\r\n", "A", "k", "crlf"},                                       // line endings
-    {"\xEF\xBB\xBF[A]\nk=bom\n", "A", "k", "bom"},                                 // UTF-8 byte-order mark
-    {"[A]\nk=\xC3\xA9t\xC3\xA9\n", "A", "k", "\xC3\xA9t\xC3\xA9"},                 // the locale's encoding (UTF-8)
+    {"[A]\r\nk=crlf\r\n", "A", "k", "crlf"},                       // line endings
+    {"\xEF\xBB\xBF[A]\nk=bom\n", "A", "k", "bom"},                 // UTF-8 byte-order mark
+    {"[A]\nk=\xC3\xA9t\xC3\xA9\n", "A", "k", "\xC3\xA9t\xC3\xA9"}, // the locale's encoding (UTF-8)
     {"", "A", "k", ""},
-    {"\x01\x02[A]\xFF\nk\n", "A", "k", ""},                                         // garbage
+    {"\x01\x02[A]\xFF\nk\n", "A", "k", ""}, // garbage
 };
 
 TEST(IniFile, LookupsFollowTheProfileReadersRules)
 {
     for (const Lookup &row : Lookups) {
         const IniFile ini = IniFile::parse(QByteArray(row.file));
-        EXPECT_EQ(ini.value(QString::fromUtf8(row.section), QString::fromUtf8(row.key)), QString::fromUtf8(row.value))
+        EXPECT_EQ(ini.value(QString::fromUtf8(row.section), QString::fromUtf8(row.key)),
+                  QString::fromUtf8(row.value))
             << "file: " << row.file;
     }
 }
@@ -54,20 +58,20 @@ TEST(IniFile, Utf16FilesAndRawValues)
     QByteArray utf16("\xFF\xFE", 2);
     for (const char c : QByteArray("[A]\r\nk=wide\r\n"))
         utf16.append(c).append('\0');
-    EXPECT_EQ(IniFile::parse(utf16).value(QStringLiteral("A"), QStringLiteral("k")), QStringLiteral("wide"));
+    EXPECT_EQ(IniFile::parse(utf16).value(u"A"_s, u"k"_s), u"wide"_s);
 
     const IniFile ini = IniFile::parse("[A]\nk=  \"as stored\" ; all of it\n");
-    EXPECT_EQ(ini.rawValue(QStringLiteral("a"), QStringLiteral("K")), QStringLiteral("  \"as stored\" ; all of it"));
-    EXPECT_TRUE(ini.contains(QStringLiteral("A"), QStringLiteral("k")));
-    EXPECT_FALSE(ini.contains(QStringLiteral("A"), QStringLiteral("missing")));
+    EXPECT_EQ(ini.rawValue(u"a"_s, u"K"_s), u"  \"as stored\" ; all of it"_s);
+    EXPECT_TRUE(ini.contains(u"A"_s, u"k"_s));
+    EXPECT_FALSE(ini.contains(u"A"_s, u"missing"_s));
 }
 
 TEST(IniFile, LoadRefusesWhatIsNoOrdinaryFileOrTooBigWithoutOpeningIt)
 {
     QTemporaryDir dir;
-    const QString fifo = dir.filePath(QStringLiteral("fifo.ini"));
+    const QString fifo = dir.filePath(u"fifo.ini"_s);
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString big = dir.filePath(QStringLiteral("big.ini"));
+    const QString big = dir.filePath(u"big.ini"_s);
     QFile file(big);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[A]\nk=v\n");
@@ -78,15 +82,18 @@ TEST(IniFile, LoadRefusesWhatIsNoOrdinaryFileOrTooBigWithoutOpeningIt)
     {
         QString path;
         int error;
-    } cases[] = {{fifo, EINVAL}, {dir.path(), EINVAL}, {QStringLiteral("/dev/zero"), EINVAL}, {big, EFBIG},
-                 {dir.filePath(QStringLiteral("missing.ini")), ENOENT}};
+    } cases[] = {{fifo, EINVAL},
+                 {dir.path(), EINVAL},
+                 {u"/dev/zero"_s, EINVAL},
+                 {big, EFBIG},
+                 {dir.filePath(u"missing.ini"_s), ENOENT}};
     for (const auto &row : cases) {
         FileError error;
         EXPECT_FALSE(IniFile::load(row.path, &error)) << row.path.toStdString();
         EXPECT_EQ(error.number, row.error) << row.path.toStdString();
     }
     ASSERT_TRUE(file.resize(8));
-    EXPECT_EQ(IniFile::load(big)->value(QStringLiteral("A"), QStringLiteral("k")), QStringLiteral("v"));
+    EXPECT_EQ(IniFile::load(big)->value(u"A"_s, u"k"_s), u"v"_s);
 }
 
 } // namespace

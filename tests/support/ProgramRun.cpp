@@ -9,14 +9,16 @@
 
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString program()
 {
-    return qEnvironmentVariable("TUNEBARN_BUILD_DIR") + QStringLiteral("/tunebarn-uploader");
+    return qEnvironmentVariable("TUNEBARN_BUILD_DIR") + u"/tunebarn-uploader"_s;
 }
 
-const QString FakeTimeLibrary = QStringLiteral("/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1");
+const QString FakeTimeLibrary = u"/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1"_s;
 
 } // namespace
 
@@ -53,11 +55,13 @@ void ProgramRun::write(const QString &sub, const QByteArray &bytes) const
     file.write(bytes);
 }
 
-QByteArray ProgramRun::show(int number, const QString &day, const QString &time, const QString &title) const
+QByteArray ProgramRun::show(int number, const QString &day, const QString &time,
+                            const QString &title) const
 {
-    const QString recording = path(QStringLiteral("shows/show%1.mp3").arg(number));
-    write(QStringLiteral("shows/show%1.mp3").arg(number), "ID3 recording " + QByteArray::number(number));
-    return QStringLiteral("[Show%1]\nFilename=%2\nTitle=%3\nDescription=D%1\nUploadDay=%4\nUploadTime=%5\n")
+    const QString recording = path(u"shows/show%1.mp3"_s.arg(number));
+    write(u"shows/show%1.mp3"_s.arg(number), "ID3 recording " + QByteArray::number(number));
+    return QStringLiteral(
+               "[Show%1]\nFilename=%2\nTitle=%3\nDescription=D%1\nUploadDay=%4\nUploadTime=%5\n")
         .arg(number)
         .arg(recording, title, day, time)
         .toUtf8();
@@ -73,30 +77,30 @@ QProcessEnvironment ProgramRun::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &name : env.keys()) {
-        if (name.startsWith(QStringLiteral("LC_")) || name.endsWith(QStringLiteral("_proxy"), Qt::CaseInsensitive))
+        if (name.startsWith(u"LC_"_s) || name.endsWith(u"_proxy"_s, Qt::CaseInsensitive))
             env.remove(name);
     }
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("JOURNAL_STREAM"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("en_GB.UTF-8"));
-    env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/London"));
-    env.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("home/.config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("home/.local/share")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("run")));
-    env.insert(QStringLiteral("TMPDIR"), path(QStringLiteral("tmp")));
-    env.insert(QStringLiteral("LocalAppData"), path(QStringLiteral("local")));
-    env.insert(QStringLiteral("NO_PROXY"), QStringLiteral("*"));
+    env.remove(u"DISPLAY"_s);
+    env.remove(u"WAYLAND_DISPLAY"_s);
+    env.remove(u"JOURNAL_STREAM"_s);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"LANG"_s, u"en_GB.UTF-8"_s);
+    env.insert(u"TZ"_s, u"Europe/London"_s);
+    env.insert(u"HOME"_s, path(u"home"_s));
+    env.insert(u"XDG_CONFIG_HOME"_s, path(u"home/.config"_s));
+    env.insert(u"XDG_DATA_HOME"_s, path(u"home/.local/share"_s));
+    env.insert(u"XDG_RUNTIME_DIR"_s, path(u"run"_s));
+    env.insert(u"TMPDIR"_s, path(u"tmp"_s));
+    env.insert(u"LocalAppData"_s, path(u"local"_s));
+    env.insert(u"NO_PROXY"_s, u"*"_s);
     if (m_start.isValid()) {
-        env.insert(QStringLiteral("LD_PRELOAD"), FakeTimeLibrary);
-        env.insert(QStringLiteral("FAKETIME"), m_start.toString(QStringLiteral("@yyyy-MM-dd HH:mm:ss"))
-                                                   + QStringLiteral(" x%1").arg(m_speed));
+        env.insert(u"LD_PRELOAD"_s, FakeTimeLibrary);
+        env.insert(u"FAKETIME"_s,
+                   m_start.toString(u"@yyyy-MM-dd HH:mm:ss"_s) + u" x%1"_s.arg(m_speed));
         // File times stay the kernel's, as the purge reads them.
-        env.insert(QStringLiteral("NO_FAKE_STAT"), QStringLiteral("1"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS"))
-                                                       + QStringLiteral(":verify_asan_link_order=0"));
+        env.insert(u"NO_FAKE_STAT"_s, u"1"_s);
+        env.insert(u"ASAN_OPTIONS"_s,
+                   env.value(u"ASAN_OPTIONS"_s) + u":verify_asan_link_order=0"_s);
     }
     return env;
 }
@@ -105,7 +109,7 @@ QProcess &ProgramRun::start(const QStringList &arguments, const QProcessEnvironm
 {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment.isEmpty() ? this->environment() : environment);
-    process->setWorkingDirectory(path(QStringLiteral("home")));
+    process->setWorkingDirectory(path(u"home"_s));
     process->start(program(), arguments);
     process->waitForStarted();
     m_processes.push_back(std::move(process));
@@ -135,11 +139,11 @@ QStringList ProgramRun::auditLines() const
 {
     QStringList lines;
     const QDir folder(auditFolder());
-    for (const QString &name : folder.entryList({QStringLiteral("Tunebarn*Adt.txt")}, QDir::Files, QDir::Name)) {
+    for (const QString &name : folder.entryList({u"Tunebarn*Adt.txt"_s}, QDir::Files, QDir::Name)) {
         QFile file(folder.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        QStringList fileLines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
+        QStringList fileLines = QString::fromLocal8Bit(file.readAll()).split(u"\r\n"_s);
         fileLines.removeLast();
         lines += fileLines;
     }

@@ -23,9 +23,13 @@ public:
     QString path(const QString &sub) const { return m_home.filePath(sub); }
     QString auditFolder() const { return path(QStringLiteral("local/TunebarnUploader/")); }
     void write(const QString &sub, const QByteArray &bytes) const;
-    void writeConfig(const QByteArray &ini) const { write(QStringLiteral("local/TunebarnUploader/tunebarn.ini"), ini); }
+    void writeConfig(const QByteArray &ini) const
+    {
+        write(QStringLiteral("local/TunebarnUploader/tunebarn.ini"), ini);
+    }
     // A recording, a picture and a show section for it: "[ShowN]" due at `day` and `time`.
-    QByteArray show(int number, const QString &day, const QString &time, const QString &title = QStringLiteral("T")) const;
+    QByteArray show(int number, const QString &day, const QString &time,
+                    const QString &title = QStringLiteral("T")) const;
 
     // Every later start runs from `start`, `speed` times as fast as real time.
     void setClock(const QDateTime &start, int speed);
@@ -34,7 +38,8 @@ public:
     // Starts tunebarn-uploader with `arguments` (none: the window, offscreen).
     QProcess &start(const QStringList &arguments = {}, const QProcessEnvironment &environment = {});
     // Runs one to its end and returns its exit status; output goes to `output` when given.
-    int run(const QStringList &arguments, QByteArray *output = nullptr, QByteArray *errors = nullptr);
+    int run(const QStringList &arguments, QByteArray *output = nullptr,
+            QByteArray *errors = nullptr);
     // Sends `signal` and returns the exit status, -1 when it did not end within 15 seconds.
     static int stop(QProcess &process, int signal);
 

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 struct Receiver::Impl
 {
     httplib::Server server;
@@ -46,7 +48,8 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
     d->server.Post(".*", [this](const httplib::Request &request, httplib::Response &response) {
         Request record{QByteArray::fromStdString(request.target), {}};
         for (const auto &[name, file] : request.files)
-            record.parts.append({QByteArray::fromStdString(name), QByteArray::fromStdString(file.filename),
+            record.parts.append({QByteArray::fromStdString(name),
+                                 QByteArray::fromStdString(file.filename),
                                  QByteArray::fromStdString(file.content)});
         std::function<void()> hook;
         Answer answer;
@@ -61,7 +64,8 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
         {
             // A held answer must not keep the test waiting once the receiver goes.
             std::unique_lock lock(d->mutex);
-            d->stopping.wait_for(lock, std::chrono::milliseconds(answer.delayMs), [this] { return d->stopped; });
+            d->stopping.wait_for(lock, std::chrono::milliseconds(answer.delayMs),
+                                 [this] { return d->stopped; });
         }
         response.status = answer.status;
         response.set_content(answer.body.toStdString(), "application/json");
@@ -86,7 +90,7 @@ Receiver::~Receiver()
 
 QString Receiver::url() const
 {
-    return QStringLiteral("http://127.0.0.1:%1/upload?token=%2").arg(d->port).arg(QString::fromLatin1(token()));
+    return u"http://127.0.0.1:%1/upload?token=%2"_s.arg(d->port).arg(QString::fromLatin1(token()));
 }
 
 void Receiver::setAnswers(const QList<Answer> &answers)

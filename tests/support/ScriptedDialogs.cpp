@@ -1,5 +1,7 @@
 #include "support/ScriptedDialogs.h"
 
+using namespace Qt::StringLiterals;
+
 void ScriptedDialogs::keepOpen()
 {
     if (whileOpen)
@@ -8,20 +10,20 @@ void ScriptedDialogs::keepOpen()
 
 void ScriptedDialogs::showMessage(const QString &text, const QString &title, Icon icon)
 {
-    shown.append({QStringLiteral("message"), text, title, icon});
+    shown.append({u"message"_s, text, title, icon});
     keepOpen();
 }
 
 QString ScriptedDialogs::askText(const QString &prompt, const QString &title)
 {
-    shown.append({QStringLiteral("text"), prompt, title, Icon::None});
+    shown.append({u"text"_s, prompt, title, Icon::None});
     keepOpen();
     return textAnswers.isEmpty() ? QString() : textAnswers.takeFirst();
 }
 
 QString ScriptedDialogs::chooseFileToOpen(const QString &filterName, const QString &patterns)
 {
-    shown.append({QStringLiteral("file"), patterns, filterName, Icon::None});
+    shown.append({u"file"_s, patterns, filterName, Icon::None});
     keepOpen();
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
@@ -30,7 +32,7 @@ QList<ScriptedDialogs::Shown> ScriptedDialogs::messages() const
 {
     QList<Shown> result;
     for (const Shown &item : shown) {
-        if (item.kind == QStringLiteral("message"))
+        if (item.kind == u"message"_s)
             result.append(item);
     }
     return result;

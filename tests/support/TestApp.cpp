@@ -5,18 +5,20 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 TestApp::TestApp(const QDateTime &start) : clock(start)
 {
     for (const char *sub : {"local", "config", "program", "data"})
         QDir(home()).mkpath(QString::fromLatin1(sub));
-    environment.programDir = home() + QStringLiteral("/program");
-    environment.dataDir = home() + QStringLiteral("/data");
-    environment.configDir = home() + QStringLiteral("/config");
-    environment.variables.insert(QStringLiteral("LocalAppData"), localAppData());
+    environment.programDir = home() + u"/program"_s;
+    environment.dataDir = home() + u"/data"_s;
+    environment.configDir = home() + u"/config"_s;
+    environment.variables.insert(u"LocalAppData"_s, localAppData());
     ctx.setView(&view);
     ctx.CFG.LocalAppFolder = localAppData() + QDir::separator();
     ctx.WorkingDirectory = environment.programDir + QDir::separator();
-    ctx.LastMinute = start.time().toString(QStringLiteral("HH:mm"));
+    ctx.LastMinute = start.time().toString(u"HH:mm"_s);
 }
 
 QString TestApp::writeFile(const QString &path, const QByteArray &bytes) const
@@ -32,17 +34,18 @@ QString TestApp::writeFile(const QString &path, const QByteArray &bytes) const
 
 QString TestApp::writeConfig(const QByteArray &text) const
 {
-    return writeFile(auditFolder() + QStringLiteral("tunebarn.ini"), text);
+    return writeFile(auditFolder() + u"tunebarn.ini"_s, text);
 }
 
 void TestApp::writePlayoutSetting(const QString &rawValue) const
 {
-    writeFile(QStringLiteral("config/Rulmo Playout System.ini"), "[Settings]\nCFG Folder=" + rawValue.toUtf8() + '\n');
+    writeFile(u"config/Rulmo Playout System.ini"_s,
+              "[Settings]\nCFG Folder=" + rawValue.toUtf8() + '\n');
 }
 
 QString TestApp::auditFilePath(const QDate &date) const
 {
-    return auditFolder() + QStringLiteral("Tunebarn") + date.toString(QStringLiteral("ddMMyy")) + QStringLiteral("Adt.txt");
+    return auditFolder() + u"Tunebarn"_s + date.toString(u"ddMMyy"_s) + u"Adt.txt"_s;
 }
 
 QStringList TestApp::auditTexts(const QDate &date) const
@@ -50,7 +53,7 @@ QStringList TestApp::auditTexts(const QDate &date) const
     QFile file(auditFilePath(date));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
+    QStringList lines = QString::fromLocal8Bit(file.readAll()).split(u"\r\n"_s);
     lines.removeLast();
     return withoutTimes(lines);
 }

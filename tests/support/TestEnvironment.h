@@ -40,7 +40,11 @@ public:
 class RecordingView : public MainView
 {
 public:
-    void setStatusText(const QString &text) override { statusHistory.append(text); status = text; }
+    void setStatusText(const QString &text) override
+    {
+        statusHistory.append(text);
+        status = text;
+    }
     void setTitleText(const QString &text) override { title = text; }
     void setCommandText(const QString &text) override { command = text; }
     void setCaption(const QString &text) override { caption = text; }

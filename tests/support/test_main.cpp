@@ -2,12 +2,14 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QLocale::setDefault(QLocale(QStringLiteral("en_GB")));
+    QLocale::setDefault(QLocale(u"en_GB"_s));
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tunebarn Uploader"));
+    QApplication::setApplicationName(u"Tunebarn Uploader"_s);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

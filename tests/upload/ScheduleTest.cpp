@@ -1,11 +1,13 @@
 #include "app/core/Lifecycle.h"
+#include "support/TestApp.h"
 #include "upload/ScheduleState.h"
 #include "upload/ScheduleTick.h"
-#include "support/TestApp.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -18,22 +20,22 @@ class ScheduleTest : public ::testing::Test
 protected:
     ScheduleTest()
     {
-        m_runs = app.home() + QStringLiteral("/runs");
-        const QString curl = app.writeFile(
-            QStringLiteral("program/curl"),
-            "#!/bin/sh\nfor a; do case \"$a\" in name=*) echo \"${a#name=}\" >> '" + m_runs.toUtf8()
-                + "';; esac; done\nprintf 200\n");
+        m_runs = app.home() + u"/runs"_s;
+        const QString curl =
+            app.writeFile(u"program/curl"_s,
+                          "#!/bin/sh\nfor a; do case \"$a\" in name=*) echo \"${a#name=}\" >> '" +
+                              m_runs.toUtf8() + "';; esac; done\nprintf 200\n");
         QFile::setPermissions(curl, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        app.ctx.CFG.UploadURL = QStringLiteral("http://127.0.0.1:1/");
-        app.ctx.LastMinute = QStringLiteral("13:00");
+        app.ctx.CFG.UploadURL = u"http://127.0.0.1:1/"_s;
+        app.ctx.LastMinute = u"13:00"_s;
         QDir().mkpath(app.auditFolder());
     }
 
     void show(int number, const QString &day, const QString &time)
     {
         ShowTableRecord &t = app.ctx.ShowTable;
-        t.Filename[number] = app.writeFile(QStringLiteral("shows/%1.mp3").arg(number), "ID3");
-        t.Title[number] = QStringLiteral("show %1").arg(number);
+        t.Filename[number] = app.writeFile(u"shows/%1.mp3"_s.arg(number), "ID3");
+        t.Title[number] = u"show %1"_s.arg(number);
         t.UploadDay[number] = day;
         t.UploadTime[number] = time;
     }
@@ -46,13 +48,14 @@ protected:
     QStringList sent() const
     {
         QFile file(m_runs);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
-                                              : QStringList();
+        return file.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                   : QStringList();
     }
     QStringList scanLines(const QDate &date = Sunday) const
     {
-        QStringList lines = app.auditTexts(date).filter(QStringLiteral("Timer1_Timer|")) + app.heldTexts();
-        return lines.filter(QStringLiteral("Timer1_Timer|"));
+        QStringList lines = app.auditTexts(date).filter(u"Timer1_Timer|"_s) + app.heldTexts();
+        return lines.filter(u"Timer1_Timer|"_s);
     }
 
     TestApp app;
@@ -68,10 +71,11 @@ TEST_F(ScheduleTest, ADayNameInAnyCaseOrTheDateAtTheExactMinute)
         const char *day;
         const char *time;
         const char *found; // empty: nothing logged
-    } cases[] = {{"Sun", "14:05", "Day"},     {"sUN", "14:05", "Day"},        {"06/12/2026", "14:05", "Date"},
-                 {"07/12/2026", "14:05", ""}, {"Sunday", "14:05", ""},        {"6/12/2026", "14:05", ""},
-                 {"Mon", "14:05", ""},        {"Sun", "14:5", nullptr},      {"Sun", "14:05:00", nullptr},
-                 {"Sun", " 14:05", nullptr}};
+    } cases[] = {
+        {"Sun", "14:05", "Day"},     {"sUN", "14:05", "Day"},  {"06/12/2026", "14:05", "Date"},
+        {"07/12/2026", "14:05", ""}, {"Sunday", "14:05", ""},  {"6/12/2026", "14:05", ""},
+        {"Mon", "14:05", ""},        {"Sun", "14:5", nullptr}, {"Sun", "14:05:00", nullptr},
+        {"Sun", " 14:05", nullptr}};
     for (const auto &c : cases) {
         app.ctx.ShowTable = ShowTableRecord();
         app.ctx.Audit.reset();
@@ -84,11 +88,13 @@ TEST_F(ScheduleTest, ADayNameInAnyCaseOrTheDateAtTheExactMinute)
         QStringList expected;
         if (c.found) {
             const QString file = app.ctx.ShowTable.Filename[4];
-            expected.append(QStringLiteral("Timer1_Timer| Show Upload [4] Time found: '") + file
-                            + QStringLiteral("' Show Upload date: '") + QString::fromLatin1(c.day).toUpper() + u'\'');
+            expected.append(u"Timer1_Timer| Show Upload [4] Time found: '"_s + file +
+                            u"' Show Upload date: '"_s + QString::fromLatin1(c.day).toUpper() +
+                            u'\'');
             if (*c.found)
-                expected.append(QStringLiteral("Timer1_Timer| Show Upload [4] %1 found: '").arg(QLatin1String(c.found))
-                                + file + u'\'');
+                expected.append(
+                    u"Timer1_Timer| Show Upload [4] %1 found: '"_s.arg(QLatin1String(c.found)) +
+                    file + u'\'');
         }
         EXPECT_EQ(scanLines(), expected) << c.day << ' ' << c.time;
         EXPECT_EQ(sent().size() - before, c.found && *c.found ? 1 : 0) << c.day << ' ' << c.time;
@@ -97,48 +103,51 @@ TEST_F(ScheduleTest, ADayNameInAnyCaseOrTheDateAtTheExactMinute)
 
 TEST_F(ScheduleTest, OneShowAMinuteTheLowestNumberedDue)
 {
-    show(2, QStringLiteral("Mon"), QStringLiteral("14:05"));
-    show(3, QStringLiteral("Sun"), QStringLiteral("14:05"));
-    show(5, QStringLiteral("Sun"), QStringLiteral("14:05"));
+    show(2, u"Mon"_s, u"14:05"_s);
+    show(3, u"Sun"_s, u"14:05"_s);
+    show(5, u"Sun"_s, u"14:05"_s);
     tickAt(Sunday, QTime(14, 5, 1));
     tickAt(Sunday, QTime(14, 5, 6));
-    EXPECT_EQ(sent(), QStringList{QStringLiteral("show 3")});
-    EXPECT_EQ(scanLines().filter(QStringLiteral("Time found")).size(), 2);
-    EXPECT_EQ(app.view.caption, QStringLiteral("Tunebarn Uploader: 14:05"));
-    EXPECT_EQ(app.ctx.LastMinute, QStringLiteral("14:05"));
+    EXPECT_EQ(sent(), QStringList{u"show 3"_s});
+    EXPECT_EQ(scanLines().filter(u"Time found"_s).size(), 2);
+    EXPECT_EQ(app.view.caption, u"Tunebarn Uploader: 14:05"_s);
+    EXPECT_EQ(app.ctx.LastMinute, u"14:05"_s);
 }
 
 TEST_F(ScheduleTest, DisabledUploadsStillMoveTheCaptionFlushAndPurge)
 {
     app.view.disabled = true;
-    show(1, QStringLiteral("Mon"), QStringLiteral("00:04"));
-    app.ctx.AppendLog(QStringLiteral("held"));
+    show(1, u"Mon"_s, u"00:04"_s);
+    app.ctx.AppendLog(u"held"_s);
     tickAt(QDate(2026, 12, 7), QTime(0, 4, 3));
     EXPECT_TRUE(sent().isEmpty());
-    EXPECT_EQ(app.view.caption, QStringLiteral("Tunebarn Uploader: 00:04"));
-    EXPECT_EQ(app.auditTexts(QDate(2026, 12, 7)), QStringList{QStringLiteral("held")});
+    EXPECT_EQ(app.view.caption, u"Tunebarn Uploader: 00:04"_s);
+    EXPECT_EQ(app.auditTexts(QDate(2026, 12, 7)), QStringList{u"held"_s});
     // The purge's lines come after this minute's flush, and go out with the next one.
-    EXPECT_EQ(app.heldTexts().first(), QStringLiteral("Timer1_Timer| PurgeFiles: Purge files before=30/11/2026 23:59:00"));
-    EXPECT_TRUE(app.heldTexts().last().startsWith(QStringLiteral("Timer1_Timer| PurgeFiles: Purged audit files=")));
+    EXPECT_EQ(app.heldTexts().first(),
+              u"Timer1_Timer| PurgeFiles: Purge files before=30/11/2026 23:59:00"_s);
+    EXPECT_TRUE(
+        app.heldTexts().last().startsWith(u"Timer1_Timer| PurgeFiles: Purged audit files="_s));
     tickAt(QDate(2026, 12, 7), QTime(0, 5, 3));
     EXPECT_TRUE(app.heldTexts().isEmpty());
 }
 
 TEST_F(ScheduleTest, AMinuteIsHandledOnceEvenWhenTheClockComesBackAcrossMidnight)
 {
-    show(1, QStringLiteral("Sun"), QStringLiteral("23:59"));
+    show(1, u"Sun"_s, u"23:59"_s);
     tickAt(Sunday, QTime(23, 59, 1));
     tickAt(QDate(2026, 12, 7), QTime(0, 1, 0));
     tickAt(Sunday, QTime(23, 59, 30));
-    EXPECT_EQ(sent(), QStringList{QStringLiteral("show 1")});
-    EXPECT_TRUE(app.auditTexts(Sunday).contains(QStringLiteral("Timer1_Timer| Minute already handled: '23:59'")));
+    EXPECT_EQ(sent(), QStringList{u"show 1"_s});
+    EXPECT_TRUE(
+        app.auditTexts(Sunday).contains(u"Timer1_Timer| Minute already handled: '23:59'"_s));
 }
 
 TEST_F(ScheduleTest, SkippedMinutesAreCaughtUpOldestFirstWithinTheLimitOnlyWhenAskedFor)
 {
-    show(1, QStringLiteral("Sun"), QStringLiteral("14:10"));
-    show(2, QStringLiteral("Sun"), QStringLiteral("14:20"));
-    show(3, QStringLiteral("Sun"), QStringLiteral("14:29"));
+    show(1, u"Sun"_s, u"14:10"_s);
+    show(2, u"Sun"_s, u"14:20"_s);
+    show(3, u"Sun"_s, u"14:29"_s);
     tickAt(Sunday, QTime(14, 4, 0));
     tickAt(Sunday, QTime(14, 30, 0));
     EXPECT_TRUE(sent().isEmpty());
@@ -148,21 +157,21 @@ TEST_F(ScheduleTest, SkippedMinutesAreCaughtUpOldestFirstWithinTheLimitOnlyWhenA
     tickAt(Sunday, QTime(14, 50, 0));
     EXPECT_TRUE(sent().isEmpty()); // 14:35 to 14:49: nothing due
 
-    show(4, QStringLiteral("Sun"), QStringLiteral("15:20"));
-    show(5, QStringLiteral("Sun"), QStringLiteral("15:10"));
+    show(4, u"Sun"_s, u"15:20"_s);
+    show(5, u"Sun"_s, u"15:10"_s);
     tickAt(Sunday, QTime(15, 30, 0));
-    EXPECT_EQ(sent(), QStringList{QStringLiteral("show 4")});
-    const QStringList caught = scanLines().filter(QStringLiteral("Catching up"));
+    EXPECT_EQ(sent(), QStringList{u"show 4"_s});
+    const QStringList caught = scanLines().filter(u"Catching up"_s);
     ASSERT_EQ(caught.size(), 30);
-    EXPECT_EQ(caught.first(), QStringLiteral("Timer1_Timer| Catching up missed minute: '14:35'"));
-    EXPECT_EQ(caught[15], QStringLiteral("Timer1_Timer| Catching up missed minute: '15:15'"));
+    EXPECT_EQ(caught.first(), u"Timer1_Timer| Catching up missed minute: '14:35'"_s);
+    EXPECT_EQ(caught[15], u"Timer1_Timer| Catching up missed minute: '15:15'"_s);
 }
 
 TEST_F(ScheduleTest, TheStateFileKeepsHandledMinutesAndNamesUnfinishedUploads)
 {
     app.ctx.Options.catchUpMinutes = 30;
-    show(1, QStringLiteral("Sun"), QStringLiteral("14:05"));
-    show(2, QStringLiteral("Sun"), QStringLiteral("14:20"));
+    show(1, u"Sun"_s, u"14:05"_s);
+    show(2, u"Sun"_s, u"14:20"_s);
     tickAt(Sunday, QTime(14, 5, 0));
     // What a run that was killed during the upload of show 2 at 14:20 would have left.
     ScheduleMemory left = *ScheduleMemory::fromText(app.ctx.Schedule.toText());
@@ -182,26 +191,31 @@ TEST_F(ScheduleTest, TheStateFileKeepsHandledMinutesAndNamesUnfinishedUploads)
     const QDateTime start = ScheduleMemory::wallMinute(next.clock.now());
     next.ctx.Schedule.markHandled(start);
     const QList<QDateTime> missed = restoreScheduleState(next.ctx, start);
-    EXPECT_EQ(next.heldTexts(), QStringList{QStringLiteral("Form_Load| WARNING: the upload of show 2 due at 14:20 did not finish")});
+    EXPECT_EQ(next.heldTexts(),
+              QStringList{QStringLiteral(
+                  "Form_Load| WARNING: the upload of show 2 due at 14:20 did not finish")});
     ASSERT_EQ(missed.size(), 10);
     EXPECT_EQ(missed.first().time(), QTime(14, 21));
-    EXPECT_TRUE(next.ctx.Schedule.isHandled(ScheduleMemory::wallMinute(QDateTime(Sunday, QTime(14, 5)))));
+    EXPECT_TRUE(
+        next.ctx.Schedule.isHandled(ScheduleMemory::wallMinute(QDateTime(Sunday, QTime(14, 5)))));
     EXPECT_TRUE(ScheduleMemory::fromText(next.ctx.Schedule.toText())->unfinished().isEmpty());
 
     const struct
     {
         QByteArray text;
         bool usable;
-    } files[] = {{"", false},
-                 {"Tunebarn Uploader schedule state 1\n", true},
-                 {"Tunebarn Uploader schedule state 2\n", false},
-                 {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05\n", false},
-                 {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:00\n", false},
-                 {"Tunebarn Uploader schedule state 1\nhandled 2020-01-01T00:00 2026-12-06T14:00\n", false},
-                 {"Tunebarn Uploader schedule state 1\nstarted 2026-12-06T14:05 x\n", false},
-                 {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:07\nlast 2026-12-06T14:07\n"
-                  "started 2026-12-06T14:05 9\n",
-                  true}};
+    } files[] = {
+        {"", false},
+        {"Tunebarn Uploader schedule state 1\n", true},
+        {"Tunebarn Uploader schedule state 2\n", false},
+        {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05\n", false},
+        {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:00\n", false},
+        {"Tunebarn Uploader schedule state 1\nhandled 2020-01-01T00:00 2026-12-06T14:00\n", false},
+        {"Tunebarn Uploader schedule state 1\nstarted 2026-12-06T14:05 x\n", false},
+        {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:07\nlast "
+         "2026-12-06T14:07\n"
+         "started 2026-12-06T14:05 9\n",
+         true}};
     for (const auto &f : files)
         EXPECT_EQ(ScheduleMemory::fromText(f.text).has_value(), f.usable) << f.text.toStdString();
     EXPECT_EQ(ScheduleMemory::fromText(files[7].text)->toText(), files[7].text);
@@ -210,17 +224,19 @@ TEST_F(ScheduleTest, TheStateFileKeepsHandledMinutesAndNamesUnfinishedUploads)
 TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
 {
     TestApp app(QDateTime(Sunday, QTime(14, 3, 27)));
-    app.environment.pathDirs = {QStringLiteral("/bin")};
-    const QString curl = app.writeFile(QStringLiteral("program/curl"), "#!/bin/sh\necho x >> \"$0.runs\"\nprintf 200\n");
+    app.environment.pathDirs = {u"/bin"_s};
+    const QString curl =
+        app.writeFile(u"program/curl"_s, "#!/bin/sh\necho x >> \"$0.runs\"\nprintf 200\n");
     QFile::setPermissions(curl, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    app.writeFile(QStringLiteral("shows/a.mp3"), "ID3");
-    app.writeConfig("[General]\nUploadURL=http://127.0.0.1:1/\nCatchUpMinutes=5\n[Show1]\nFilename=" + app.home().toUtf8()
-                    + "/shows/a.mp3\nUploadDay=Sun\nUploadTime=14:05\n");
+    app.writeFile(u"shows/a.mp3"_s, "ID3");
+    app.writeConfig(
+        "[General]\nUploadURL=http://127.0.0.1:1/\nCatchUpMinutes=5\n[Show1]\nFilename=" +
+        app.home().toUtf8() + "/shows/a.mp3\nUploadDay=Sun\nUploadTime=14:05\n");
     EXPECT_TRUE(Form_Load(app.ctx).isEmpty());
     // The machine slept through 14:04 to 14:07.
     app.clock.set(Sunday, QTime(14, 8, 2));
     Timer1_Timer(app.ctx);
-    QFile runs(curl + QStringLiteral(".runs"));
+    QFile runs(curl + u".runs"_s);
     ASSERT_TRUE(runs.open(QIODevice::ReadOnly));
     EXPECT_EQ(runs.readAll(), "x\n");
 
@@ -233,7 +249,7 @@ TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
     Timer1_Timer(again.ctx);
     runs.seek(0);
     EXPECT_EQ(runs.readAll(), "x\n");
-    EXPECT_TRUE(app.auditTexts().contains(QStringLiteral("Timer1_Timer| Minute already handled: '14:05'")));
+    EXPECT_TRUE(app.auditTexts().contains(u"Timer1_Timer| Minute already handled: '14:05'"_s));
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "audit/AuditLog.h"
+#include "support/Receiver.h"
+#include "support/TestApp.h"
 #include "upload/CommandRunner.h"
 #include "upload/ManualUpload.h"
 #include "upload/ShowUpload.h"
-#include "support/Receiver.h"
-#include "support/TestApp.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +14,8 @@
 #include <mutex>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray Recording = QByteArray("ID3\x00\x01\xff", 6).repeated(5000);
@@ -23,25 +25,26 @@ class UploadTest : public ::testing::Test
 protected:
     UploadTest()
     {
-        app.environment.pathDirs = {QStringLiteral("/usr/bin"), QStringLiteral("/bin")};
+        app.environment.pathDirs = {u"/usr/bin"_s, u"/bin"_s};
         app.ctx.CFG.UploadURL = receiver.url();
-        recording = app.writeFile(QStringLiteral("shows/rock, pop.mp3"), Recording);
-        picture = app.writeFile(QStringLiteral("shows/pic.png"), "PNG picture");
+        recording = app.writeFile(u"shows/rock, pop.mp3"_s, Recording);
+        picture = app.writeFile(u"shows/pic.png"_s, "PNG picture");
         QDir().mkpath(app.auditFolder());
         ShowTableRecord &t = app.ctx.ShowTable;
         t.Filename[1] = recording;
-        t.Title[1] = QStringLiteral("Breakfast \"%date%\"; <x @y\nz");
-        t.Description[1] = QStringLiteral("@/etc/passwd <notes");
+        t.Title[1] = u"Breakfast \"%date%\"; <x @y\nz"_s;
+        t.Description[1] = u"@/etc/passwd <notes"_s;
         t.Picture[1] = picture;
     }
 
     // A stand-in for curl beside the program: a shell script.
     void fakeCurl(const QByteArray &script)
     {
-        const QString path = app.writeFile(QStringLiteral("program/curl"), "#!/bin/sh\n" + script);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QString path = app.writeFile(u"program/curl"_s, "#!/bin/sh\n" + script);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner);
     }
-    QString replyFile() const { return app.auditFolder() + QStringLiteral("upload.txt"); }
+    QString replyFile() const { return app.auditFolder() + u"upload.txt"_s; }
 
     TestApp app;
     Receiver receiver;
@@ -59,20 +62,20 @@ QByteArray readFile(const QString &path)
 QByteArrayList curlCommandLines()
 {
     QByteArrayList lines;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
         if (stat.contains("(curl)") && stat.split(' ').value(3).toLongLong() == ::getpid())
-            lines.append(readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)));
+            lines.append(readFile(u"/proc/%1/cmdline"_s.arg(pid)));
     }
     return lines;
 }
 
 TEST_F(UploadTest, SendsEverythingWholeLogsEveryStepAndIgnoresTheUsersCurlSettings)
 {
-    const QString curlHome = app.home() + QStringLiteral("/curlhome");
-    app.writeFile(curlHome + QStringLiteral("/.curlrc"),
-                  "form = \"leak=@/etc/hostname\"\noutput = \"" + (curlHome + QStringLiteral("/elsewhere")).toUtf8()
-                      + "\"\nurl = \"http://127.0.0.1:1/second\"\n");
+    const QString curlHome = app.home() + u"/curlhome"_s;
+    app.writeFile(curlHome + u"/.curlrc"_s, "form = \"leak=@/etc/hostname\"\noutput = \"" +
+                                                (curlHome + u"/elsewhere"_s).toUtf8() +
+                                                "\"\nurl = \"http://127.0.0.1:1/second\"\n");
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", curlHome.toUtf8());
     qputenv("CURL_HOME", curlHome.toUtf8());
@@ -97,25 +100,27 @@ TEST_F(UploadTest, SendsEverythingWholeLogsEveryStepAndIgnoresTheUsersCurlSettin
     EXPECT_EQ(request.part("description"), "@/etc/passwd <notes");
     EXPECT_EQ(request.part("picture"), "PNG picture");
     EXPECT_EQ(readFile(replyFile()), "{\"ok\":true}");
-    EXPECT_FALSE(QFile::exists(curlHome + QStringLiteral("/elsewhere")));
+    EXPECT_FALSE(QFile::exists(curlHome + u"/elsewhere"_s));
     ASSERT_EQ(seen.size(), 1);
     EXPECT_FALSE(seen[0].contains(receiver.token()));
     EXPECT_TRUE(seen[0].startsWith("/usr/bin/curl\0-q\0-o\0"));
 
     const QString shown = app.ctx.DosCommand;
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("/usr/bin/curl -q -o \"") + replyFile() + u'"'));
-    EXPECT_TRUE(shown.endsWith(QStringLiteral(" ") + receiver.url()));
+    EXPECT_TRUE(shown.startsWith(u"/usr/bin/curl -q -o \""_s + replyFile() + u'"'));
+    EXPECT_TRUE(shown.endsWith(u" "_s + receiver.url()));
     EXPECT_EQ(app.view.command, shown);
-    EXPECT_EQ(app.view.title, QStringLiteral("Breakfast \"06th December 2026\"; <x @y\nz"));
-    EXPECT_EQ(app.view.statusHistory, QStringList({QStringLiteral("Uploading..."), QStringLiteral("Finished Upload: 14:03:27")}));
+    EXPECT_EQ(app.view.title, u"Breakfast \"06th December 2026\"; <x @y\nz"_s);
+    EXPECT_EQ(app.view.statusHistory,
+              QStringList({u"Uploading..."_s, u"Finished Upload: 14:03:27"_s}));
     expectTexts(app.auditTexts(),
-                {QStringLiteral("UploadShow| Started..."),
-                 QStringLiteral("UploadShow| Tunebarn Title: 'Breakfast \"06th December 2026\"; <x @y\\x0Az'"),
-                 QStringLiteral("UploadShow| Uploading: '") + recording + QStringLiteral("' Date Created: *"),
-                 QStringLiteral("UploadShow| DosCommand: '") + AuditBuffer::escapeControls(shown) + u'\'',
-                 QStringLiteral("Shell32Bit| Command: ") + AuditBuffer::escapeControls(shown),
-                 QStringLiteral("Shell32Bit| Command exit value: 0"), QStringLiteral("UploadShow| HTTP status: 200"),
-                 QStringLiteral("UploadShow| Uploading: Finished Upload.")});
+                {u"UploadShow| Started..."_s,
+                 QStringLiteral(
+                     "UploadShow| Tunebarn Title: 'Breakfast \"06th December 2026\"; <x @y\\x0Az'"),
+                 u"UploadShow| Uploading: '"_s + recording + u"' Date Created: *"_s,
+                 u"UploadShow| DosCommand: '"_s + AuditBuffer::escapeControls(shown) + u'\'',
+                 u"Shell32Bit| Command: "_s + AuditBuffer::escapeControls(shown),
+                 u"Shell32Bit| Command exit value: 0"_s, u"UploadShow| HTTP status: 200"_s,
+                 u"UploadShow| Uploading: Finished Upload."_s});
 }
 
 TEST_F(UploadTest, WithoutPictureOrRecording)
@@ -124,8 +129,9 @@ TEST_F(UploadTest, WithoutPictureOrRecording)
     UploadShow(app.ctx, 1);
     ASSERT_EQ(receiver.requests().size(), 1);
     EXPECT_EQ(receiver.requests()[0].names(), QByteArrayList({"description", "mp3", "name"}));
-    EXPECT_EQ(app.auditTexts().mid(0, 2), QStringList({QStringLiteral("UploadShow| Started..."),
-                                                      QStringLiteral("UploadShow| Picture file doesnt exist: ''")}));
+    EXPECT_EQ(
+        app.auditTexts().mid(0, 2),
+        QStringList({u"UploadShow| Started..."_s, u"UploadShow| Picture file doesnt exist: ''"_s}));
 
     app.view = RecordingView();
     QFile::remove(recording);
@@ -133,13 +139,14 @@ TEST_F(UploadTest, WithoutPictureOrRecording)
         app.ctx.Audit.reset();
         QFile::remove(app.auditFilePath(TestApp::sunday().date()));
         UploadShow(app.ctx, show);
-        EXPECT_EQ(app.auditTexts(), QStringList({QStringLiteral("UploadShow| Started..."),
-                                                 show == 1 ? QStringLiteral("UploadShow| Show file doesnt exist: '")
-                                                                 + recording + u'\''
-                                                           : QStringLiteral("UploadShow| ERROR: show number 101 out of range")}));
+        EXPECT_EQ(
+            app.auditTexts(),
+            QStringList({u"UploadShow| Started..."_s,
+                         show == 1 ? u"UploadShow| Show file doesnt exist: '"_s + recording + u'\''
+                                   : u"UploadShow| ERROR: show number 101 out of range"_s}));
     }
     EXPECT_EQ(receiver.requests().size(), 1);
-    EXPECT_EQ(app.view.status, QStringLiteral("Idle"));
+    EXPECT_EQ(app.view.status, u"Idle"_s);
     EXPECT_TRUE(app.view.command.isEmpty());
 }
 
@@ -152,10 +159,16 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
         QString url; // empty: the receiver's
         QString failure;
     } cases[] = {
-        {401, "{\"error\":\"bad token\"}", {}, QStringLiteral("exit value 0, HTTP status 401, reply: '{\"error\":\"bad token\"}'")},
-        {500, "line one\r\n\r\nline two", {}, QStringLiteral("exit value 0, HTTP status 500, reply: 'line one line two'")},
+        {401,
+         "{\"error\":\"bad token\"}",
+         {},
+         u"exit value 0, HTTP status 401, reply: '{\"error\":\"bad token\"}'"_s},
+        {500,
+         "line one\r\n\r\nline two",
+         {},
+         u"exit value 0, HTTP status 500, reply: 'line one line two'"_s},
         {303, "see other", {}, {}},
-        {200, {}, QStringLiteral("http://127.0.0.1:1/upload"), QStringLiteral("exit value 7, HTTP status 000, reply: ''")},
+        {200, {}, u"http://127.0.0.1:1/upload"_s, u"exit value 7, HTTP status 000, reply: ''"_s},
     };
     for (const auto &c : cases) {
         app.ctx.Audit.reset();
@@ -165,16 +178,18 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
         UploadShow(app.ctx, 1);
         const QStringList lines = app.auditTexts();
         QFile::remove(app.auditFilePath(TestApp::sunday().date()));
-        EXPECT_EQ(app.view.status, c.failure.isEmpty() ? QStringLiteral("Finished Upload: 14:03:27")
-                                                       : QStringLiteral("Upload Failed: 14:03:27"));
+        EXPECT_EQ(app.view.status, c.failure.isEmpty() ? u"Finished Upload: 14:03:27"_s
+                                                       : u"Upload Failed: 14:03:27"_s);
         if (c.failure.isEmpty()) {
-            EXPECT_TRUE(lines.filter(QStringLiteral("FAILED")).isEmpty());
+            EXPECT_TRUE(lines.filter(u"FAILED"_s).isEmpty());
             continue;
         }
-        EXPECT_TRUE(lines.contains(QStringLiteral("UploadShow| Upload FAILED: ") + c.failure)) << lines.join(u'\n').toStdString();
-        EXPECT_EQ(lines.last(), QStringLiteral("UploadShow| Uploading: Finished Upload."));
+        EXPECT_TRUE(lines.contains(u"UploadShow| Upload FAILED: "_s + c.failure))
+            << lines.join(u'\n').toStdString();
+        EXPECT_EQ(lines.last(), u"UploadShow| Uploading: Finished Upload."_s);
         if (!c.url.isEmpty()) {
-            EXPECT_EQ(lines.filter(QStringLiteral("UploadShow| curl said: 'curl: (7) Failed to connect")).size(), 1);
+            EXPECT_EQ(lines.filter(u"UploadShow| curl said: 'curl: (7) Failed to connect"_s).size(),
+                      1);
         }
     }
 }
@@ -184,11 +199,13 @@ TEST_F(UploadTest, TakenWhenOnlyTheReplyCouldNotBeWritten)
     QDir().mkpath(replyFile());
     UploadShow(app.ctx, 1);
     EXPECT_EQ(receiver.requests().size(), 1);
-    EXPECT_EQ(app.view.status, QStringLiteral("Finished Upload: 14:03:27"));
+    EXPECT_EQ(app.view.status, u"Finished Upload: 14:03:27"_s);
     const QStringList lines = app.auditTexts();
-    EXPECT_TRUE(lines.contains(QStringLiteral("Shell32Bit| Command exit value: 23")));
-    EXPECT_EQ(lines.filter(QStringLiteral("UploadShow| WARNING: the service took the upload but its reply could not be "
-                                          "written: 'curl: (23)"))
+    EXPECT_TRUE(lines.contains(u"Shell32Bit| Command exit value: 23"_s));
+    EXPECT_EQ(lines
+                  .filter(QStringLiteral(
+                      "UploadShow| WARNING: the service took the upload but its reply could not be "
+                      "written: 'curl: (23)"))
                   .size(),
               1);
 }
@@ -202,84 +219,87 @@ TEST_F(UploadTest, OnlyWhatTheServiceCannotHaveTakenIsTriedAgain)
         int exitValue;
         const char *status;
         bool retried;
-    } cases[] = {{5, "000", true},  {6, "000", true},  {7, "000", true},   {35, "000", true}, {0, "429", true},
-                 {0, "503", true},  {52, "000", false}, {28, "000", false}, {0, "500", false}, {22, "404", false}};
+    } cases[] = {{5, "000", true},  {6, "000", true},  {7, "000", true},   {35, "000", true},
+                 {0, "429", true},  {0, "503", true},  {52, "000", false}, {28, "000", false},
+                 {0, "500", false}, {22, "404", false}};
     for (const auto &c : cases) {
-        const QString runs = app.home() + QStringLiteral("/runs");
+        const QString runs = app.home() + u"/runs"_s;
         QFile::remove(runs);
-        fakeCurl(QByteArray("echo run >> '") + runs.toUtf8() + "'; printf " + c.status + "; exit "
-                 + QByteArray::number(c.exitValue) + '\n');
+        fakeCurl(QByteArray("echo run >> '") + runs.toUtf8() + "'; printf " + c.status + "; exit " +
+                 QByteArray::number(c.exitValue) + '\n');
         app.ctx.Audit.reset();
         UploadShow(app.ctx, 1);
         QFile::remove(app.auditFilePath(TestApp::sunday().date()));
         EXPECT_EQ(readFile(runs).count("run"), c.retried ? 2 : 1) << c.exitValue << ' ' << c.status;
     }
     app.ctx.Options.retryCount = 2;
-    const QString runs = app.home() + QStringLiteral("/runs2");
-    fakeCurl("echo run >> '" + runs.toUtf8() + "'; if [ $(wc -l < '" + runs.toUtf8()
-             + "') -lt 2 ]; then printf 429; else printf 200; fi\n");
+    const QString runs = app.home() + u"/runs2"_s;
+    fakeCurl("echo run >> '" + runs.toUtf8() + "'; if [ $(wc -l < '" + runs.toUtf8() +
+             "') -lt 2 ]; then printf 429; else printf 200; fi\n");
     UploadShow(app.ctx, 1);
     const QStringList lines = app.auditTexts();
-    EXPECT_EQ(lines.filter(QStringLiteral("HTTP status:")),
-              QStringList({QStringLiteral("UploadShow| HTTP status: 429"), QStringLiteral("UploadShow| HTTP status: 200")}));
-    EXPECT_TRUE(lines.contains(QStringLiteral("UploadShow| Retry 1 of 2 in 0 seconds")));
-    EXPECT_EQ(app.view.status, QStringLiteral("Finished Upload: 14:03:27"));
+    EXPECT_EQ(lines.filter(u"HTTP status:"_s),
+              QStringList({u"UploadShow| HTTP status: 429"_s, u"UploadShow| HTTP status: 200"_s}));
+    EXPECT_TRUE(lines.contains(u"UploadShow| Retry 1 of 2 in 0 seconds"_s));
+    EXPECT_EQ(app.view.status, u"Finished Upload: 14:03:27"_s);
 }
 
 TEST_F(UploadTest, CurlThatCannotStartOrIsKilled)
 {
     fakeCurl("kill -9 $$\n");
     UploadShow(app.ctx, 1);
-    EXPECT_TRUE(app.auditTexts().contains(QStringLiteral("Shell32Bit| Command exit value: 137")));
+    EXPECT_TRUE(app.auditTexts().contains(u"Shell32Bit| Command exit value: 137"_s));
 
-    QFile::remove(app.home() + QStringLiteral("/program/curl"));
+    QFile::remove(app.home() + u"/program/curl"_s);
     QFile::remove(app.auditFilePath(TestApp::sunday().date()));
     app.environment.pathDirs.clear();
     UploadShow(app.ctx, 1);
-    expectTexts(app.auditTexts(), {QStringLiteral("UploadShow| Started..."), QStringLiteral("UploadShow| Tunebarn Title: *"),
-                                   QStringLiteral("UploadShow| Uploading: *"), QStringLiteral("UploadShow| DosCommand: *"),
-                                   QStringLiteral("Shell32Bit| Error: 2 - No such file or directory"),
-                                   QStringLiteral("UploadShow| Upload FAILED: curl could not be started"),
-                                   QStringLiteral("UploadShow| Uploading: Finished Upload.")});
+    expectTexts(app.auditTexts(), {u"UploadShow| Started..."_s, u"UploadShow| Tunebarn Title: *"_s,
+                                   u"UploadShow| Uploading: *"_s, u"UploadShow| DosCommand: *"_s,
+                                   u"Shell32Bit| Error: 2 - No such file or directory"_s,
+                                   u"UploadShow| Upload FAILED: curl could not be started"_s,
+                                   u"UploadShow| Uploading: Finished Upload."_s});
     ASSERT_EQ(app.dialogs.messages().size(), 1);
-    EXPECT_EQ(app.dialogs.messages()[0].text, QStringLiteral("2 - No such file or directory"));
-    EXPECT_EQ(app.dialogs.messages()[0].title, QStringLiteral("Tunebarn Uploader"));
+    EXPECT_EQ(app.dialogs.messages()[0].text, u"2 - No such file or directory"_s);
+    EXPECT_EQ(app.dialogs.messages()[0].title, u"Tunebarn Uploader"_s);
     EXPECT_EQ(app.dialogs.messages()[0].icon, Dialogs::Icon::None);
 }
 
 TEST_F(UploadTest, CurlCheckLooksBesideTheProgramThenOnThePath)
 {
-    const QString beside = app.home() + QStringLiteral("/program/curl");
+    const QString beside = app.home() + u"/program/curl"_s;
     fakeCurl("exit 0\n");
     EXPECT_EQ(CurlCheck(app.ctx), beside);
     QFile::remove(beside);
-    EXPECT_EQ(CurlCheck(app.ctx), QStringLiteral("/usr/bin/curl"));
+    EXPECT_EQ(CurlCheck(app.ctx), u"/usr/bin/curl"_s);
     app.environment.pathDirs.clear();
     EXPECT_EQ(CurlCheck(app.ctx), QString());
-    EXPECT_EQ(app.heldTexts(), QStringList({QStringLiteral("CurlCheck| File exists: '") + beside + u'\'',
-                                            QStringLiteral("CurlCheck| File exists: '/usr/bin/curl'"),
-                                            QStringLiteral("CurlCheck| File doesnt exist. '") + beside + u'\''}));
+    EXPECT_EQ(app.heldTexts(),
+              QStringList({u"CurlCheck| File exists: '"_s + beside + u'\'',
+                           u"CurlCheck| File exists: '/usr/bin/curl'"_s,
+                           u"CurlCheck| File doesnt exist. '"_s + beside + u'\''}));
     ASSERT_EQ(app.dialogs.messages().size(), 1);
-    EXPECT_EQ(app.dialogs.messages()[0].text, QStringLiteral("File doesnt exist:\r'") + beside + u'\'');
-    EXPECT_EQ(app.dialogs.messages()[0].title, QStringLiteral("Curl.exe is Missing."));
+    EXPECT_EQ(app.dialogs.messages()[0].text, u"File doesnt exist:\r'"_s + beside + u'\'');
+    EXPECT_EQ(app.dialogs.messages()[0].title, u"Curl.exe is Missing."_s);
     EXPECT_EQ(app.dialogs.messages()[0].icon, Dialogs::Icon::Critical);
 }
 
 TEST_F(UploadTest, AnUploadInsideAnotherHasItsOwnReplyFile)
 {
-    receiver.setAnswers({Receiver::Answer{500, "outer reply", 1500}, Receiver::Answer{200, "inner reply"}});
+    receiver.setAnswers(
+        {Receiver::Answer{500, "outer reply", 1500}, Receiver::Answer{200, "inner reply"}});
     QString innerCommand;
     QTimer::singleShot(300, [&] {
         UploadShow(app.ctx, 1);
         innerCommand = app.ctx.DosCommand;
     });
-    EXPECT_FALSE(uploadManually(app.ctx, recording, QStringLiteral("Manual"), QString()));
-    EXPECT_TRUE(innerCommand.contains(app.auditFolder() + QStringLiteral("upload-2.txt")));
-    EXPECT_FALSE(QFile::exists(app.auditFolder() + QStringLiteral("upload-2.txt")));
+    EXPECT_FALSE(uploadManually(app.ctx, recording, u"Manual"_s, QString()));
+    EXPECT_TRUE(innerCommand.contains(app.auditFolder() + u"upload-2.txt"_s));
+    EXPECT_FALSE(QFile::exists(app.auditFolder() + u"upload-2.txt"_s));
     EXPECT_EQ(readFile(replyFile()), "outer reply");
     WriteLog(app.ctx);
-    EXPECT_TRUE(app.auditTexts().contains(
-        QStringLiteral("Manupmnu_Click| Upload FAILED: exit value 0, HTTP status 500, reply: 'outer reply'")));
+    EXPECT_TRUE(app.auditTexts().contains(QStringLiteral(
+        "Manupmnu_Click| Upload FAILED: exit value 0, HTTP status 500, reply: 'outer reply'")));
     EXPECT_EQ(app.ctx.uploadsInProgress, 0);
 }
 
@@ -287,47 +307,50 @@ TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTyped)
 {
     // Cancelled file dialog, an empty title (cancelled, or typed and deleted): nothing happens.
     app.dialogs.fileAnswers = {QString(), recording, recording};
-    app.dialogs.textAnswers = {QString(), QStringLiteral("")};
+    app.dialogs.textAnswers = {QString(), u""_s};
     for (int i = 0; i < 3; ++i)
         manupmnu_Click(app.ctx);
     EXPECT_EQ(app.dialogs.shown.size(), 5);
     EXPECT_TRUE(app.heldTexts().isEmpty());
-    EXPECT_EQ(app.view.status, QStringLiteral("Idle"));
+    EXPECT_EQ(app.view.status, u"Idle"_s);
 
     app.dialogs.shown.clear();
     app.view.disabled = true;
     app.dialogs.fileAnswers = {recording};
-    app.dialogs.textAnswers = {QStringLiteral("Live %date%")};
+    app.dialogs.textAnswers = {u"Live %date%"_s};
     manupmnu_Click(app.ctx);
     ASSERT_EQ(app.dialogs.shown.size(), 3);
-    EXPECT_EQ(app.dialogs.shown[0].text, QStringLiteral("*.mp3 *.MP3"));
-    EXPECT_EQ(app.dialogs.shown[1].text, QStringLiteral("Enter a title for the upload.\reg. At Your Request - 20th July 2017"));
-    EXPECT_EQ(app.dialogs.shown[1].title, QStringLiteral("Title"));
-    EXPECT_EQ(app.dialogs.shown[2].text, QStringLiteral("Enter a description for the upload.\reg. Your requests and dedications."));
-    EXPECT_EQ(app.dialogs.shown[2].title, QStringLiteral("Description"));
+    EXPECT_EQ(app.dialogs.shown[0].text, u"*.mp3 *.MP3"_s);
+    EXPECT_EQ(app.dialogs.shown[1].text,
+              u"Enter a title for the upload.\reg. At Your Request - 20th July 2017"_s);
+    EXPECT_EQ(app.dialogs.shown[1].title, u"Title"_s);
+    EXPECT_EQ(app.dialogs.shown[2].text,
+              u"Enter a description for the upload.\reg. Your requests and dedications."_s);
+    EXPECT_EQ(app.dialogs.shown[2].title, u"Description"_s);
     ASSERT_EQ(receiver.requests().size(), 1);
     EXPECT_EQ(receiver.requests()[0].names(), QByteArrayList({"description", "mp3", "name"}));
     EXPECT_EQ(receiver.requests()[0].part("name"), "Live %date%");
     EXPECT_EQ(receiver.requests()[0].part("description"), "");
-    expectTexts(app.heldTexts(), {QStringLiteral("Manupmnu_Click| Manually Uploading: '") + recording
-                                      + QStringLiteral(" Date Created: *"),
-                                  QStringLiteral("Shell32Bit| Command: *"), QStringLiteral("Shell32Bit| Command exit value: 0"),
-                                  QStringLiteral("Manupmnu_Click| HTTP status: 200"),
-                                  QStringLiteral("Manupmnu_Click| Manually Uploading: Finished Upload.")});
-    EXPECT_EQ(app.view.title, QStringLiteral("Live %date%"));
-    EXPECT_EQ(app.view.status, QStringLiteral("Finished Upload: 14:03:27"));
+    expectTexts(app.heldTexts(),
+                {u"Manupmnu_Click| Manually Uploading: '"_s + recording + u" Date Created: *"_s,
+                 u"Shell32Bit| Command: *"_s, u"Shell32Bit| Command exit value: 0"_s,
+                 u"Manupmnu_Click| HTTP status: 200"_s,
+                 u"Manupmnu_Click| Manually Uploading: Finished Upload."_s});
+    EXPECT_EQ(app.view.title, u"Live %date%"_s);
+    EXPECT_EQ(app.view.status, u"Finished Upload: 14:03:27"_s);
 }
 
 TEST(FileChecks, ExistsOnlyForAFileAndTheTimeStampSaysWhatItCan)
 {
     TestApp app;
-    const QString file = app.writeFile(QStringLiteral("f.mp3"), "x");
+    const QString file = app.writeFile(u"f.mp3"_s, "x");
     EXPECT_TRUE(FileExists(file));
     EXPECT_FALSE(FileExists(app.home()));
     EXPECT_FALSE(FileExists(QString()));
-    EXPECT_TRUE(FileTimeStamp(file).contains(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))));
-    EXPECT_EQ(FileTimeStamp(app.home() + QStringLiteral("/none.mp3")), QStringLiteral("Not Available"));
-    EXPECT_EQ(FileTimeStamp(app.home() + QStringLiteral("/no/folder.mp3")), QString());
+    EXPECT_TRUE(FileTimeStamp(file).contains(
+        QRegularExpression(u"^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"_s)));
+    EXPECT_EQ(FileTimeStamp(app.home() + u"/none.mp3"_s), u"Not Available"_s);
+    EXPECT_EQ(FileTimeStamp(app.home() + u"/no/folder.mp3"_s), QString());
 }
 
 } // namespace

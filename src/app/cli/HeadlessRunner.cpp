@@ -47,7 +47,8 @@ int runHeadless(QCoreApplication &app, Platform &platform)
     });
     QObject::connect(&controller, &AppController::readyToClose, &app, finish);
     // The service manager's reload: the configuration is read again, as Refresh Config does.
-    QObject::connect(&termination, &TerminationSignals::hangUp, &controller, &AppController::refreshConfig);
+    QObject::connect(&termination, &TerminationSignals::hangUp, &controller,
+                     &AppController::refreshConfig);
 
     controller.load();
     // A signal served while start-up yielded has closed the program already.

@@ -53,12 +53,15 @@ void StderrView::setLastFailure(const QString &what, const QString &reason)
 void StderrView::setProgress(const UploadProgress &progress)
 {
     const int tenth = progress.percent / 10;
-    if (tenth <= m_progressTenth || (m_sinceProgress.isValid() && m_sinceProgress.elapsed() < ProgressIntervalMs))
+    if (tenth <= m_progressTenth ||
+        (m_sinceProgress.isValid() && m_sinceProgress.elapsed() < ProgressIntervalMs))
         return;
     m_progressTenth = tenth;
     m_sinceProgress.start();
     printLine(Priority::Info, QStringLiteral("progress"),
-              QStringLiteral("%1% sent (%2) at %3/s").arg(progress.percent).arg(progress.sent, progress.rate));
+              QStringLiteral("%1% sent (%2) at %3/s")
+                  .arg(progress.percent)
+                  .arg(progress.sent, progress.rate));
 }
 
 void StderrView::setConfigWarnings(const QStringList &warnings)
