@@ -29,11 +29,12 @@ DesktopNotifier::~DesktopNotifier()
 void DesktopNotifier::notify(const QString &summary, const QString &body)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(CriticalUrgency)}};
-    call << QCoreApplication::applicationName() << 0u << QStringLiteral("tunebarn-uploader") << summary
-         << body << QStringList() << hints << -1;
+    call << QCoreApplication::applicationName() << 0u << QStringLiteral("tunebarn-uploader")
+         << summary << body << QStringList() << hints << -1;
     QDBusConnection(m_connectionName).send(call);
 }
 

@@ -107,13 +107,18 @@ void ScheduleWindow::refresh()
 
 void ScheduleWindow::showReport(const ScheduleReport &report)
 {
-    m_file->setText(report.configFile + QStringLiteral("\nUpload address: ") +
+    m_file->setText(QStringLiteral("Configuration: ") + report.configFile +
+                    QStringLiteral("\nUpload address: ") +
                     (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl));
     m_shows->setRowCount(int(report.shows.size()));
     for (int row = 0; row < report.shows.size(); ++row) {
         const QStringList cells = rowOf(report, report.shows[row]);
-        for (int column = 0; column < cells.size(); ++column)
-            m_shows->setItem(row, column, new QTableWidgetItem(cells[column]));
+        for (int column = 0; column < cells.size(); ++column) {
+            auto *cell = new QTableWidgetItem(cells[column]);
+            // The problems often run past the window's edge.
+            cell->setToolTip(cells[column]);
+            m_shows->setItem(row, column, cell);
+        }
     }
     m_shows->resizeColumnsToContents();
     m_shows->resizeRowsToContents();

@@ -88,12 +88,12 @@ void StatusFrame::fitDisableUploadBox()
     box.setLeft(std::min(box.left(), box.right() + 1 - neededWidth(*m_check1)));
     m_check1->setGeometry(box);
 
-    // The mark keeps to the gap between the status line and the check box.
+    // The mark keeps to the gap between the status line and the check box, a pixel from its text.
     QRect mark = twips.rect(3525, 1095, 180, 180);
-    if (mark.right() >= box.left())
-        mark.moveRight(box.left() - 1);
+    mark.moveRight(std::min(mark.right(), box.left() - 2));
     m_warningMark->setGeometry(mark);
-    m_warningMark->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(mark.size()));
+    m_warningMark->setPixmap(
+        style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(mark.size()));
 }
 
 bool StatusFrame::eventFilter(QObject *watched, QEvent *event)
@@ -110,7 +110,8 @@ void StatusFrame::setStatusText(const QString &text)
 
 void StatusFrame::setTitleText(const QString &text)
 {
-    const QString shown = m_label2->fontMetrics().elidedText(text, Qt::ElideRight, m_label2->width());
+    const QString shown =
+        m_label2->fontMetrics().elidedText(text, Qt::ElideRight, m_label2->width());
     m_label2->setText(shown);
     m_label2->setToolTip(shown == text ? QString() : text);
 }

@@ -19,8 +19,9 @@ QPixmap badged(const QString &resource, const QColor &badge)
     painter.setPen(QPen(Qt::white, pixmap.width() / 16.0));
     painter.setBrush(badge);
     const qreal diameter = pixmap.width() * 0.5;
-    painter.drawEllipse(QRectF(pixmap.width() - diameter, pixmap.height() - diameter, diameter, diameter)
-                            .adjusted(1, 1, -1, -1));
+    painter.drawEllipse(
+        QRectF(pixmap.width() - diameter, pixmap.height() - diameter, diameter, diameter)
+            .adjusted(1, 1, -1, -1));
     return pixmap;
 }
 

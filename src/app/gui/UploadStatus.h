@@ -10,7 +10,12 @@ struct UploadProgress;
 class UploadStatus
 {
 public:
-    enum class State { Idle, Uploading, Failed };
+    enum class State
+    {
+        Idle,
+        Uploading,
+        Failed
+    };
 
     void setStatusText(const QString &text);
     // "show 3 'Breakfast': reason", or empty once an upload was taken.
