@@ -444,8 +444,8 @@ protected:
             while (QWidget *modal = QApplication::activeModalWidget())
                 modal->close();
         });
-        QTest::qWaitFor([&] { return controller.isUnloaded() && modalReturnedAt >= 0; }, 10000);
-        return controller.isUnloaded() && modalReturnedAt >= 0 && modalReturnedAt < 5000 && !window.isVisible();
+        return QTest::qWaitFor([&] { return controller.isUnloaded() && modalReturnedAt >= 0; }, 10000) &&
+               modalReturnedAt < 5000 && !window.isVisible();
     }
 
     TestApp app;
