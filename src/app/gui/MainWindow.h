@@ -44,7 +44,6 @@ public:
 
     // Where the desktop has a tray; it is not needed before the window is up.
     void addTrayIcon();
-    void showSchedule();
 
     // Client area of the design, in pixels for this screen.
     QSize designClientSize() const;
@@ -60,6 +59,7 @@ private:
     void closeModalDialogs();
     void showAbout();
     void showFromTray();
+    void showSchedule();
     void showUploadStatus();
     FailureNotifier &notifier();
 
