@@ -17,6 +17,7 @@
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -56,6 +57,8 @@ int runWindow(QApplication &app)
     if (controller.isUnloaded())
         return 0;
     window.show();
+    // The tray waits until the first flush is on disk and the window is up.
+    QTimer::singleShot(0, &window, &MainWindow::addTrayIcon);
     return app.exec();
 }
 

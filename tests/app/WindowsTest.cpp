@@ -1,6 +1,9 @@
 #include "about/AboutDialog.h"
 #include "app/core/AppController.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/ScheduleWindow.h"
+#include "app/gui/TrayIcon.h"
+#include "platform/DesignFont.h"
 #include "platform/QtDialogs.h"
 #include "platform/Twips.h"
 #include "support/ProgramRun.h"
@@ -8,14 +11,19 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStyleOptionButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -142,6 +150,213 @@ TEST_F(MainWindowTest, MenusForwardToTheCommandsAndTheBlankLabelTogglesTheComman
     EXPECT_TRUE(window.uploadsDisabled());
 }
 
+TEST_F(MainWindowTest, AFailureInRedWithItsReasonAndTheShareSentWhileCurlRuns)
+{
+    auto *label1 = control<QLabel>(window, "Label1");
+    auto *bar = control<QProgressBar>(window, "uploadProgress");
+    const QColor normal = label1->palette().color(QPalette::WindowText);
+    EXPECT_TRUE(bar->isHidden());
+    window.setStatusText(QStringLiteral("Uploading..."));
+    window.setProgress({42, QStringLiteral("12.3M"), QStringLiteral("1.2M")});
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(bar->value(), 42);
+    EXPECT_EQ(label1->toolTip(), QStringLiteral("42% sent (12.3M) at 1.2M/s"));
+
+    window.setStatusText(QStringLiteral("Upload Failed: 14:03:30"));
+    window.setLastFailure(QStringLiteral("show 3 'Breakfast'"),
+                          QStringLiteral("exit value 7, HTTP status 000"));
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(label1->text(), QStringLiteral("Upload Failed: 14:03:30"));
+    EXPECT_EQ(label1->palette().color(QPalette::WindowText), QColor(192, 0, 0));
+    EXPECT_EQ(label1->toolTip(),
+              QStringLiteral("show 3 'Breakfast': exit value 7, HTTP status 000"));
+
+    window.setStatusText(QStringLiteral("Finished Upload: 14:04:02"));
+    window.setLastFailure({}, {});
+    EXPECT_EQ(label1->palette().color(QPalette::WindowText), normal);
+    EXPECT_EQ(label1->toolTip(), QString());
+}
+
+TEST_F(MainWindowTest, WarningsMarkedBesideTheStatusAndTheCheckBoxFitsAWideFont)
+{
+    app.writeConfig("[General]\nUploadURL=http://h/\n[Show1]\nFilename=/nowhere/"
+                    "a.mp3\nUploadDay=Sun\nUploadTime=09:00\n");
+    control<QAction>(window, "configmnu")->trigger();
+    auto *label1 = control<QLabel>(window, "Label1");
+    auto *mark = control<QLabel>(window, "warningMark");
+    auto *check = control<QCheckBox>(window, "Check1");
+    EXPECT_EQ(label1->text(), QStringLiteral("Config loaded.14:03"));
+    EXPECT_FALSE(mark->isHidden());
+    EXPECT_EQ(mark->toolTip(), QStringLiteral("show 1: recording '/nowhere/a.mp3' does not exist"));
+
+    // Where neither stand-in font is installed, the platform's wider default takes over.
+    const int right = check->geometry().right();
+    check->setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+    EXPECT_EQ(clipped(window), QStringList());
+    EXPECT_GT(check->width(), Twips::forWidget(&window).toPixels(1455));
+    EXPECT_EQ(check->geometry().right(), right);
+    for (const QFont &font : {check->font(), DesignFont::windowDefault()}) {
+        check->setFont(font);
+        EXPECT_FALSE(mark->geometry().intersects(check->geometry()));
+        EXPECT_GE(mark->x(), label1->x() + label1->fontMetrics().horizontalAdvance(label1->text()));
+    }
+    window.setConfigWarnings({});
+    EXPECT_TRUE(mark->isHidden());
+
+    const QString title =
+        QStringLiteral("The Breakfast Show with Every Request and Dedication - 06th December 2026");
+    window.setTitleText(title);
+    EXPECT_TRUE(control<QLabel>(window, "Label2")->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(control<QLabel>(window, "Label2")->toolTip(), title);
+    window.setTitleText(QStringLiteral("Drive Time"));
+    EXPECT_EQ(control<QLabel>(window, "Label2")->text(), QStringLiteral("Drive Time"));
+    EXPECT_EQ(control<QLabel>(window, "Label2")->toolTip(), QString());
+}
+
+QList<QStringList> rows(const QTableWidget &table)
+{
+    QList<QStringList> cells;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        cells.append(QStringList());
+        for (int column = 0; column < table.columnCount(); ++column)
+            cells.last().append(table.item(row, column)->text());
+    }
+    return cells;
+}
+
+TEST_F(MainWindowTest, TheScheduleFromTheStatusFramesContextMenuWritesNothingToTheAudit)
+{
+    const QByteArray show1 = "[Show1]\nFilename=" + app.writeFile("a.mp3", "ID3").toUtf8() +
+                             "\nTitle=Breakfast\nUploadDay=Sun\nUploadTime=09:00\n";
+    app.writeConfig(
+        "[General]\nUploadURL=http://h/\n" + show1 +
+        "[Show2]\nFilename=/nowhere/b.mp3\nTitle=Drive\nUploadDay=Mon\nUploadTime=21:00\nPicture=/"
+        "nowhere/b.jpg\nTilte=x\n");
+    control<QAction>(window, "configmnu")->trigger();
+    const QStringList held = app.heldTexts();
+    const auto *frame = control<QGroupBox>(window, "Frame1");
+    EXPECT_EQ(frame->contextMenuPolicy(), Qt::ActionsContextMenu);
+    ASSERT_EQ(frame->actions().size(), 1);
+    EXPECT_EQ(frame->actions()[0]->text(), QStringLiteral("Schedule"));
+    frame->actions()[0]->trigger();
+
+    auto *schedule = window.findChild<ScheduleWindow *>();
+    ASSERT_NE(schedule, nullptr);
+    EXPECT_TRUE(schedule->isVisible());
+    auto *table = control<QTableWidget>(*schedule, "shows");
+    EXPECT_EQ(rows(*table),
+              QList<QStringList>(
+                  {{"1", "Sun", "09:00", "Sun 13/12/2026 09:00", "yes", "-", "Breakfast", ""},
+                   {"2", "Mon", "21:00", "Mon 07/12/2026 21:00", "MISSING", "MISSING", "Drive",
+                    "show 2: recording '/nowhere/b.mp3' does not exist\n"
+                    "show 2: picture '/nowhere/b.jpg' does not exist"}}));
+    EXPECT_EQ(control<QLabel>(*schedule, "fileProblems")->text(),
+              QStringLiteral("line 14: key 'Tilte' in [Show2] is ignored"));
+    app.writeConfig("[General]\nUploadURL=http://h/\n" + show1);
+    control<QPushButton>(*schedule, "refresh")->click();
+    EXPECT_EQ(table->rowCount(), 1);
+    EXPECT_TRUE(control<QLabel>(*schedule, "fileProblems")->isHidden());
+    EXPECT_EQ(app.heldTexts(), held);
+}
+
+TEST_F(MainWindowTest, TheTrayIconsMenuTooltipAndState)
+{
+    TrayIcon tray(controller);
+    QStringList texts;
+    for (const QAction *action : tray.contextMenu()->actions()) {
+        if (!action->isSeparator())
+            texts.append(action->text());
+    }
+    EXPECT_EQ(texts,
+              QStringList({"Show window", "Manual Upload", "Refresh Config", "Schedule", "Quit"}));
+    const auto trigger = [&](const QString &text) {
+        for (QAction *action : tray.contextMenu()->actions()) {
+            if (action->text() == text)
+                action->trigger();
+        }
+    };
+    app.writeConfig("[General]\nUploadURL=http://h/\n");
+    trigger(QStringLiteral("Refresh Config"));
+    EXPECT_EQ(control<QLabel>(window, "Label1")->text(), QStringLiteral("Config loaded.14:03"));
+    QSignalSpy shown(&tray, &TrayIcon::showWindowRequested),
+        schedule(&tray, &TrayIcon::scheduleRequested), quit(&tray, &TrayIcon::quitRequested);
+    for (const char *text : {"Show window", "Schedule", "Quit"})
+        trigger(QString::fromLatin1(text));
+    EXPECT_EQ(shown.size() + schedule.size() + quit.size(), 3);
+
+    UploadStatus status;
+    status.setNextUpload(QStringLiteral("Mon 07/12/2026 21:00 show 2 'Drive'"));
+    status.setStatusText(QStringLiteral("Upload Failed: 14:03:30"));
+    status.setFailure(QStringLiteral("show 3 'Breakfast': exit value 7"));
+    tray.showUploadStatus(status);
+    EXPECT_EQ(
+        tray.toolTip(),
+        QStringLiteral("Tunebarn Uploader\nNext upload: Mon 07/12/2026 21:00 show 2 'Drive'\n"
+                       "Last upload: Upload Failed: 14:03:30\nshow 3 'Breakfast': exit value 7"));
+    EXPECT_EQ(tray.icon().pixmap(24).toImage().pixelColor(18, 18), QColor(198, 40, 40));
+    status.setProgress({42, QStringLiteral("12.3M"), QStringLiteral("1.2M")});
+    tray.showUploadStatus(status);
+    EXPECT_TRUE(tray.toolTip().endsWith(QStringLiteral("\n42% sent (12.3M) at 1.2M/s")));
+    EXPECT_EQ(tray.icon().pixmap(24).toImage().pixelColor(18, 18), QColor(25, 118, 210));
+}
+
+// The desktop's notification service, as far as a notifier uses it.
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public slots:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        received.append({summary, body});
+        return uint(received.size());
+    }
+
+public:
+    QList<QStringList> received;
+};
+
+TEST_F(MainWindowTest, FailuresToldThroughTheDesktopsNotificationServiceAndWithoutABusNothingWaits)
+{
+    QProcess bus;
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"),
+               QStringLiteral("--print-address")});
+    ASSERT_TRUE(bus.waitForReadyRead(5000)) << "dbus-daemon (Debian package dbus-daemon) is needed";
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    FakeNotifications fake;
+    {
+        QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("fake"));
+        ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
+                                           QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    }
+    app.environment.variables.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    window.setLastFailure(QStringLiteral("show 3 'Breakfast'"),
+                          QStringLiteral("exit value 7, HTTP status 000"));
+    window.reportAuditFailure(QStringLiteral("WriteLog| Error: 28 - No space left on device"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fake.received.size() == 2; }, 5000));
+    EXPECT_EQ(fake.received,
+              QList<QStringList>(
+                  {{"Upload failed: show 3 'Breakfast'", "exit value 7, HTTP status 000"},
+                   {"Audit trail not written", "WriteLog| Error: 28 - No space left on device"}}));
+    QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
+    bus.terminate();
+    bus.waitForFinished();
+
+    for (const QString &none : {QString(), address}) {
+        app.environment.variables.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), none);
+        MainWindow alone(app.ctx, controller);
+        QElapsedTimer took;
+        took.start();
+        alone.setLastFailure(QStringLiteral("show 3 'Breakfast'"), QStringLiteral("exit value 7"));
+        alone.reportAuditFailure(QStringLiteral("WriteLog| Error: 28 - No space left on device"));
+        EXPECT_LT(took.elapsed(), 1000);
+    }
+}
+
 class AboutDialogTest : public ::testing::Test
 {
 protected:
@@ -236,7 +451,11 @@ TEST_F(AboutDialogTest, AuditsConfigAndDebug)
 class StopTest : public ::testing::Test
 {
 protected:
-    StopTest() { ctx.setView(&window); }
+    StopTest()
+    {
+        ctx.setView(&window);
+        ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
+    }
     ~StopTest() override { ctx.setView(nullptr); }
 
     // Runs `openModal` from the event loop, asks the window to close once a modal window is up,
@@ -261,10 +480,9 @@ protected:
             while (QWidget *modal = QApplication::activeModalWidget())
                 modal->close();
         });
-        if (!QTest::qWaitFor([&] { return controller.isUnloaded() && modalReturnedAt >= 0; },
-                             10000))
-            return false;
-        return modalReturnedAt < 5000 && !window.isVisible();
+        return QTest::qWaitFor([&] { return controller.isUnloaded() && modalReturnedAt >= 0; },
+                               10000) &&
+               modalReturnedAt < 5000 && !window.isVisible();
     }
 
     TestApp app;
@@ -277,7 +495,6 @@ protected:
 
 TEST_F(StopTest, TheAboutWindowDoesNotKeepAClosingProgramAlive)
 {
-    ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
     window.show();
     EXPECT_TRUE(stopsWhileOpen([&] { control<QAction>(window, "aboutmnu")->trigger(); }));
     EXPECT_TRUE(app.auditTexts().contains(u"Form_Unload| Application Closing."_s));
@@ -285,7 +502,6 @@ TEST_F(StopTest, TheAboutWindowDoesNotKeepAClosingProgramAlive)
 
 TEST_F(StopTest, BoxesInsideHandlersAreClosedAndTheHandlersFinishTheirLines)
 {
-    ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
     ctx.WorkingDirectory = app.ctx.WorkingDirectory;
     ctx.CFG.UploadURL = u"http://127.0.0.1:1/"_s;
     ctx.ShowTable.Filename[1] = app.writeFile(u"shows/a.mp3"_s, "ID3");
@@ -308,3 +524,5 @@ TEST_F(StopTest, TheFileDialogOfAManualUploadIsClosedToo)
 }
 
 } // namespace
+
+#include "WindowsTest.moc"

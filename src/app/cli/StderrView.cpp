@@ -58,10 +58,7 @@ void StderrView::setProgress(const UploadProgress &progress)
         return;
     m_progressTenth = tenth;
     m_sinceProgress.start();
-    printLine(Priority::Info, QStringLiteral("progress"),
-              QStringLiteral("%1% sent (%2) at %3/s")
-                  .arg(progress.percent)
-                  .arg(progress.sent, progress.rate));
+    printLine(Priority::Info, QStringLiteral("progress"), progress.text());
 }
 
 void StderrView::setConfigWarnings(const QStringList &warnings)

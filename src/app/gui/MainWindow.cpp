@@ -2,6 +2,11 @@
 
 #include "about/AboutDialog.h"
 #include "app/core/AppController.h"
+#include "app/gui/FailureNotifier.h"
+#include "app/gui/ScheduleWindow.h"
+#include "app/gui/StatusFrame.h"
+#include "app/gui/TrayIcon.h"
+#include "core/AppContext.h"
 #include "platform/DesignFont.h"
 #include "platform/GuiResources.h"
 #include "platform/Twips.h"
@@ -9,7 +14,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -47,6 +51,8 @@ MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *pare
     resize(designClientSize() + QSize(0, menuBar()->sizeHint().height()));
 }
 
+MainWindow::~MainWindow() = default;
+
 QSize MainWindow::designClientSize() const
 {
     const Twips twips = Twips::forWidget(this);
@@ -61,31 +67,8 @@ void MainWindow::buildControls()
     setCentralWidget(client);
     client->setFont(DesignFont::windowDefault());
 
-    m_frame1 = new QGroupBox(QStringLiteral("Status"), client);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setFont(DesignFont::msSansSerif(9.75, true));
-    m_frame1->setGeometry(twips.rect(120, 0, 5295, 1455));
-
-    m_label2 = new QLabel(m_frame1);
-    m_label2->setObjectName(QStringLiteral("Label2"));
-    m_label2->setFont(DesignFont::msSansSerif(9.75));
-    m_label2->setGeometry(twips.rect(240, 480, 4815, 375));
-    m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    m_label1 = new QLabel(QStringLiteral("Idle"), m_frame1);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setFont(DesignFont::msSansSerif(9.75, true));
-    m_label1->setGeometry(twips.rect(240, 1080, 3255, 375));
-    m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    m_check1 = new QCheckBox(QStringLiteral("Disable Upload:"), m_frame1);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    m_check1->setFont(DesignFont::windowDefault());
-    m_check1->setLayoutDirection(Qt::RightToLeft);
-    // The toolkit's default gap between box and text is wider than the design's and would
-    // push the end of "Disable Upload:" out of the control.
-    m_check1->setStyleSheet(QStringLiteral("QCheckBox { spacing: 4px; }"));
-    m_check1->setGeometry(twips.rect(3720, 1080, 1455, 315));
+    m_frame1 = new StatusFrame(client);
+    connect(m_frame1, &StatusFrame::scheduleRequested, this, &MainWindow::showSchedule);
 
     m_label3 = new QLabel(client);
     m_label3->setObjectName(QStringLiteral("Label3"));
@@ -97,7 +80,7 @@ void MainWindow::buildControls()
     m_text2->setGeometry(twips.rect(120, 2040, 5295, 375));
     m_text2->hide();
 
-    setTabOrder(m_text2, m_check1);
+    setTabOrder(m_text2, m_frame1->disableUploadBox());
 }
 
 void MainWindow::buildMenu()
@@ -125,12 +108,14 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::setStatusText(const QString &text)
 {
-    m_label1->setText(text);
+    m_frame1->setStatusText(text);
+    m_uploadStatus.setStatusText(text);
+    showUploadStatus();
 }
 
 void MainWindow::setTitleText(const QString &text)
 {
-    m_label2->setText(text);
+    m_frame1->setTitleText(text);
 }
 
 void MainWindow::setCommandText(const QString &text)
@@ -145,7 +130,84 @@ void MainWindow::setCaption(const QString &text)
 
 bool MainWindow::uploadsDisabled() const
 {
-    return m_check1->isChecked();
+    return m_frame1->uploadsDisabled();
+}
+
+void MainWindow::setLastFailure(const QString &what, const QString &reason)
+{
+    m_uploadStatus.setFailure(what.isEmpty() ? QString() : what + QStringLiteral(": ") + reason);
+    showUploadStatus();
+    if (!what.isEmpty())
+        notifier().uploadFailed(what, reason);
+}
+
+void MainWindow::setProgress(const UploadProgress &progress)
+{
+    m_uploadStatus.setProgress(progress);
+    showUploadStatus();
+}
+
+void MainWindow::setConfigWarnings(const QStringList &warnings)
+{
+    m_frame1->setConfigWarnings(warnings);
+}
+
+void MainWindow::setNextUpload(const QString &text)
+{
+    m_uploadStatus.setNextUpload(text);
+    showUploadStatus();
+}
+
+void MainWindow::reportAuditFailure(const QString &text)
+{
+    notifier().auditFailed(text);
+}
+
+void MainWindow::showUploadStatus()
+{
+    m_frame1->showUploadStatus(m_uploadStatus);
+    if (m_tray)
+        m_tray->showUploadStatus(m_uploadStatus);
+}
+
+FailureNotifier &MainWindow::notifier()
+{
+    if (!m_notifier) {
+        m_notifier = std::make_unique<FailureNotifier>(m_ctx.platform.environment);
+        m_notifier->setTray(m_tray);
+    }
+    return *m_notifier;
+}
+
+void MainWindow::addTrayIcon()
+{
+    if (m_tray || !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_tray = new TrayIcon(m_controller, this);
+    connect(m_tray, &TrayIcon::showWindowRequested, this, &MainWindow::showFromTray);
+    connect(m_tray, &TrayIcon::scheduleRequested, this, &MainWindow::showSchedule);
+    connect(m_tray, &TrayIcon::quitRequested, this, &QWidget::close);
+    m_tray->showUploadStatus(m_uploadStatus);
+    m_tray->show();
+    if (m_notifier)
+        m_notifier->setTray(m_tray);
+}
+
+void MainWindow::showFromTray()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::showSchedule()
+{
+    if (!m_schedule)
+        m_schedule = new ScheduleWindow(m_ctx, this);
+    m_schedule->refresh();
+    m_schedule->show();
+    m_schedule->raise();
+    m_schedule->activateWindow();
 }
 
 void MainWindow::closeModalDialogs()

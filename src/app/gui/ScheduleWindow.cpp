@@ -1,0 +1,135 @@
+#include "app/gui/ScheduleWindow.h"
+
+#include "core/AppContext.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/IniFile.h"
+#include "platform/LocaleFormat.h"
+#include "upload/ScheduleCheck.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QStringList Columns{QStringLiteral("Show"),      QStringLiteral("Day"),
+                          QStringLiteral("Time"),      QStringLiteral("Next upload"),
+                          QStringLiteral("Recording"), QStringLiteral("Picture"),
+                          QStringLiteral("Title"),     QStringLiteral("Problems")};
+
+QString nextUploadText(const ShowCheck &show)
+{
+    if (!show.nextUpload.isValid())
+        return show.nextUploadNote;
+    return LocaleFormat::shortDayName(show.nextUpload.date()) + u' ' +
+           LocaleFormat::dayMonthYear(show.nextUpload.date()) + u' ' + show.time;
+}
+
+QString presence(bool exists)
+{
+    return exists ? QStringLiteral("yes") : QStringLiteral("MISSING");
+}
+
+QStringList problemsOf(const ScheduleReport &report, int show)
+{
+    QStringList texts;
+    for (const CheckProblem &problem : report.problems) {
+        if (problem.show == show)
+            texts.append(problem.text);
+    }
+    return texts;
+}
+
+QStringList rowOf(const ScheduleReport &report, const ShowCheck &show)
+{
+    return {QString::number(show.number),
+            show.dayRule,
+            show.time,
+            nextUploadText(show),
+            presence(show.recordingExists),
+            show.picture.isEmpty() ? QStringLiteral("-") : presence(show.pictureExists),
+            show.title,
+            problemsOf(report, show.number).join(u'\n')};
+}
+
+} // namespace
+
+ScheduleWindow::ScheduleWindow(AppContext &ctx, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("ScheduleWindow"));
+    setWindowTitle(QStringLiteral("Schedule - ") + AppContext::applicationTitle());
+    m_file = new QLabel(this);
+    m_file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_shows = new QTableWidget(0, Columns.size(), this);
+    m_shows->setObjectName(QStringLiteral("shows"));
+    m_shows->setHorizontalHeaderLabels(Columns);
+    m_shows->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_shows->verticalHeader()->hide();
+    m_shows->horizontalHeader()->setStretchLastSection(true);
+    m_fileProblems = new QLabel(this);
+    m_fileProblems->setObjectName(QStringLiteral("fileProblems"));
+    m_fileProblems->setWordWrap(true);
+    auto *refreshButton = new QPushButton(QStringLiteral("Refresh"), this);
+    refreshButton->setObjectName(QStringLiteral("refresh"));
+    connect(refreshButton, &QPushButton::clicked, this, &ScheduleWindow::refresh);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(refreshButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_file);
+    layout->addWidget(m_shows);
+    layout->addWidget(m_fileProblems);
+    layout->addLayout(buttons);
+    resize(900, 320);
+}
+
+void ScheduleWindow::refresh()
+{
+    const QString path = m_ctx.CFG.configFile();
+    if (!fileExists(path)) {
+        showUnreadable(QStringLiteral("The configuration file does not exist: ") + path);
+        return;
+    }
+    FileError error;
+    const std::optional<IniFile> ini = IniFile::load(path, &error);
+    if (!ini) {
+        showUnreadable(QStringLiteral("Cannot read %1: %2").arg(path, error.text));
+        return;
+    }
+    showReport(ScheduleCheck::analyse(*ini, path, m_ctx.platform.clock.now()));
+}
+
+void ScheduleWindow::showReport(const ScheduleReport &report)
+{
+    m_file->setText(QStringLiteral("Configuration: ") + report.configFile +
+                    QStringLiteral("\nUpload address: ") +
+                    (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl));
+    m_shows->setRowCount(int(report.shows.size()));
+    for (int row = 0; row < report.shows.size(); ++row) {
+        const QStringList cells = rowOf(report, report.shows[row]);
+        for (int column = 0; column < cells.size(); ++column) {
+            auto *cell = new QTableWidgetItem(cells[column]);
+            // The problems often run past the window's edge.
+            cell->setToolTip(cells[column]);
+            m_shows->setItem(row, column, cell);
+        }
+    }
+    m_shows->resizeColumnsToContents();
+    m_shows->resizeRowsToContents();
+    const QStringList fileProblems = problemsOf(report, 0);
+    m_fileProblems->setText(fileProblems.join(u'\n'));
+    m_fileProblems->setVisible(!fileProblems.isEmpty());
+}
+
+void ScheduleWindow::showUnreadable(const QString &text)
+{
+    m_file->setText(text);
+    m_shows->setRowCount(0);
+    m_fileProblems->hide();
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class AppContext;
+class QLabel;
+class QTableWidget;
+struct ScheduleReport;
+
+// Each configured show with its next upload, whether its recording and picture are there, and
+// what will keep it from going out: --check's report, read afresh from tunebarn.ini on every
+// refresh. It writes nothing to the audit trail.
+class ScheduleWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ScheduleWindow(AppContext &ctx, QWidget *parent = nullptr);
+
+    void refresh();
+
+private:
+    void showReport(const ScheduleReport &report);
+    void showUnreadable(const QString &text);
+
+    AppContext &m_ctx;
+    QLabel *m_file = nullptr;
+    QTableWidget *m_shows = nullptr;
+    QLabel *m_fileProblems = nullptr;
+};
