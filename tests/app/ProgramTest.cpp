@@ -342,12 +342,6 @@ TEST(Program, OneUploadFromTheCommandLine)
         {{u"--check"_s, u"--headless"_s},
          2,
          "tunebarn-uploader: choose one of --check, --headless and --upload (see --help)\n"},
-        {{u"--json"_s},
-         2,
-         "tunebarn-uploader: choose one of --check, --headless and --upload (see --help)\n"},
-        {{u"--headless"_s, u"--json"_s},
-         2,
-         "tunebarn-uploader: --json goes with --check (see --help)\n"},
         {{u"--bogus"_s}, 2, "tunebarn-uploader: Unknown option 'bogus'. (see --help)\n"},
         {{u"--version"_s}, 0, ""},
     };

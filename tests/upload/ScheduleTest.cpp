@@ -167,39 +167,8 @@ TEST_F(ScheduleTest, SkippedMinutesAreCaughtUpOldestFirstWithinTheLimitOnlyWhenA
     EXPECT_EQ(caught[15], u"Timer1_Timer| Catching up missed minute: '15:15'"_s);
 }
 
-TEST_F(ScheduleTest, TheStateFileKeepsHandledMinutesAndNamesUnfinishedUploads)
+TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
 {
-    app.ctx.Options.catchUpMinutes = 30;
-    show(1, u"Sun"_s, u"14:05"_s);
-    show(2, u"Sun"_s, u"14:20"_s);
-    tickAt(Sunday, QTime(14, 5, 0));
-    // What a run that was killed during the upload of show 2 at 14:20 would have left.
-    ScheduleMemory left = *ScheduleMemory::fromText(app.ctx.Schedule.toText());
-    left.markHandled(ScheduleMemory::wallMinute(QDateTime(Sunday, QTime(14, 20))));
-    left.uploadStarted(ScheduleMemory::wallMinute(QDateTime(Sunday, QTime(14, 20))), 2);
-    QFile state(scheduleStateFile(app.ctx));
-    ASSERT_TRUE(state.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    state.write(left.toText());
-    state.close();
-
-    // A new run at 14:31 takes over 14:05 and 14:20 and misses 14:21 to 14:30 only.
-    TestApp next(QDateTime(Sunday, QTime(14, 31, 10)));
-    next.ctx.ShowTable = app.ctx.ShowTable;
-    next.ctx.Options.catchUpMinutes = 30;
-    QDir().mkpath(next.auditFolder());
-    QFile::copy(scheduleStateFile(app.ctx), scheduleStateFile(next.ctx));
-    const QDateTime start = ScheduleMemory::wallMinute(next.clock.now());
-    next.ctx.Schedule.markHandled(start);
-    const QList<QDateTime> missed = restoreScheduleState(next.ctx, start);
-    EXPECT_EQ(next.heldTexts(),
-              QStringList{QStringLiteral(
-                  "Form_Load| WARNING: the upload of show 2 due at 14:20 did not finish")});
-    ASSERT_EQ(missed.size(), 10);
-    EXPECT_EQ(missed.first().time(), QTime(14, 21));
-    EXPECT_TRUE(
-        next.ctx.Schedule.isHandled(ScheduleMemory::wallMinute(QDateTime(Sunday, QTime(14, 5)))));
-    EXPECT_TRUE(ScheduleMemory::fromText(next.ctx.Schedule.toText())->unfinished().isEmpty());
-
     const struct
     {
         QByteArray text;
