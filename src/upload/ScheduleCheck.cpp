@@ -13,6 +13,35 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+namespace {
+
+QString slotText(const QDate &date, const QString &time)
+{
+    return LocaleFormat::shortDayName(date) + u' ' + LocaleFormat::dayMonthYear(date) + u' ' + time;
+}
+
+QString presence(bool exists)
+{
+    return exists ? QStringLiteral("yes") : QStringLiteral("MISSING");
+}
+
+} // namespace
+
+QString ShowCheck::nextUploadText() const
+{
+    return nextUpload.isValid() ? slotText(nextUpload.date(), time) : nextUploadNote;
+}
+
+QString ShowCheck::recordingText() const
+{
+    return presence(recordingExists);
+}
+
+QString ShowCheck::pictureText() const
+{
+    return picture.isEmpty() ? QStringLiteral("-") : presence(pictureExists);
+}
+
 namespace ScheduleCheck {
 
 namespace {
@@ -258,9 +287,7 @@ NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now)
             first = {at, show, {}};
     }
     if (first.at.isValid())
-        first.text = LocaleFormat::shortDayName(first.at.date()) + u' ' +
-                     LocaleFormat::dayMonthYear(first.at.date()) + u' ' +
-                     table.UploadTime[first.show] +
+        first.text = slotText(first.at.date(), table.UploadTime[first.show]) +
                      QStringLiteral(" show %1 '%2'")
                          .arg(first.show)
                          .arg(DateVariables::expand(table.Title[first.show], first.at.date()));

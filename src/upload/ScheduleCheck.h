@@ -21,6 +21,11 @@ struct ShowCheck
     bool recordingExists = false;
     QString picture;
     bool pictureExists = false;
+
+    // The cells of the schedule as --check and the Schedule window show them.
+    QString nextUploadText() const; // "Sun 13/12/2026 09:00", "past" or "never"
+    QString recordingText() const;  // "yes" or "MISSING"
+    QString pictureText() const;    // "yes", "MISSING" or "-" when there is none
 };
 
 struct CheckProblem

@@ -6,7 +6,6 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
-#include "platform/LocaleFormat.h"
 #include "upload/ScheduleCheck.h"
 
 #include <QJsonArray>
@@ -15,24 +14,6 @@
 #include <QTextStream>
 
 namespace {
-
-QString nextUploadText(const ShowCheck &show)
-{
-    if (!show.nextUpload.isValid())
-        return show.nextUploadNote;
-    return LocaleFormat::shortDayName(show.nextUpload.date()) + u' ' +
-           LocaleFormat::dayMonthYear(show.nextUpload.date()) + u' ' + show.time;
-}
-
-QString yesNo(bool value)
-{
-    return value ? QStringLiteral("yes") : QStringLiteral("MISSING");
-}
-
-QString pictureText(const ShowCheck &show)
-{
-    return show.picture.isEmpty() ? QStringLiteral("-") : yesNo(show.pictureExists);
-}
 
 void printTable(const QList<QStringList> &rows, QTextStream &out)
 {
@@ -74,7 +55,7 @@ void printText(const ScheduleReport &report, QTextStream &out)
                                  QStringLiteral("Title")}};
         for (const ShowCheck &show : report.shows)
             rows.append({QString::number(show.number), show.dayRule, show.time,
-                         nextUploadText(show), yesNo(show.recordingExists), pictureText(show),
+                         show.nextUploadText(), show.recordingText(), show.pictureText(),
                          show.title});
         printTable(rows, out);
     }

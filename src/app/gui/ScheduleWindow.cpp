@@ -4,7 +4,6 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
-#include "platform/LocaleFormat.h"
 #include "upload/ScheduleCheck.h"
 
 #include <QHBoxLayout>
@@ -21,19 +20,6 @@ const QStringList Columns{QStringLiteral("Show"),      QStringLiteral("Day"),
                           QStringLiteral("Recording"), QStringLiteral("Picture"),
                           QStringLiteral("Title"),     QStringLiteral("Problems")};
 
-QString nextUploadText(const ShowCheck &show)
-{
-    if (!show.nextUpload.isValid())
-        return show.nextUploadNote;
-    return LocaleFormat::shortDayName(show.nextUpload.date()) + u' ' +
-           LocaleFormat::dayMonthYear(show.nextUpload.date()) + u' ' + show.time;
-}
-
-QString presence(bool exists)
-{
-    return exists ? QStringLiteral("yes") : QStringLiteral("MISSING");
-}
-
 QStringList problemsOf(const ScheduleReport &report, int show)
 {
     QStringList texts;
@@ -49,9 +35,9 @@ QStringList rowOf(const ScheduleReport &report, const ShowCheck &show)
     return {QString::number(show.number),
             show.dayRule,
             show.time,
-            nextUploadText(show),
-            presence(show.recordingExists),
-            show.picture.isEmpty() ? QStringLiteral("-") : presence(show.pictureExists),
+            show.nextUploadText(),
+            show.recordingText(),
+            show.pictureText(),
             show.title,
             problemsOf(report, show.number).join(u'\n')};
 }
