@@ -36,6 +36,7 @@ const Lookup Lookups[] = {
     {"[A]\nk=\"\"twice\"\"\n", "A", "k", "\"twice\""},
     {"[A]\nk=\"unmatched'\n", "A", "k", "\"unmatched'"},
     {"[A]\nk=\"\n", "A", "k", "\""},
+    {"[A]\nk=\"\"\n", "A", "k", ""},
     {"[A]\r\nk=crlf\r\n", "A", "k", "crlf"},                       // line endings
     {"\xEF\xBB\xBF[A]\nk=bom\n", "A", "k", "bom"},                 // UTF-8 byte-order mark
     {"[A]\nk=\xC3\xA9t\xC3\xA9\n", "A", "k", "\xC3\xA9t\xC3\xA9"}, // the locale's encoding (UTF-8)
