@@ -139,12 +139,15 @@ TEST(ReadConfig, SafeguardsAreWholeNumbersInRange)
     TestApp app;
     ASSERT_TRUE(ReadConfig(
         app.ctx,
-        app.writeConfig("[General]\nCatchUpMinutes=15\nRetryCount=-1\nRetryDelaySeconds=x\n"
-                        "UploadTimeoutMinutes=99999999\n")));
+        app.writeConfig("[General]\nCatchUpMinutes=15\nRetryCount=-1\nRetryDelaySeconds=0\n"
+                        "UploadTimeoutMinutes=99999999\nFailureCommand= /bin/alert \n")));
     EXPECT_EQ(app.ctx.Options.catchUpMinutes, 15);
     EXPECT_EQ(app.ctx.Options.retryCount, 0);
-    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 60);
+    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 0);
     EXPECT_EQ(app.ctx.Options.uploadTimeoutMinutes, UploadOptions::MaxTimeoutMinutes);
+    EXPECT_EQ(app.ctx.Options.failureCommand, u"/bin/alert"_s);
+    ASSERT_TRUE(ReadConfig(app.ctx, app.writeConfig("[General]\nRetryDelaySeconds=x\n")));
+    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 60);
 }
 
 TEST(ReadConfig, AnAddressCurlWouldMisreadIsRefused)
