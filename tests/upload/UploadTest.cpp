@@ -152,10 +152,10 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
         QString url; // empty: the receiver's
         QString failure;
     } cases[] = {
-        {401,
+        {400,
          "{\"error\":\"bad token\"}",
          {},
-         u"exit value 0, HTTP status 401, reply: '{\"error\":\"bad token\"}'"_s},
+         u"exit value 0, HTTP status 400, reply: '{\"error\":\"bad token\"}'"_s},
         {500,
          "line one\r\n\r\nline two",
          {},
@@ -212,9 +212,9 @@ TEST_F(UploadTest, OnlyWhatTheServiceCannotHaveTakenIsTriedAgain)
         int exitValue;
         const char *status;
         bool retried;
-    } cases[] = {{5, "000", true},  {6, "000", true},  {7, "000", true},   {35, "000", true},
-                 {0, "429", true},  {0, "503", true},  {52, "000", false}, {28, "000", false},
-                 {0, "500", false}, {22, "404", false}};
+    } cases[] = {{5, "000", true},  {6, "000", true},   {7, "000", true},   {35, "000", true},
+                 {0, "429", true},  {0, "503", true},   {52, "000", false}, {28, "000", false},
+                 {0, "500", false}, {22, "404", false}, {56, "200", false}};
     for (const auto &c : cases) {
         const QString runs = app.home() + u"/runs"_s;
         QFile::remove(runs);
@@ -224,6 +224,7 @@ TEST_F(UploadTest, OnlyWhatTheServiceCannotHaveTakenIsTriedAgain)
         UploadShow(app.ctx, 1);
         QFile::remove(app.auditFilePath(TestApp::sunday().date()));
         EXPECT_EQ(readFile(runs).count("run"), c.retried ? 2 : 1) << c.exitValue << ' ' << c.status;
+        EXPECT_TRUE(app.view.status.startsWith(u"Upload Failed:"_s)) << c.exitValue;
     }
     app.ctx.Options.retryCount = 2;
     const QString runs = app.home() + u"/runs2"_s;
