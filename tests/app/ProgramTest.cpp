@@ -277,7 +277,7 @@ TEST(Program, StopsTheOrderlyWayDuringAnUploadAndNoSecondCopyRuns)
     // Another environment, the same data folder.
     QProcessEnvironment elsewhere = run.environment();
     for (const char *name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME"})
-        elsewhere.insert(QString::fromLatin1(name), run.path(u"tmp"_s));
+        elsewhere.insert(QString::fromLatin1(name), run.path(u"shows"_s));
     QProcess &second = run.start({u"--headless"_s}, elsewhere);
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitCode(), 1);

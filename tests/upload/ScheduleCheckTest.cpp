@@ -64,13 +64,13 @@ TEST_F(ScheduleCheckTest, EachShowsNextUploadAndEverythingThatKeepsAShowHome)
     const QByteArray url = "[General]\nUploadURL=https://shows.example/upload?token=s3cret\n";
     const ScheduleReport report =
         check(url + show(1, "Thu", "21:00") + show(2, "thu", "21:00") + show(3, "Sat", "00:00") +
-              show(4, "Fri", "23:58") + show(5, "fri", "23:59") + show(6, "17/12/2026", "21:00") +
-              show(7, "24/12/2026", "21:30") + show(8, "10/12/2026", "21:00") +
-              show(9, "Thursday", "21:00") + show(10, "Thu", "9:00") +
-              show(11, "Mon", "10:00", u"/stations/gone.mp3"_s) + show(12, "Tue", "10:00") +
-              "Picture=/stations/gone.jpg\n" + show(13, "21/06/2027", "08:30") +
-              show(14, "24/12/2026", "21:30") + show(15, "Thu", "21:30") +
-              "[Show16]\nDescription=only this\n[Show17]\nTitle=\n");
+              show(4, "Fri", "23:58") + show(5, "11/12/2026", "23:59") +
+              show(6, "17/12/2026", "21:00") + show(7, "24/12/2026", "21:30") +
+              show(8, "10/12/2026", "21:00") + show(9, "Thursday", "21:00") +
+              show(10, "Thu", "9:00") + show(11, "Mon", "10:00", u"/stations/gone.mp3"_s) +
+              show(12, "Tue", "10:00") + "Picture=/stations/gone.jpg\n" +
+              show(13, "21/06/2027", "08:30") + show(14, "24/12/2026", "21:30") +
+              show(15, "Thu", "21:30") + "[Show16]\nDescription=only this\n[Show17]\nTitle=\n");
     const QStringList expectedNext{u"Thu 17/12/2026 21:00"_s,
                                    u"never"_s,
                                    u"Sat 12/12/2026 00:00"_s,
@@ -128,7 +128,8 @@ TEST_F(ScheduleCheckTest, WhatTheProgramIgnoresOrRefusesIsNamed)
                                         "UPLOADTIME=22:00\n"          // 7
                                         "[Show007]\n"                 // 8
                                         "[Show101]\n"                 // 9
-                                        "[General]\n");               // 10
+                                        "[General]\n"                 // 10
+                                        "[Show100]\n");               // 11
     EXPECT_EQ(problems(report).mid(0, 1),
               QStringList{QStringLiteral("[General] UploadURL is refused: it starts with '-', "
                                          "which curl would take for an option")});
@@ -192,6 +193,9 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     EXPECT_EQ(run(true, &out, &err), 1);
     const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
     EXPECT_EQ(json.keys(), QStringList({"configFile", "problems", "shows", "uploadUrl"}));
+    EXPECT_EQ(json[u"shows"_s][0].toObject().keys(),
+              QStringList({"nextUpload", "number", "picture", "pictureExists", "recording",
+                           "recordingExists", "title", "uploadDay", "uploadTime"}));
     EXPECT_EQ(json[u"shows"_s][0][u"nextUpload"_s].toString(), u"never"_s);
     EXPECT_TRUE(json[u"problems"_s][0][u"show"_s].isNull());
 

@@ -190,6 +190,13 @@ TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
     EXPECT_EQ(ScheduleMemory::fromText(files[7].text)->toText(), files[7].text);
 }
 
+TEST(StartUp, AnEmptyLocalAppDataIsNoFolder)
+{
+    TestApp app;
+    app.environment.variables.insert(u"LocalAppData"_s, u""_s);
+    EXPECT_EQ(localAppFolder(app.environment), app.home() + u"/data/"_s);
+}
+
 TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
 {
     TestApp app(QDateTime(Sunday, QTime(14, 3, 27)));

@@ -1,4 +1,5 @@
 #include "audit/AuditLog.h"
+#include "platform/LocaleFormat.h"
 #include "support/Receiver.h"
 #include "support/TestApp.h"
 #include "upload/CommandRunner.h"
@@ -345,6 +346,9 @@ TEST(FileChecks, ExistsOnlyForAFileAndTheTimeStampSaysWhatItCan)
         QRegularExpression(u"^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"_s)));
     EXPECT_EQ(FileTimeStamp(app.home() + u"/none.mp3"_s), u"Not Available"_s);
     EXPECT_EQ(FileTimeStamp(app.home() + u"/no/folder.mp3"_s), QString());
+    // As the time stamp shows a creation at midnight: the date alone.
+    EXPECT_EQ(LocaleFormat::generalDate(QDateTime(TestApp::sunday().date(), QTime(0, 0))),
+              u"06/12/2026"_s);
 }
 
 } // namespace
