@@ -523,6 +523,30 @@ TEST_F(StopTest, TheFileDialogOfAManualUploadIsClosedToo)
     EXPECT_TRUE(stopsWhileOpen([&] { controller.manualUpload(); }));
 }
 
+TEST_F(StopTest, TheClosingLinesWaitForTheOuterUploadWhenAnInnerOneEndsFirst)
+{
+    ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
+    ctx.WorkingDirectory = app.ctx.WorkingDirectory;
+    const QString curl = app.writeFile(u"program/curl"_s, "#!/bin/sh\nexec sleep 30\n");
+    QFile::setPermissions(curl, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    for (const int show : {1, 2}) {
+        ctx.ShowTable.Filename[show] = app.writeFile(u"shows/a.mp3"_s, "ID3");
+        ctx.ShowTable.UploadDay[show] = u"Sun"_s;
+        ctx.ShowTable.UploadTime[show] = u"14:0%1"_s.arg(show + 2);
+    }
+    // Show 2's upload starts inside show 1's, and the close comes while both run.
+    QTimer::singleShot(0, &controller, &AppController::timerTick);
+    QTimer::singleShot(300, [&] {
+        app.clock.set(TestApp::sunday().date(), QTime(14, 4, 1));
+        controller.timerTick();
+    });
+    QTimer::singleShot(600, &window, &QWidget::close);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.isUnloaded(); }, 10000));
+    const QStringList texts = app.auditTexts();
+    EXPECT_EQ(texts.filter(u"Uploading: Finished Upload."_s).size(), 2);
+    EXPECT_EQ(texts.last(), hyphens());
+}
+
 } // namespace
 
 #include "WindowsTest.moc"

@@ -113,66 +113,50 @@ TEST(AuditFolder, ExistingFolderAndFilesAreMadePrivateWithoutALine)
     EXPECT_TRUE(app.ctx.Audit.lines().isEmpty());
 }
 
-TEST(AuditFailure, LinesWaitInOrderAndTheDroppedCountStaysExact)
+// Flushes that fail, with the buffer past its cap: every line reaches the file whole, or is
+// counted.
+TEST(AuditFailure, EveryLineIsWrittenWholeOrCounted)
 {
     TestApp app;
     // A file where the folder should be: neither the folder nor the daily file can be made.
     app.writeFile(app.localAppData() + u"/TunebarnUploader"_s, "in the way");
+    app.ctx.AppendLog(u"first"_s);
+    WriteLog(app.ctx);
+    const QString creating =
+        u"CheckAuditFolderExists| Local App path doesnt exist. Creating: "_s + app.auditFolder();
+    const QStringList failed{u"first"_s, creating,
+                             u"CheckAuditFolderExists| ERROR: 17 File exists"_s,
+                             u"WriteLog| ERROR: 20 Not a directory"_s};
+    EXPECT_EQ(app.heldTexts(), failed);
+    QFile::remove(app.localAppData() + u"/TunebarnUploader"_s);
+    WriteLog(app.ctx);
+    EXPECT_EQ(app.auditTexts(), failed + QStringList{creating});
+
+    // Then a full disk: the file opens, and no write gets further than a piece of a line.
+    const QByteArray before = fileBytes(app.auditFilePath(Sunday));
     const int total = AuditBuffer::MaxHeldLines + 1000;
     for (int i = 0; i < total; ++i)
         app.ctx.AppendLog(u"line %1"_s.arg(i));
-    for (int flush = 0; flush < 3; ++flush)
-        WriteLog(app.ctx);
-    const QStringList failed = app.heldTexts().mid(app.heldTexts().size() - 3);
-    EXPECT_EQ(failed,
-              QStringList({QStringLiteral(
-                               "CheckAuditFolderExists| Local App path doesnt exist. Creating: ") +
-                               app.auditFolder(),
-                           u"CheckAuditFolderExists| ERROR: 17 File exists"_s,
-                           u"WriteLog| ERROR: 20 Not a directory"_s}));
-
-    QFile::remove(app.localAppData() + u"/TunebarnUploader"_s);
-    WriteLog(app.ctx);
-    // Every line reached the file or was counted: the lines, three failed flushes' three lines
-    // each, and the line of the folder made again now.
-    const int appended = total + 3 * 3 + 1;
-    const QStringList written = app.auditTexts();
-    ASSERT_EQ(written.size(), AuditBuffer::MaxHeldLines + 1);
-    EXPECT_EQ(written.first(), u"WriteLog| ERROR: %1 audit lines were dropped"_s.arg(
-                                   appended - AuditBuffer::MaxHeldLines));
-    EXPECT_EQ(written.filter(u"line "_s).last(), u"line %1"_s.arg(total - 1));
-    app.ctx.AppendLog(u"after"_s);
-    WriteLog(app.ctx);
-    EXPECT_EQ(app.auditTexts().last(), u"after"_s);
-    EXPECT_EQ(app.auditTexts().filter(u"were dropped"_s).size(), 1);
-}
-
-TEST(AuditFailure, AShortWriteLeavesNoPieceToGlueTheNextLineTo)
-{
-    TestApp app;
-    app.ctx.AppendLog(u"first"_s);
-    WriteLog(app.ctx);
-    const QByteArray before = fileBytes(app.auditFilePath(Sunday));
-    app.ctx.AppendLog(u"Timer1_Timer| Show Upload [9] Time found: '/shows/nine.mp3'"_s);
-
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit saved = {};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     rlimit tight = saved;
     tight.rlim_cur = rlim_t(before.size() + 20);
     ::setrlimit(RLIMIT_FSIZE, &tight);
-    WriteLog(app.ctx);
+    for (int flush = 0; flush < 3; ++flush)
+        WriteLog(app.ctx);
     ::setrlimit(RLIMIT_FSIZE, &saved);
-
     EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), before);
     EXPECT_EQ(app.heldTexts().last(), u"WriteLog| ERROR: 27 File too large"_s);
+
     WriteLog(app.ctx);
-    EXPECT_EQ(app.auditTexts(),
-              QStringList({u"first"_s,
-                           u"CheckAuditFolderExists| Local App path doesnt exist. Creating: "_s +
-                               app.auditFolder(),
-                           u"Timer1_Timer| Show Upload [9] Time found: '/shows/nine.mp3'"_s,
-                           u"WriteLog| ERROR: 27 File too large"_s}));
+    // The lines and one error line of each failed flush, less those that fit.
+    const int dropped = total + 3 - AuditBuffer::MaxHeldLines;
+    const QStringList written = app.auditTexts().mid(failed.size() + 1);
+    ASSERT_EQ(written.size(), AuditBuffer::MaxHeldLines + 1);
+    EXPECT_EQ(written.first(), u"WriteLog| ERROR: %1 audit lines were dropped"_s.arg(dropped));
+    EXPECT_EQ(written[1], u"line %1"_s.arg(dropped));
+    EXPECT_EQ(written.last(), u"WriteLog| ERROR: 27 File too large"_s);
 }
 
 // A file in the audit folder last modified at `modified`.
