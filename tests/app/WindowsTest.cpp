@@ -541,7 +541,11 @@ TEST_F(StopTest, TheClosingLinesWaitForTheOuterUploadWhenAnInnerOneEndsFirst)
         controller.timerTick();
     });
     QTimer::singleShot(600, &window, &QWidget::close);
+    bool early = false;
+    connect(&controller, &AppController::readyToClose,
+            [&] { early = early || controller.isBusy(); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller.isUnloaded(); }, 10000));
+    EXPECT_FALSE(early);
     const QStringList texts = app.auditTexts();
     EXPECT_EQ(texts.filter(u"Uploading: Finished Upload."_s).size(), 2);
     EXPECT_EQ(texts.last(), hyphens());
