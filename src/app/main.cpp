@@ -17,13 +17,18 @@
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QImageReader>
 
 #include <cstdio>
+#include <thread>
 
 namespace {
 
 int runWindow(QApplication &app)
 {
+    // Qt loads every image format plugin before it reads the first image, the menu bar's icons
+    // included; loaded on another core while the window's fonts load, they hold up nothing.
+    const std::jthread imagePlugins([] { QImageReader::supportedImageFormats(); });
     SystemClock clock;
     QtDialogs windowDialogs;
     StderrDialogs lineDialogs;
