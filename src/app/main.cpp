@@ -28,7 +28,7 @@ int runWindow(QApplication &app)
 {
     // Qt loads every image format plugin before it reads the first image, the menu bar's icons
     // included; loaded on another core while the window's fonts load, they hold up nothing.
-    const std::jthread imagePlugins([] { QImageReader::supportedImageFormats(); });
+    std::jthread imagePlugins([] { QImageReader::supportedImageFormats(); });
     SystemClock clock;
     QtDialogs windowDialogs;
     StderrDialogs lineDialogs;
@@ -52,6 +52,7 @@ int runWindow(QApplication &app)
     AppContext ctx(platform);
     AppController controller(ctx);
     MainWindow window(ctx, controller);
+    imagePlugins.join();
     ctx.setView(&window);
     TerminationSignals termination;
     connectOrderlyShutdown(app, window, controller, termination);
