@@ -10,6 +10,7 @@
 #include "platform/DisplayCheck.h"
 #include "platform/Environment.h"
 #include "platform/EventPump.h"
+#include "platform/FontConfiguration.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
@@ -77,9 +78,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tunebarn-uploader: %s\n", noDisplay.toLocal8Bit().constData());
         return 1;
     }
+    std::jthread fontConfiguration = loadFontConfiguration();
     QApplication app(argc, argv);
     QApplication::setApplicationName(AppContext::applicationTitle());
     QApplication::setApplicationVersion(AppContext::versionText());
+    // Joined before the toolkit's first font, which would otherwise load the configuration again.
+    fontConfiguration.join();
     DesignFont::loadStandIns();
     return runWindow(app);
 }
