@@ -18,7 +18,6 @@ public:
     CloseWatch(const QString &folder, const QString &fileName, QObject *parent = nullptr);
     ~CloseWatch() override;
 
-    bool isValid() const { return m_notifier != nullptr; }
     // Starts the clock; closes seen from now on count.
     void start();
     // Milliseconds from start() to the last close seen, if any.

@@ -5,8 +5,7 @@
 #include <map>
 #include <string>
 
-// The usual console table, and besides it each benchmark's mean time per iteration and its
-// counters, so that the program can set a measurement against its baseline afterwards.
+// The usual console table, and besides it each benchmark's mean time per iteration, so that the program can set a measurement against its baseline afterwards.
 class CollectingReporter : public benchmark::ConsoleReporter
 {
 public:
@@ -16,7 +15,6 @@ public:
     struct Result
     {
         double milliseconds = 0;
-        std::map<std::string, double> counters;
     };
 
     void ReportRuns(const std::vector<Run> &runs) override
@@ -25,10 +23,8 @@ public:
         for (const Run &run : runs) {
             if (run.error_occurred || run.run_type != Run::RT_Iteration)
                 continue;
-            Result &result = m_results[run.run_name.function_name];
-            result.milliseconds = run.GetAdjustedRealTime() * multiplierToMilliseconds(run.time_unit);
-            for (const auto &[name, counter] : run.counters)
-                result.counters[name] = counter.value;
+            m_results[run.run_name.function_name].milliseconds =
+                run.GetAdjustedRealTime() * multiplierToMilliseconds(run.time_unit);
         }
     }
 

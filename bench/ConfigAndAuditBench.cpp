@@ -5,6 +5,7 @@
 #include "ShowConfig.h"
 #include "TargetReport.h"
 
+#include "audit/AuditLog.h"
 #include "config/ConfigReader.h"
 #include "config/RefreshConfig.h"
 #include "platform/FileSystem.h"
@@ -105,7 +106,7 @@ QString auditText(int number)
 // measured lines reach the file.
 void prepareAuditFolder(TestApp &app)
 {
-    app.ctx.Audit.CheckAuditFolderExists(app.ctx.CFG.LocalAppFolder);
+    CheckAuditFolderExists(app.ctx, app.ctx.CFG.LocalAppFolder);
     app.ctx.Audit.reset();
 }
 
@@ -118,7 +119,7 @@ void holdLines(TestApp &app)
 // What WriteLog would be if it opened, appended to and closed the file for every line.
 void naiveWriteLog(TestApp &app, const QStringList &lines)
 {
-    const QString path = app.ctx.Audit.dailyFilePath();
+    const QString path = dailyAuditFile(app.ctx);
     for (const QString &line : lines) {
         AppendFile file;
         file.open(path);
@@ -134,13 +135,13 @@ void BM_WriteLog(benchmark::State &state)
     prepareAuditFolder(app);
     for (auto _ : state) {
         state.PauseTiming();
-        removeFile(app.ctx.Audit.dailyFilePath());
+        removeFile(dailyAuditFile(app.ctx));
         app.ctx.Audit.reset();
         holdLines(app);
         state.ResumeTiming();
-        app.ctx.WriteLog();
+        WriteLog(app.ctx);
     }
-    if (app.auditLines(app.clock.now().date()).size() != FlushLines)
+    if (app.auditTexts(app.clock.now().date()).size() != FlushLines)
         state.SkipWithError("WriteLog did not write every line");
 }
 
@@ -149,14 +150,14 @@ void BM_WriteLogNaive(benchmark::State &state)
     TestApp app;
     prepareAuditFolder(app);
     holdLines(app);
-    const QStringList lines = app.ctx.Audit.heldLines();
+    const QStringList lines = app.ctx.Audit.lines();
     for (auto _ : state) {
         state.PauseTiming();
-        removeFile(app.ctx.Audit.dailyFilePath());
+        removeFile(dailyAuditFile(app.ctx));
         state.ResumeTiming();
         naiveWriteLog(app, lines);
     }
-    if (app.auditLines(app.clock.now().date()).size() != FlushLines)
+    if (app.auditTexts(app.clock.now().date()).size() != FlushLines)
         state.SkipWithError("the naive flush did not write every line");
 }
 
@@ -169,7 +170,7 @@ BENCHMARK(BM_WriteLogNaive)->Unit(benchmark::kMillisecond)->UseRealTime();
 // How often `flush` opens the audit file, as the kernel saw it.
 int opensOfAuditFile(TestApp &app, const std::function<void()> &flush)
 {
-    const QFileInfo file(app.ctx.Audit.dailyFilePath());
+    const QFileInfo file(dailyAuditFile(app.ctx));
     const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     // Closes are watched too: the kernel merges identical events that follow each other unread.
     if (watcher < 0
@@ -206,8 +207,8 @@ OpenCounts countOpens()
     TestApp app;
     prepareAuditFolder(app);
     holdLines(app);
-    const QStringList lines = app.ctx.Audit.heldLines();
-    counts.writeLog = opensOfAuditFile(app, [&] { app.ctx.WriteLog(); });
+    const QStringList lines = app.ctx.Audit.lines();
+    counts.writeLog = opensOfAuditFile(app, [&] { WriteLog(app.ctx); });
     counts.naive = opensOfAuditFile(app, [&] { naiveWriteLog(app, lines); });
     return counts;
 }

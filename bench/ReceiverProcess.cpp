@@ -16,7 +16,7 @@ ReceiverProcess::~ReceiverProcess()
 bool ReceiverProcess::start(const QString &program)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, {QStringLiteral("--no-store")});
+    m_process.start(program);
     if (!m_process.waitForStarted(10000)) {
         m_error = program + QStringLiteral(": ") + m_process.errorString();
         return false;

@@ -4,16 +4,12 @@ StallMeter::StallMeter(int intervalMs, QObject *parent) : QObject(parent)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(intervalMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        ++m_shots;
-        mark();
-    });
+    connect(&m_timer, &QTimer::timeout, this, &StallMeter::mark);
 }
 
 void StallMeter::start()
 {
     m_longestNs = 0;
-    m_shots = 0;
     m_clock.start();
     m_lastNs = 0;
     m_timer.start();

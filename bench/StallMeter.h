@@ -17,7 +17,6 @@ public:
     void start();
     void stop();
     double longestStallMs() const { return m_longestNs / 1e6; }
-    int shots() const { return m_shots; }
 
 private:
     void mark();
@@ -26,5 +25,4 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastNs = 0;
     qint64 m_longestNs = 0;
-    int m_shots = 0;
 };

@@ -32,8 +32,11 @@
 namespace {
 
 constexpr int WarmUps = 1;
-constexpr int Rounds = 15;
-constexpr double RatioTarget = 1.3;
+// A start takes some 20 ms, and on a shared machine single starts stray by as much again: the
+// medians of fewer starts wander by more than the margins judged here.
+constexpr int Rounds = 31;
+constexpr double TimeRatioTarget = 1.2;
+constexpr double MemoryRatioTarget = 1.3;
 constexpr int MarkerTimeoutMs = 15000;
 // Time for the window to be shown and painted before its memory is read.
 constexpr int SettleMs = 300;
@@ -308,16 +311,16 @@ void checkTargets(TargetReport &report, const Measurements &measured)
                       .arg(WarmUps)
                       .arg(ms(fastestUploaderMs), ms(fastestMinimalMs),
                            QString::number(fastestUploaderMs / fastestMinimalMs, 'f', 3)));
-    report.check(QStringLiteral("start to end of first flush, uploader / minimal window <= 1.3"),
+    report.check(QStringLiteral("start to end of first flush, uploader / minimal window <= %1").arg(TimeRatioTarget),
                  QStringLiteral("%1 (%2 against %3)")
                      .arg(QString::number(uploaderMs / minimalMs, 'f', 3), ms(uploaderMs), ms(minimalMs)),
-                 uploaderMs / minimalMs <= RatioTarget);
-    report.check(QStringLiteral("resident memory after start-up, uploader / minimal window <= 1.3"),
+                 uploaderMs / minimalMs <= TimeRatioTarget);
+    report.check(QStringLiteral("resident memory after start-up, uploader / minimal window <= %1").arg(MemoryRatioTarget),
                  QStringLiteral("%1 (VmRSS %2 KiB against %3 KiB)")
                      .arg(QString::number(uploaderKib / minimalKib, 'f', 3))
                      .arg(qint64(uploaderKib))
                      .arg(qint64(minimalKib)),
-                 uploaderKib / minimalKib <= RatioTarget);
+                 uploaderKib / minimalKib <= MemoryRatioTarget);
 }
 
 int runBench()

@@ -8,6 +8,7 @@
 #include "StallMeter.h"
 #include "TargetReport.h"
 
+#include "audit/AuditLog.h"
 #include "support/TestApp.h"
 #include "upload/ShowUpload.h"
 #include "upload/UploadCommand.h"
@@ -86,7 +87,8 @@ QString mibPerSecond(qint64 bytes, double milliseconds)
     return QString::number(double(bytes) / MiB / (milliseconds / 1000.0), 'f', 0) + QStringLiteral(" MiB/s");
 }
 
-// Milliseconds from the start of `command` to its end, when it ends with 0.
+// Milliseconds from the start of `command`, its input given on a pipe as the program gives it,
+// to its end, when it ends with 0.
 std::optional<double> runToSuccess(const CommandLine &command)
 {
     std::vector<QByteArray> arguments{QFile::encodeName(command.program)};
@@ -97,8 +99,12 @@ std::optional<double> runToSuccess(const CommandLine &command)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    int input[2];
+    if (pipe2(input, O_CLOEXEC) != 0)
+        return std::nullopt;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     QElapsedTimer clock;
@@ -106,10 +112,14 @@ std::optional<double> runToSuccess(const CommandLine &command)
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    // The input is a line, far less than a pipe holds, so this never waits for curl.
+    const bool fed = ::write(input[1], command.input.constData(), size_t(command.input.size())) == command.input.size();
+    close(input[1]);
     int status = 0;
     const bool ended = spawned == 0 && waitpid(pid, &status, 0) == pid;
     const double elapsed = clock.nsecsElapsed() / 1e6;
-    if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!fed || !ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return std::nullopt;
     return elapsed;
 }
@@ -144,6 +154,7 @@ private:
     TestApp m_app;
     ReceiverProcess m_receiver;
     StallMeter m_stalls;
+    QString m_replyFile;
     std::unique_ptr<CloseWatch> m_replyWatch;
     QString m_error;
     bool m_peakResets = false;
@@ -157,13 +168,15 @@ bool UploadBench::prepare()
         return false;
     }
     m_app.environment.pathDirs = {QFileInfo(curl).path()};
-    if (!m_receiver.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tunebarn-test-receiver"))) {
+    if (!m_receiver.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tunebarn-receiver"))) {
         m_error = m_receiver.error();
         return false;
     }
     m_app.ctx.CFG.UploadURL = m_receiver.url();
-    m_app.ctx.Audit.CheckAuditFolderExists(m_app.ctx.CFG.LocalAppFolder);
-    const QFileInfo reply(responseFilePath(m_app.ctx));
+    CheckAuditFolderExists(m_app.ctx, m_app.ctx.CFG.LocalAppFolder);
+    // Where UploadShow has curl write the reply when no other upload runs.
+    m_replyFile = ReplyFile(m_app.ctx).path();
+    const QFileInfo reply(m_replyFile);
     m_replyWatch = std::make_unique<CloseWatch>(reply.path(), reply.fileName());
     m_app.ctx.ShowTable.Title[1] = QStringLiteral("Benchmark Show");
     m_app.ctx.ShowTable.Description[1] = QStringLiteral("One big recording through the loopback receiver.");
@@ -181,7 +194,7 @@ UploadRequest UploadBench::request(const QString &recording) const
 {
     const ShowTableRecord &table = m_app.ctx.ShowTable;
     return UploadRequest{recording,          table.Title[1],      table.Description[1], QString(),
-                         m_app.ctx.CFG.UploadURL, responseFilePath(m_app.ctx)};
+                         m_app.ctx.CFG.UploadURL, m_replyFile};
 }
 
 bool UploadBench::receivedWhole(const QString &recording)

@@ -10,6 +10,7 @@
 #include "platform/DisplayCheck.h"
 #include "platform/Environment.h"
 #include "platform/EventPump.h"
+#include "platform/FontConfiguration.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
@@ -17,14 +18,19 @@
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QTimer>
 
 #include <cstdio>
+#include <thread>
 
 namespace {
 
 int runWindow(QApplication &app)
 {
+    // Qt loads every image format plugin before it reads the first image, the menu bar's icons
+    // included; loaded on another core while the window's fonts load, they hold up nothing.
+    std::jthread imagePlugins([] { QImageReader::supportedImageFormats(); });
     SystemClock clock;
     QtDialogs windowDialogs;
     StderrDialogs lineDialogs;
@@ -48,6 +54,7 @@ int runWindow(QApplication &app)
     AppContext ctx(platform);
     AppController controller(ctx);
     MainWindow window(ctx, controller);
+    imagePlugins.join();
     ctx.setView(&window);
     TerminationSignals termination;
     connectOrderlyShutdown(app, window, controller, termination);
@@ -74,9 +81,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tunebarn-uploader: %s\n", noDisplay.toLocal8Bit().constData());
         return 1;
     }
+    std::jthread fontConfiguration = loadFontConfiguration();
     QApplication app(argc, argv);
     QApplication::setApplicationName(AppContext::applicationTitle());
     QApplication::setApplicationVersion(AppContext::versionText());
+    // Joined before the toolkit's first font, which would otherwise load the configuration again.
+    fontConfiguration.join();
     DesignFont::loadStandIns();
     return runWindow(app);
 }

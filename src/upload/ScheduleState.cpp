@@ -77,6 +77,5 @@ QList<QDateTime> restoreScheduleState(AppContext &ctx, const QDateTime &startMin
         ctx.Schedule.markHandled(startMinute);
         ctx.Schedule.forgetBefore(startMinute.date().addDays(-1));
     }
-    saveScheduleState(ctx, QStringLiteral("Form_Load"));
     return missed;
 }

@@ -13,5 +13,6 @@ QString scheduleStateFile(const AppContext &ctx);
 void saveScheduleState(AppContext &ctx, const QString &routine);
 // At start-up, once the start minute is marked: takes over the minutes the last run handled,
 // names its uploads that never finished, and returns the minutes it missed while nothing ran
-// (at most CatchUpMinutes back, oldest first), marked handled and left to be caught up.
+// (at most CatchUpMinutes back, oldest first), marked handled and left to be caught up. Saving
+// is left to the caller, so that the wait for the disk need not hold up the start block.
 QList<QDateTime> restoreScheduleState(AppContext &ctx, const QDateTime &startMinute);

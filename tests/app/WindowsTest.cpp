@@ -542,8 +542,8 @@ TEST_F(StopTest, TheClosingLinesWaitForTheOuterUploadWhenAnInnerOneEndsFirst)
     });
     QTimer::singleShot(600, &window, &QWidget::close);
     bool early = false;
-    connect(&controller, &AppController::readyToClose,
-            [&] { early = early || controller.isBusy(); });
+    QObject::connect(&controller, &AppController::readyToClose,
+                     [&] { early = early || controller.isBusy(); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller.isUnloaded(); }, 10000));
     EXPECT_FALSE(early);
     const QStringList texts = app.auditTexts();

@@ -7,6 +7,7 @@
 #include "core/AppContext.h"
 #include "upload/ConfigWarnings.h"
 #include "upload/ManualUpload.h"
+#include "upload/ScheduleState.h"
 #include "upload/ScheduleTick.h"
 
 #include <QTimer>
@@ -29,10 +30,13 @@ void AppController::load()
     QList<QDateTime> missed;
     run(QStringLiteral("Form_Load"), [&] { missed = Form_Load(m_ctx); });
     // Right after the start block is on disk, as the window runs: nothing of this is needed
-    // before then.
+    // before then. The schedule state waits for the disk to have it, so it goes first, before
+    // any upload can start.
     QTimer::singleShot(0, this, [this, missed] {
         if (m_ctx.shutdownRequested())
             return;
+        run(QStringLiteral("Form_Load"),
+            [this] { saveScheduleState(m_ctx, QStringLiteral("Form_Load")); });
         run(QStringLiteral("Configmnu_Click"), [this] {
             reportConfigWarnings(m_ctx);
             WriteLog(m_ctx);

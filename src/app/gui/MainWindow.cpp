@@ -29,8 +29,10 @@ MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *pare
 {
     setObjectName(QStringLiteral("Form1"));
     loadGuiResources();
-    setWindowIcon(QIcon(QStringLiteral(":/icons/tunebarn-24.png")));
     buildControls();
+    // Not before the controls: the first image read waits for Qt's image plugins, which main()
+    // loads on another thread while the controls' fonts load here.
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tunebarn-24.png")));
     buildMenu();
 
     m_timer1 = new QTimer(this);
