@@ -28,7 +28,8 @@ struct Options
                             QStringLiteral("With --check: print one JSON document.")};
     QCommandLineOption headless{
         QStringLiteral("headless"),
-        QStringLiteral("Run the scheduler without a window until SIGTERM or SIGINT.")};
+        QStringLiteral("Run the scheduler without a window until stopped (SIGTERM, "
+                       "SIGINT, Ctrl+C); SIGHUP reloads the configuration.")};
     QCommandLineOption upload{QStringLiteral("upload"),
                               QStringLiteral("Upload FILE now, like Manual Upload."),
                               QStringLiteral("FILE")};
