@@ -9,6 +9,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QDate>
+#include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -26,8 +27,13 @@ public:
     explicit TestApp(const QDateTime &start = sunday());
 
     QString home() const { return m_home.path(); }
-    QString localAppData() const { return home() + QStringLiteral("/local"); }
-    QString auditFolder() const { return localAppData() + QStringLiteral("/TunebarnUploader/"); }
+    // As Windows gives "LocalAppData": with its own separators.
+    QString localAppData() const { return QDir::toNativeSeparators(home() + QStringLiteral("/local")); }
+    QString auditFolder() const
+    {
+        return localAppData() + QDir::separator() + QStringLiteral("TunebarnUploader") +
+               QDir::separator();
+    }
 
     // Writes `bytes` below the home (or at an absolute path), creating folders; returns the path.
     QString writeFile(const QString &path, const QByteArray &bytes) const;
@@ -55,6 +61,9 @@ public:
     AppContext ctx{platform};
 };
 
+// The lines that open and close a run's block of the audit.
+inline QString asterisks() { return QString(108, u'*'); }
+inline QString hyphens() { return QString(108, u'-'); }
 // Strips "HH:mm:ss  " from audit lines.
 QStringList withoutTimes(const QStringList &lines);
 // Expected texts ending in '*' only give how the actual text starts.

@@ -30,6 +30,9 @@ protected:
         app.ctx.LastMinute = u"13:00"_s;
         QDir().mkpath(app.auditFolder());
     }
+#ifdef Q_OS_WIN
+    void SetUp() override { GTEST_SKIP() << "curl's stand-in is a shell script"; }
+#endif
 
     void show(int number, const QString &day, const QString &time)
     {
@@ -194,11 +197,14 @@ TEST(StartUp, AnEmptyLocalAppDataIsNoFolder)
 {
     TestApp app;
     app.environment.variables.insert(u"LocalAppData"_s, u""_s);
-    EXPECT_EQ(localAppFolder(app.environment), app.home() + u"/data/"_s);
+    EXPECT_EQ(localAppFolder(app.environment), QDir::toNativeSeparators(app.home() + u"/data/"_s));
 }
 
 TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
 {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "curl's stand-in is a shell script";
+#endif
     TestApp app(QDateTime(Sunday, QTime(14, 3, 27)));
     app.environment.pathDirs = {u"/bin"_s};
     const QString curl =
