@@ -521,7 +521,7 @@ TEST_F(StopTest, BoxesInsideHandlersAreClosedAndTheHandlersFinishTheirLines)
                 {u"Shell32Bit| Error: 2 - "_s + qt_error_string(2),
                  u"UploadShow| Upload FAILED: curl could not be started"_s,
                  u"UploadShow| Uploading: Finished Upload."_s,
-                 u"Form_Unload| Application Closing."_s, hyphens()});
+                 u"Form_Unload| Application Closing."_s, TestApp::hyphens()});
 }
 
 TEST_F(StopTest, TheFileDialogOfAManualUploadIsClosedToo)
@@ -555,7 +555,7 @@ TEST_F(StopTest, TheClosingLinesWaitForTheOuterUploadWhenAnInnerOneEndsFirst)
     EXPECT_FALSE(early);
     const QStringList texts = app.auditTexts();
     EXPECT_EQ(texts.filter(u"Uploading: Finished Upload."_s).size(), 2);
-    EXPECT_EQ(texts.last(), hyphens());
+    EXPECT_EQ(texts.last(), TestApp::hyphens());
 }
 
 } // namespace

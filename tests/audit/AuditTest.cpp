@@ -7,13 +7,13 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #ifndef Q_OS_WIN
 #include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -29,14 +29,12 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-#ifndef Q_OS_WIN
 int modeOf(const QString &path)
 {
     struct stat status = {};
     ::stat(QFile::encodeName(path).constData(), &status);
     return int(status.st_mode & 0777);
 }
-#endif
 
 TEST(AuditLine, TimeTwoSpacesAndTheTextWithControlCharactersEscaped)
 {
@@ -85,7 +83,8 @@ TEST(AuditFile, DailyCrLfFilesNamedByTheDateAtFlushTime)
               u"Tunebarn071226Adt.txt"_s);
     EXPECT_TRUE(
         fileBytes(app.auditFilePath(QDate(2026, 12, 7)))
-            .endsWith(u"14:03:27  one \u00e9\r\n23:59:40  two\r\n00:00:05  three\r\n"_s.toLocal8Bit()));
+            .endsWith(
+                u"14:03:27  one \u00e9\r\n23:59:40  two\r\n00:00:05  three\r\n"_s.toLocal8Bit()));
     EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), QByteArray());
     EXPECT_TRUE(app.ctx.Audit.lines().isEmpty());
 #ifndef Q_OS_WIN
@@ -106,9 +105,7 @@ TEST(AuditFile, ANestedFlushReturnsAtOnce)
 
 TEST(AuditFolder, ExistingFolderAndFilesAreMadePrivateWithoutALine)
 {
-#ifdef Q_OS_WIN
-    GTEST_SKIP() << "file modes 0700 and 0600 are POSIX's";
-#else
+    SKIP_ON_WINDOWS("file modes 0700 and 0600 are POSIX's");
     TestApp app;
     const QString reply = app.writeFile(app.auditFolder() + u"upload.txt"_s, "{}");
     QFile::setPermissions(app.auditFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -120,7 +117,6 @@ TEST(AuditFolder, ExistingFolderAndFilesAreMadePrivateWithoutALine)
     EXPECT_EQ(modeOf(app.auditFolder()), 0700);
     EXPECT_EQ(modeOf(reply), 0600);
     EXPECT_TRUE(app.ctx.Audit.lines().isEmpty());
-#endif
 }
 
 // Flushes that fail, with the buffer past its cap: every line reaches the file whole, or is
@@ -212,19 +208,19 @@ TEST(Purge, DeletesMatchingFilesModifiedAtOrBeforeTheCutOffInWholeSeconds)
     auditFile(app, u"Tunebarn301126Adt.txt"_s, cutoff.addSecs(1));
     auditFile(app, u"Tunebarn061226Adt.txt"_s, TestApp::sunday());
     auditFile(app, u"tunebarn.ini"_s, cutoff.addDays(-30));
-    const QString locked = auditFile(app, u"Tunebarn011126Adt.txt"_s, cutoff.addDays(-28));
-#ifdef Q_OS_WIN
-    Q_UNUSED(locked);
-    const bool immutable = false;
-    AuditPurge::purgeOldFiles(app.ctx.Audit, app.ctx.CFG, TestApp::sunday(), u"Form_Load"_s);
-#else
+    [[maybe_unused]] const QString locked =
+        auditFile(app, u"Tunebarn011126Adt.txt"_s, cutoff.addDays(-28));
+    bool immutable = false;
+#ifndef Q_OS_WIN
     // Immutable: not even root can delete it, so it stays and is not counted.
     const int fd = ::open(QFile::encodeName(locked).constData(), O_RDONLY);
     int flags = 0;
-    const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                           (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+#endif
 
     AuditPurge::purgeOldFiles(app.ctx.Audit, app.ctx.CFG, TestApp::sunday(), u"Form_Load"_s);
+#ifndef Q_OS_WIN
     if (immutable) {
         flags &= ~FS_IMMUTABLE_FL;
         ::ioctl(fd, FS_IOC_SETFLAGS, &flags);

@@ -8,9 +8,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-#ifndef Q_OS_WIN
 #include <sys/stat.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -34,9 +32,7 @@ QString pathLine(const QString &path)
 
 TEST(GetConfigPath, SettingAsStoredWithASeparatorAddedElseTheProgramsFolder)
 {
-#ifdef Q_OS_WIN
-    GTEST_SKIP() << "the store is the registry; the smoke test sets it with reg add";
-#endif
+    SKIP_ON_WINDOWS("the store is the registry; the smoke test sets it with reg add");
     struct Case
     {
         QByteArray settingsFile; // empty: no file at all
@@ -77,9 +73,7 @@ QString makeFifo(const TestApp &app, const QString &sub)
 
 TEST(GetConfigPath, AStoreThatCannotBeReadIsSaidBeforeTheFallback)
 {
-#ifdef Q_OS_WIN
-    GTEST_SKIP() << "the store is the registry, and Windows has no named pipes in its folders";
-#endif
+    SKIP_ON_WINDOWS("the store is the registry, and Windows has no named pipes in its folders");
     TestApp app;
     const QString store = makeFifo(app, u"config/Rulmo Playout System.ini"_s);
     GetConfigPath(app.ctx);
@@ -93,7 +87,8 @@ QString stored(const QByteArray &line)
 {
     TestApp app;
     EXPECT_TRUE(ReadConfig(
-        app.ctx, app.writeConfig("\xEF\xBB\xBF[General]\nUploadURL=http://h/\n[Show1]\n" + line + '\n')));
+        app.ctx,
+        app.writeConfig("\xEF\xBB\xBF[General]\nUploadURL=http://h/\n[Show1]\n" + line + '\n')));
     return app.ctx.ShowTable.Title[1];
 }
 
@@ -232,9 +227,7 @@ TEST(RefreshConfig, TheThreeOutcomes)
 
 TEST(RefreshConfig, FollowsTheSettingAndKeepsTheConfigurationWhenTheFileCannotBeRead)
 {
-#ifdef Q_OS_WIN
-    GTEST_SKIP() << "the store is the registry, and Windows has no named pipes in its folders";
-#endif
+    SKIP_ON_WINDOWS("the store is the registry, and Windows has no named pipes in its folders");
     TestApp app;
     app.writePlayoutSetting(app.home() + u"/station"_s);
     app.writeFile(u"station/tunebarn.ini"_s,

@@ -5,9 +5,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#ifndef Q_OS_WIN
 #include <sys/stat.h>
-#endif
 
 using namespace Qt::StringLiterals;
 

@@ -10,9 +10,7 @@
 #include <QTextStream>
 #include <gtest/gtest.h>
 
-#ifndef Q_OS_WIN
 #include <sys/stat.h>
-#endif
 
 using namespace Qt::StringLiterals;
 

@@ -30,9 +30,7 @@ protected:
         app.ctx.LastMinute = u"13:00"_s;
         QDir().mkpath(app.auditFolder());
     }
-#ifdef Q_OS_WIN
-    void SetUp() override { GTEST_SKIP() << "curl's stand-in is a shell script"; }
-#endif
+    void SetUp() override { SKIP_ON_WINDOWS("curl's stand-in is a shell script"); }
 
     void show(int number, const QString &day, const QString &time)
     {
@@ -202,9 +200,7 @@ TEST(StartUp, AnEmptyLocalAppDataIsNoFolder)
 
 TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
 {
-#ifdef Q_OS_WIN
-    GTEST_SKIP() << "curl's stand-in is a shell script";
-#endif
+    SKIP_ON_WINDOWS("curl's stand-in is a shell script");
     TestApp app(QDateTime(Sunday, QTime(14, 3, 27)));
     app.environment.pathDirs = {u"/bin"_s};
     const QString curl =

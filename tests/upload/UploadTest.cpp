@@ -219,9 +219,7 @@ TEST_F(UploadTest, TakenWhenOnlyTheReplyCouldNotBeWritten)
 
 TEST_F(UploadTest, OnlyWhatTheServiceCannotHaveTakenIsTriedAgain)
 {
-#ifdef Q_OS_WIN
-    GTEST_SKIP() << "curl's stand-in is a shell script";
-#endif
+    SKIP_ON_WINDOWS("curl's stand-in is a shell script");
     app.ctx.Options.retryCount = 1;
     app.ctx.Options.retryDelaySeconds = 0;
     const struct
