@@ -3,7 +3,7 @@
 # a zip of it and an NSIS installer. Installs the Debian packages it needs when any is missing.
 #
 #   scripts/windows.sh            build and pack
-#   scripts/windows.sh --tests    also cross-build the test programs (GoogleTest from source)
+#   scripts/windows.sh --tests    also cross-build the test programs and run them under Wine
 #   scripts/windows.sh --smoke    build, pack, then run the program and its installer under Wine
 #   scripts/windows.sh --screenshot   build, pack, then docs/main-window-wine.png (Xvfb, Wine)
 set -euo pipefail
