@@ -3,7 +3,7 @@
 # a zip of it and an NSIS installer. Installs the Debian packages it needs when any is missing.
 #
 #   scripts/windows.sh            build and pack
-#   scripts/windows.sh --tests    also cross-build the test programs (GoogleTest from source)
+#   scripts/windows.sh --tests    also cross-build the test programs and run them under Wine
 #   scripts/windows.sh --smoke    build, pack, then run the program and its installer under Wine
 #   scripts/windows.sh --screenshot   build, pack, then docs/main-window-wine.png (Xvfb, Wine)
 set -euo pipefail
@@ -43,6 +43,7 @@ size_limit=$((40 * 1024 * 1024))
 
 packages=(cmake ninja-build ccache g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
           qt6-base-dev googletest nsis zip xz-utils python3 wine64)
+[ "$with_tests" = OFF ] || packages+=(dpkg-dev)
 [ "$screenshot" = no ] || packages+=(xvfb imagemagick fonts-wine)
 missing=()
 for package in "${packages[@]}"; do
@@ -67,10 +68,30 @@ if [ ! -f "$qt/.unpacked" ] || [ "$qt_archive" -nt "$qt/.unpacked" ]; then
     touch "$qt/.unpacked"
 fi
 
+# Debian's libcpp-httplib-dev holds only httplib.h's declarations, the rest being a Linux
+# library: the tests' receiver for Windows compiles the whole header from Debian's source package.
+# The source index goes to a folder of the build's own, leaving the machine's apt set-up alone.
+httplib=$build/httplib
+if [ "$with_tests" = ON ] && [ ! -f "$httplib/httplib.h" ]; then
+    apt_src=$build/apt-source
+    rm -rf "$apt_src"
+    mkdir -p "$apt_src/parts" "$apt_src/lists/partial" "$apt_src/cache" "$apt_src/get"
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        > "$apt_src/parts/debian-source.sources"
+    apt_options=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_src/parts"
+                 -o Dir::State::Lists="$apt_src/lists" -o Dir::Cache="$apt_src/cache")
+    apt-get "${apt_options[@]}" update -qq
+    (cd "$apt_src/get" && apt-get "${apt_options[@]}" source --download-only -qq cpp-httplib 2>/dev/null \
+        && dpkg-source -x ./cpp-httplib_*.dsc tree >/dev/null)
+    mkdir -p "$httplib"
+    cp "$apt_src/get/tree/httplib.h" "$httplib/"
+    rm -rf "$apt_src"
+fi
+
 cmake -S . -B "$build/build" -G Ninja --no-warn-unused-cli \
     -DCMAKE_TOOLCHAIN_FILE="$kit/mingw-toolchain.cmake" \
     -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release \
-    -DTUNEBARN_BUILD_TESTS="$with_tests" -DTUNEBARN_WERROR=ON \
+    -DTUNEBARN_BUILD_TESTS="$with_tests" -DTUNEBARN_WERROR=ON -DTUNEBARN_HTTPLIB_DIR="$httplib" \
     -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >/dev/null
 cmake --build "$build/build" -j"$(nproc)"
 
@@ -90,21 +111,27 @@ library_folders=("$qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-
 imports_of() {
     x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'
 }
-pending=("$folder/tunebarn-uploader.exe" "$folder/tunebarn-uploader.com" "$folder/curl.exe" "$folder"/platforms/*.dll "$folder"/styles/*.dll)
-while [ ${#pending[@]} -gt 0 ]; do
-    binary=${pending[0]}
-    pending=("${pending[@]:1}")
-    while read -r dll; do
-        [ -f "$folder/$dll" ] && continue
-        for library_folder in "${library_folders[@]}"; do
-            if [ -f "$library_folder/$dll" ]; then
-                x86_64-w64-mingw32-strip -o "$folder/$dll" "$library_folder/$dll"
-                pending+=("$folder/$dll")
-                break
-            fi
-        done
-    done < <(imports_of "$binary")
-done
+bundle_dlls() { # bundle_dlls FOLDER BINARY...: into FOLDER every DLL they load that Windows lacks
+    local into=$1 binary dll library_folder
+    shift
+    local pending=("$@")
+    while [ ${#pending[@]} -gt 0 ]; do
+        binary=${pending[0]}
+        pending=("${pending[@]:1}")
+        while read -r dll; do
+            [ -f "$into/$dll" ] && continue
+            for library_folder in "${library_folders[@]}"; do
+                if [ -f "$library_folder/$dll" ]; then
+                    x86_64-w64-mingw32-strip -o "$into/$dll" "$library_folder/$dll"
+                    pending+=("$into/$dll")
+                    break
+                fi
+            done
+        done < <(imports_of "$binary")
+    done
+}
+bundle_dlls "$folder" "$folder/tunebarn-uploader.exe" "$folder/tunebarn-uploader.com" "$folder/curl.exe" \
+    "$folder"/platforms/*.dll "$folder"/styles/*.dll
 
 # --- The zip and the installer.
 (cd "$dist" && zip -q -r -9 "$zip_file" "Tunebarn Uploader")
@@ -139,6 +166,34 @@ done
 
 if [ "$smoke" = yes ]; then
     tests/windows/smoke.sh "$build" "$folder" "$setup_file"
+fi
+
+if [ "$with_tests" = ON ]; then
+    # The test programs run where they were built, with what the program folder has beside them:
+    # curl.exe (writable, as tests delete their copies of it), plugins and DLLs. They use
+    # Windows' own platform plugin, which Wine's null display driver serves without drawing;
+    # their prefix is their own, as the smoke test's registry settings would reach them.
+    tests_folder=$build/build
+    install -m 755 "$kit/curl.exe" "$tests_folder/"
+    mkdir -p "$tests_folder/platforms" "$tests_folder/styles"
+    cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$tests_folder/platforms/"
+    cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$tests_folder/styles/"
+    bundle_dlls "$tests_folder" "$tests_folder"/*Test.exe "$tests_folder"/platforms/*.dll "$tests_folder"/styles/*.dll
+    (
+        export WINEPREFIX=$build/wine-tests WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+        # The copies of curl.exe that tests place beside their programs find its DLL on the path.
+        export WINEPATH="Z:${tests_folder//\//\\}"
+        unset DISPLAY WAYLAND_DISPLAY
+        trap '/usr/lib/wine/wineserver -k 2>/dev/null' EXIT
+        if [ ! -f "$WINEPREFIX/.made" ]; then
+            rm -rf "$WINEPREFIX"
+            /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+            /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
+            /usr/lib/wine/wineserver -w
+            touch "$WINEPREFIX/.made"
+        fi
+        ctest --test-dir "$tests_folder" --output-on-failure -j"$(nproc)"
+    )
 fi
 
 if [ "$screenshot" = yes ]; then

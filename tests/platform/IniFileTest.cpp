@@ -39,7 +39,7 @@ const Lookup Lookups[] = {
     {"[A]\nk=\"\"\n", "A", "k", ""},
     {"[A]\r\nk=crlf\r\n", "A", "k", "crlf"},                       // line endings
     {"\xEF\xBB\xBF[A]\nk=bom\n", "A", "k", "bom"},                 // UTF-8 byte-order mark
-    {"[A]\nk=\xC3\xA9t\xC3\xA9\n", "A", "k", "\xC3\xA9t\xC3\xA9"}, // the locale's encoding (UTF-8)
+    {"[A]\nk=\xC3\xA9t\xC3\xA9\n", "A", "k", "\xC3\xA9t\xC3\xA9"}, // the locale's encoding
     {"", "A", "k", ""},
     {"\x01\x02[A]\xFF\nk\n", "A", "k", ""}, // garbage
 };
@@ -49,7 +49,7 @@ TEST(IniFile, LookupsFollowTheProfileReadersRules)
     for (const Lookup &row : Lookups) {
         const IniFile ini = IniFile::parse(QByteArray(row.file));
         EXPECT_EQ(ini.value(QString::fromUtf8(row.section), QString::fromUtf8(row.key)),
-                  QString::fromUtf8(row.value))
+                  QString::fromLocal8Bit(row.value))
             << "file: " << row.file;
     }
 }
@@ -64,6 +64,9 @@ TEST(IniFile, Utf16Files)
 
 TEST(IniFile, LoadRefusesWhatIsNoOrdinaryFileOrTooBigWithoutOpeningIt)
 {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "named pipes and /dev/zero: Windows has neither in its folders";
+#else
     QTemporaryDir dir;
     const QString fifo = dir.filePath(u"fifo.ini"_s);
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -90,6 +93,7 @@ TEST(IniFile, LoadRefusesWhatIsNoOrdinaryFileOrTooBigWithoutOpeningIt)
     }
     ASSERT_TRUE(file.resize(8));
     EXPECT_EQ(IniFile::load(big)->value(u"A"_s, u"k"_s), u"v"_s);
+#endif
 }
 
 } // namespace

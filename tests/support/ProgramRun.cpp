@@ -22,16 +22,6 @@ const QString FakeTimeLibrary = u"/usr/lib/x86_64-linux-gnu/faketime/libfaketime
 
 } // namespace
 
-QString asterisks()
-{
-    return QString(108, u'*');
-}
-
-QString hyphens()
-{
-    return QString(108, u'-');
-}
-
 ProgramRun::ProgramRun()
 {
     for (const char *sub : {"local", "shows", "home/.config", "home/.local/share", "run", "tmp"})

@@ -56,7 +56,3 @@ private:
     int m_speed = 1;
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
-
-// The lines that open and close a run's block of the audit.
-QString asterisks();
-QString hyphens();

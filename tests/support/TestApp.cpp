@@ -17,7 +17,7 @@ TestApp::TestApp(const QDateTime &start) : clock(start)
     environment.variables.insert(u"LocalAppData"_s, localAppData());
     ctx.setView(&view);
     ctx.CFG.LocalAppFolder = localAppData() + QDir::separator();
-    ctx.WorkingDirectory = environment.programDir + QDir::separator();
+    ctx.WorkingDirectory = QDir::toNativeSeparators(environment.programDir) + QDir::separator();
     ctx.LastMinute = start.time().toString(u"HH:mm"_s);
 }
 

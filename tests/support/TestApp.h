@@ -9,6 +9,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QDate>
+#include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -22,12 +23,22 @@ class TestApp
 public:
     // Sunday 6 December 2026, 14:03:27.
     static QDateTime sunday() { return QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27)); }
+    // The lines that open and close a run's block of the audit.
+    static QString asterisks() { return QString(108, u'*'); }
+    static QString hyphens() { return QString(108, u'-'); }
 
     explicit TestApp(const QDateTime &start = sunday());
 
     QString home() const { return m_home.path(); }
-    QString localAppData() const { return home() + QStringLiteral("/local"); }
-    QString auditFolder() const { return localAppData() + QStringLiteral("/TunebarnUploader/"); }
+    // With the system's own separators, as Windows gives "LocalAppData".
+    QString localAppData() const
+    {
+        return QDir::toNativeSeparators(home() + QStringLiteral("/local"));
+    }
+    QString auditFolder() const
+    {
+        return QDir::toNativeSeparators(home() + QStringLiteral("/local/TunebarnUploader/"));
+    }
 
     // Writes `bytes` below the home (or at an absolute path), creating folders; returns the path.
     QString writeFile(const QString &path, const QByteArray &bytes) const;
@@ -55,6 +66,12 @@ public:
     AppContext ctx{platform};
 };
 
+// What Windows lacks is left out there, saying what.
+#ifdef Q_OS_WIN
+#define SKIP_ON_WINDOWS(reason) GTEST_SKIP() << reason
+#else
+#define SKIP_ON_WINDOWS(reason) static_cast<void>(0)
+#endif
 // Strips "HH:mm:ss  " from audit lines.
 QStringList withoutTimes(const QStringList &lines);
 // Expected texts ending in '*' only give how the actual text starts.

@@ -186,12 +186,14 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     EXPECT_EQ(json[u"shows"_s][0][u"nextUpload"_s].toString(), u"never"_s);
     EXPECT_TRUE(json[u"problems"_s][0][u"show"_s].isNull());
 
+#ifndef Q_OS_WIN // no named pipes in Windows' folders
     QFile::remove(app.auditFolder() + u"tunebarn.ini"_s);
     ::mkfifo(QFile::encodeName(app.auditFolder() + u"tunebarn.ini"_s).constData(), 0600);
     err.clear();
     EXPECT_EQ(run(false, &out, &err), 2);
     EXPECT_EQ(err, u"tunebarn-uploader: cannot read "_s + app.auditFolder() +
                        u"tunebarn.ini: Not a regular file\n"_s);
+#endif
 }
 
 } // namespace

@@ -1,36 +1,18 @@
 #!/usr/bin/env python3
 """Upload receiver on 127.0.0.1 for the Wine smoke test.
 
-receiver.py FOLDER: listens on a free port, writes it to FOLDER/port, and for each POST writes
-FOLDER/request-N.json (path, headers, and per form part its name, file name, size and text).
-A POST to /stall is answered only after 120 s, so the client can be seen stopped while it waits.
+receiver.py FOLDER: listens on a free port, writes it to FOLDER/port, and for each POST makes
+FOLDER/request-N. A POST to /stall is answered only after 120 s, so the client can be seen
+stopped while it waits.
 """
-import email.parser
-import email.policy
-import json
+import itertools
 import pathlib
 import sys
-import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 folder = pathlib.Path(sys.argv[1])
-count = 0
-lock = threading.Lock()
-
-
-def form_parts(content_type, body):
-    message = email.parser.BytesParser(policy=email.policy.HTTP).parsebytes(
-        b'Content-Type: ' + content_type.encode() + b'\r\n\r\n' + body)
-    parts = {}
-    for part in message.iter_parts():
-        payload = part.get_payload(decode=True) or b''
-        parts[part.get_param('name', header='content-disposition')] = {
-            'filename': part.get_filename(),
-            'size': len(payload),
-            'text': payload.decode('utf-8', 'replace') if len(payload) < 4096 else None,
-        }
-    return parts
+numbers = itertools.count(1)
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -38,17 +20,12 @@ class Handler(BaseHTTPRequestHandler):
     protocol_version = 'HTTP/1.1'
 
     def do_POST(self):
-        global count
-        with lock:
-            count += 1
-            number = count
+        number = next(numbers)
         if self.path == '/stall':
             (folder / f'stalled-{number}').touch()
             time.sleep(120)
-        body = self.rfile.read(int(self.headers.get('Content-Length', 0)))
-        record = {'path': self.path, 'headers': dict(self.headers),
-                  'parts': form_parts(self.headers.get('Content-Type', ''), body)}
-        (folder / f'request-{number}.json').write_text(json.dumps(record, indent=1))
+        self.rfile.read(int(self.headers.get('Content-Length', 0)))
+        (folder / f'request-{number}').touch()
         reply = b'{"result": "ok"}\n'
         self.send_response(200)
         self.send_header('Content-Type', 'application/json')

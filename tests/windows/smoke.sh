@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows build under Wine, without a display: the program folder and the installer as a
-# user gets them, the registry setting, an upload through the bundled curl.exe to a receiver on
-# 127.0.0.1, and the one-copy guard after a copy was killed.
+# The Windows build under Wine, without a display: what only whole processes show. The program
+# folder and the installer as a user gets them, the registry setting, an upload through the
+# bundled curl.exe, the ways Windows asks a program to stop, and the one-copy guard after a kill.
+# The test programs, which scripts/windows.sh --tests runs under Wine, cover the rest.
 #   smoke.sh BUILD_FOLDER PROGRAM_FOLDER SETUP_EXE        (scripts/windows.sh --smoke runs it)
 set -uo pipefail
 build=$1
@@ -113,16 +114,9 @@ reg_add 'C:\station'
 # --- An upload through the bundled curl.exe.
 "$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Smoke Test' --description 'From Wine' > "$work/upload.out" 2>&1
 check "--upload succeeds" contains "$work/upload.out" "Uploaded 'C:\\station\\show one.mp3' as 'Smoke Test'."
-request=$work/received/request-1.json
-check "the receiver got the recording, whole and by its name" python3 - "$request" <<'EOF'
-import json, sys
-parts = json.load(open(sys.argv[1]))['parts']
-sys.exit(not (parts['mp3']['filename'] == 'show one.mp3' and parts['mp3']['size'] == 300000
-              and parts['name']['text'] == 'Smoke Test' and parts['description']['text'] == 'From Wine'))
-EOF
+check "the receiver got it" test -f "$work/received/request-1"
 audit=$(ls "$audit_folder"/Tunebarn*Adt.txt 2>/dev/null | head -1)
 check "the audit file is in %LocalAppData%\\TunebarnUploader" test -f "$audit"
-check "the audit file names the recording with backslashes" contains "$audit" "Manually Uploading: 'C:\\station\\show one.mp3"
 # Wine 8.0 gives a file's modification time as its creation time (NTFS keeps the real one);
 # anything else, an invalid or a change time, is a fault of the program's.
 as_windows_date() { date -u -d "@$1" '+%-m/%-d/%Y %-I:%M:%S %p'; }
@@ -131,14 +125,6 @@ modified=$(as_windows_date "$(stat -c %Y "$station/show one.mp3")")
 check "Date Created is the recording's creation time (under Wine: its modification time)" \
     grep -qE "Date Created: ($created|$modified)" "$audit"
 contains "$audit" "Date Created: $created" || echo "note Wine reports $modified, the modification time, as the creation time"
-check "the audit file's lines end in CR LF" bash -c '[ "$(grep -c $'"'"'\r$'"'"' "$1")" = "$(wc -l < "$1")" ]' _ "$audit"
-
-mv "$app/curl.exe" "$app/curl.exe.real"
-echo "not a program" > "$app/curl.exe"
-"$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Smoke Test' > "$work/bad-curl.out" 2>&1
-check "a curl.exe that cannot start is reported with Windows' number and text" \
-    contains "$work/bad-curl.out" "193 - "
-mv "$app/curl.exe.real" "$app/curl.exe"
 
 # --- Asked to close, the program stops curl at once; killed, it takes curl with it.
 sed -i "s|/upload|/stall|" "$station/tunebarn.ini"
@@ -171,9 +157,6 @@ check "--headless starts" wait_until 30 started 1
 "$wine" "$exe" --headless > "$work/second.out" 2>&1
 check "a second --headless ends with status 1" test $? = 1
 check "a second --headless says so" contains "$work/second.out" "Tunebarn Uploader is already running."
-WINEQT_QPA_PLATFORM=offscreen "$wine" "$exe" > "$work/second-window.out" 2>&1
-check "a second copy with a window is refused too" test $? = 1
-check "the window copy says so" contains "$work/second-window.out" "Tunebarn Uploader is already running."
 "$wine" taskkill /IM tunebarn-uploader.exe >/dev/null 2>&1
 check "taskkill without /F closes --headless" wait_until 10 ended "$scheduler"
 check "the orderly way, with the closing lines" contains "$audit" "Form_Unload| Application Closing."
@@ -182,21 +165,25 @@ scheduler=$!
 check "--headless starts again" wait_until 30 started 2
 "$wine" taskkill /F /IM tunebarn-uploader.exe >/dev/null 2>&1
 check "taskkill /F ends it" wait_until 10 ended "$scheduler"
-WINEQT_QPA_PLATFORM=offscreen "$wine" "$exe" > "$work/window.out" 2>&1 &
-window=$!
-check "after taskkill /F the window starts" wait_until 30 started 3
-check "and keeps running" kill -0 "$window"
-kill -KILL "$window"
-wait "$window" 2>/dev/null
 "$wine" "$exe" --headless 2> "$work/headless-3.err" &
 scheduler=$!
-check "after a kill --headless starts" wait_until 30 started 4
+check "after taskkill /F --headless starts" wait_until 30 started 3
 check "and keeps running" kill -0 "$scheduler"
 "$wineserver" -k
 "$wine" "$exe" --headless 2> "$work/headless-4.err" &
-check "after wineserver -k --headless starts" wait_until 30 started 5
+check "after wineserver -k --headless starts" wait_until 30 started 4
 "$wineserver" -k
-check "nothing was left in the profile's root" test "$(ls -A "$profile")" = "$profile_root_before"
+
+# --- Ctrl+C, which Wine hands to a console program for SIGINT, and the end of the session.
+closed() { [ "$(grep -c 'Application Closing' "$audit")" -ge "$1" ]; }
+closings=$(grep -c 'Application Closing' "$audit")
+"$wine" "$app/tunebarn-uploader.com" --headless 2>/dev/null &
+wait_until 30 started 5 && kill -INT $!
+check "Ctrl+C closes the console twin's --headless the orderly way" wait_until 10 closed $((closings + 1))
+"$wine" "$exe" 2>/dev/null &
+wait_until 30 started 6 && "$wine" wineboot --end-session
+check "the end of the session closes the window the orderly way" wait_until 10 closed $((closings + 2))
+"$wineserver" -k
 
 # --- The installer, per user and for all users: install, run, uninstall every file.
 installed_files() { (cd "$1" && find . -type f | sort); }

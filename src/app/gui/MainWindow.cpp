@@ -50,7 +50,9 @@ MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *pare
         if (m_closeWhenReady)
             close();
     });
-    resize(designClientSize() + QSize(0, menuBar()->sizeHint().height()));
+    // The window's layout gives the menu bar its height for the width, which Windows' own style
+    // makes a pixel taller than the bar's size hint.
+    resize(designClientSize() + QSize(0, menuBar()->heightForWidth(designClientSize().width())));
 }
 
 MainWindow::~MainWindow() = default;
