@@ -78,11 +78,10 @@ check "--version from the program folder" contains "$work/version.out" "Tunebarn
 "$wine" "$program_folder/tunebarn-uploader.com" --version > "$work/version-com.out" 2>&1
 check "--version from its command-line twin" contains "$work/version-com.out" "Tunebarn Uploader 1.0.46"
 
-# A copy with the offscreen platform, for starts of the window without a display. Wine keeps
-# QT_* variables from Windows programs; WINEQT_QPA_PLATFORM reaches them as QT_QPA_PLATFORM.
+# The runs below use a copy, so that the folder the zip and the installer were made of stays as
+# shipped. Wine's null display driver gives them real windows and boxes that nobody sees.
 app=$work/app
 cp -r "$program_folder" "$app"
-cp "$build/qt/plugins/platforms/qoffscreen.dll" "$app/platforms/"
 exe=$app/tunebarn-uploader.exe
 
 # --- Where the configuration is found.
