@@ -37,7 +37,9 @@ FileError writeDroppedNotice(AppContext &ctx, AppendFile &file)
 
 // Lines added by handlers that run while this flush yields wait for the next flush. Each line
 // leaves the buffer as soon as it is written, so a handler that logs into a full buffer drops
-// (and counts) the oldest unwritten line instead of shifting lines under this loop.
+// (and counts) the oldest unwritten line instead of shifting lines under this loop. Once closing
+// has begun it no longer yields: at the end of a Windows session the process is ended as soon as
+// other windows get their turn.
 FileError writeHeldLines(AppContext &ctx, AppendFile &file)
 {
     for (qsizetype remaining = ctx.Audit.lines().size(); remaining > 0; --remaining) {
@@ -45,7 +47,8 @@ FileError writeHeldLines(AppContext &ctx, AppendFile &file)
         if (error.failed())
             return error;
         ctx.Audit.removeFirst();
-        ctx.platform.events.processPendingEvents();
+        if (!ctx.shutdownRequested())
+            ctx.platform.events.processPendingEvents();
     }
     return {};
 }

@@ -46,9 +46,12 @@ LRESULT CALLBACK hiddenWindowProcedure(HWND window, UINT message, WPARAM wParam,
         return TRUE;
     case WM_ENDSESSION:
         // The session may end the moment this returns: the closing lines are written now, by
-        // the handlers connected to the signal, on this very thread.
-        if (wParam && current)
+        // the handlers connected to the signals, on this very thread, even while a handler
+        // waits for a box or an upload and could not wind up in time.
+        if (wParam && current) {
             emit current->terminationRequested(SIGTERM);
+            emit current->sessionEnding();
+        }
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);

@@ -17,6 +17,9 @@ public:
 
 signals:
     void terminationRequested(int signalNumber);
+    // Windows' session end, after terminationRequested: the process ends as soon as the slots
+    // return, so nothing can wait for running handlers.
+    void sessionEnding();
     void hangUp();
 
 private:

@@ -183,6 +183,18 @@ check "Ctrl+C closes the console twin's --headless the orderly way" wait_until 1
 wait_until 30 started 6 && "$wine" wineboot --end-session
 check "the end of the session closes the window the orderly way" wait_until 10 closed $((closings + 2))
 "$wineserver" -k
+# A box nobody answers leaves no trace outside the program, so the start gets a few seconds to
+# reach it. The session's end cannot wait for the box: the block is written whole at once.
+reg_add 'C:\nowhere'
+"$wine" "$exe" 2>/dev/null &
+sleep 5
+"$wine" wineboot --end-session
+check "the end of the session during a box still writes the closing lines" \
+    wait_until 10 closed $((closings + 3))
+check "after the lines held since the start" \
+    contains "$audit" "Configmnu_Click| Reading configuration: 'C:\nowhere\tunebarn.ini'"
+"$wineserver" -k
+reg_add 'C:\station'
 
 # --- The installer, per user and for all users: install, run, uninstall every file.
 installed_files() { (cd "$1" && find . -type f | sort); }

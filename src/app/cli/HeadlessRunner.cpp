@@ -45,6 +45,7 @@ int runHeadless(QCoreApplication &app, Platform &platform)
         if (controller.requestClose())
             finish();
     });
+    QObject::connect(&termination, &TerminationSignals::sessionEnding, &app, finish);
     QObject::connect(&controller, &AppController::readyToClose, &app, finish);
     // The service manager's reload: the configuration is read again, as Refresh Config does.
     QObject::connect(&termination, &TerminationSignals::hangUp, &controller,

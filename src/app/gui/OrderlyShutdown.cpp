@@ -14,6 +14,8 @@ void connectOrderlyShutdown(QApplication &app, QWidget &window, AppController &c
                      [&window](int) { window.close(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager &) { window.close(); });
+    QObject::connect(&termination, &TerminationSignals::sessionEnding, &controller,
+                     &AppController::unload);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller,
                      [&controller] { controller.unload(); });
     // Queued, so it reaches whatever event loop runs when the closing lines are written, a box's
