@@ -184,7 +184,7 @@ if [ "$with_tests" = ON ]; then
         # The copies of curl.exe that tests place beside their programs find its DLL on the path.
         export WINEPATH="Z:${tests_folder//\//\\}"
         unset DISPLAY WAYLAND_DISPLAY
-        trap '/usr/lib/wine/wineserver -k 2>/dev/null' EXIT
+        trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
         if [ ! -f "$WINEPREFIX/.made" ]; then
             rm -rf "$WINEPREFIX"
             /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
@@ -205,7 +205,7 @@ if [ "$screenshot" = yes ]; then
     export WINEPREFIX=$shot/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC DISPLAY=:71
     Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb=$!
-    trap 'kill $xvfb 2>/dev/null; /usr/lib/wine/wineserver -k 2>/dev/null' EXIT
+    trap 'kill $xvfb 2>/dev/null; /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
     /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
     /usr/lib/wine/wine64 reg add 'HKCU\Software\VB and VBA Program Settings\Rulmo Playout System\Settings' \
         /v 'CFG Folder' /d 'C:\Station' /f >/dev/null
