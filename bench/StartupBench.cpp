@@ -71,24 +71,29 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 // The uploader's whole world in `home`: its data folder with a full tunebarn.ini where the
 // program looks when the playout system names no folder, and a PATH that leads to curl, so that
 // no message box stops the start-up. The minimal window gets the same environment.
-QStringList environmentIn(const QString &home, const QString &cacheFolder, const QString &curlFolder)
+QStringList environmentIn(const QString &home, const QString &cacheFolder,
+                          const QString &curlFolder)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), home + QStringLiteral("/home"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/home/.config"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/home/.local/share"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                       home + QStringLiteral("/home/.local/share"));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheFolder);
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
     environment.insert(QStringLiteral("LocalAppData"), home + QStringLiteral("/local"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("PATH"),
-                       curlFolder + u':' + environment.value(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin")));
+    environment.insert(
+        QStringLiteral("PATH"),
+        curlFolder + u':' +
+            environment.value(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin")));
     return environment.toStringList();
 }
 
@@ -103,7 +108,8 @@ bool prepareHome(const QString &home)
     for (const char *folder : {"home/.config", "home/.local/share", "local/TunebarnUploader"})
         root.mkpath(QString::fromLatin1(folder));
     root.mkpath(QStringLiteral("run"));
-    QFile::setPermissions(home + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(home + QStringLiteral("/run"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return writeFile(dataFolder(home) + QStringLiteral("/tunebarn.ini"), ShowConfig::full());
 }
 
@@ -129,7 +135,8 @@ pid_t spawn(const QString &program, const QStringList &arguments, const QStringL
     const QByteArray output = QFile::encodeName(outputFile);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.constData(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
@@ -139,7 +146,8 @@ pid_t spawn(const QString &program, const QStringList &arguments, const QStringL
 
 // Waits until a file whose name matches `marker` is closed after writing, and tells when. Sets
 // `ended` when the process ended (and was reaped) first.
-std::optional<double> waitForClosedMarker(int watcher, pid_t pid, const QRegularExpression &marker, bool *ended)
+std::optional<double> waitForClosedMarker(int watcher, pid_t pid, const QRegularExpression &marker,
+                                          bool *ended)
 {
     const double deadline = monotonicMs() + MarkerTimeoutMs;
     alignas(inotify_event) char buffer[16 * 1024];
@@ -187,7 +195,8 @@ QString lastOutputLine(const QString &outputFile)
 
 QString uploaderTrouble(const QString &home)
 {
-    const QStringList audits = QDir(dataFolder(home)).entryList({QStringLiteral("Tunebarn*Adt.txt")});
+    const QStringList audits =
+        QDir(dataFolder(home)).entryList({QStringLiteral("Tunebarn*Adt.txt")});
     QFile audit(dataFolder(home) + u'/' + audits.value(0));
     if (!audit.open(QIODevice::ReadOnly))
         return QStringLiteral("no audit file");
@@ -212,25 +221,29 @@ struct StartedProcess
 };
 
 // Starts `subject` in `home` and waits until its start-up is over, leaving it running.
-std::optional<StartedProcess> startUp(const Subject &subject, const QString &home, const Folders &folders,
-                                      QString *error)
+std::optional<StartedProcess> startUp(const Subject &subject, const QString &home,
+                                      const Folders &folders, QString *error)
 {
     const QString markerFolder = dataFolder(home);
     const QRegularExpression marker(subject.isUploader ? QStringLiteral("^Tunebarn\\d{6}Adt\\.txt$")
                                                        : QStringLiteral("^window-up\\.txt$"));
     const QStringList arguments =
-        subject.isUploader ? QStringList() : QStringList{markerFolder + QStringLiteral("/window-up.txt")};
+        subject.isUploader ? QStringList()
+                           : QStringList{markerFolder + QStringLiteral("/window-up.txt")};
     const QString output = home + QStringLiteral("/output.txt");
 
     const int watcher = inotify_init1(IN_CLOEXEC);
-    if (watcher < 0 || inotify_add_watch(watcher, QFile::encodeName(markerFolder).constData(), IN_CLOSE_WRITE) < 0) {
+    if (watcher < 0 || inotify_add_watch(watcher, QFile::encodeName(markerFolder).constData(),
+                                         IN_CLOSE_WRITE) < 0) {
         *error = QStringLiteral("inotify: ") + QString::fromLocal8Bit(strerror(errno));
         return std::nullopt;
     }
     const double started = monotonicMs();
-    const pid_t pid = spawn(subject.program, arguments, environmentIn(home, folders.cache, folders.curl), output);
+    const pid_t pid =
+        spawn(subject.program, arguments, environmentIn(home, folders.cache, folders.curl), output);
     bool ended = false;
-    const std::optional<double> upAt = pid < 0 ? std::nullopt : waitForClosedMarker(watcher, pid, marker, &ended);
+    const std::optional<double> upAt =
+        pid < 0 ? std::nullopt : waitForClosedMarker(watcher, pid, marker, &ended);
     close(watcher);
     if (pid < 0) {
         *error = QStringLiteral("cannot start ") + subject.program;
@@ -239,8 +252,9 @@ std::optional<StartedProcess> startUp(const Subject &subject, const QString &hom
     if (!upAt) {
         if (!ended)
             stop(pid);
-        *error = subject.name + QStringLiteral(" did not get through its start-up (a message box?): ")
-                 + lastOutputLine(output);
+        *error = subject.name +
+                 QStringLiteral(" did not get through its start-up (a message box?): ") +
+                 lastOutputLine(output);
         return std::nullopt;
     }
     return StartedProcess{pid, *upAt - started};
@@ -278,7 +292,8 @@ struct Measurements
     std::vector<double> rssKib[2];
 };
 
-std::optional<Measurements> measureAll(const Subject (&subjects)[2], const Folders &folders, QString *error)
+std::optional<Measurements> measureAll(const Subject (&subjects)[2], const Folders &folders,
+                                       QString *error)
 {
     Measurements measured;
     for (int round = 0; round < WarmUps + Rounds; ++round) {
@@ -303,19 +318,25 @@ void checkTargets(TargetReport &report, const Measurements &measured)
     const double minimalMs = median(measured.startUpMs[1]);
     const double uploaderKib = median(measured.rssKib[0]);
     const double minimalKib = median(measured.rssKib[1]);
-    const double fastestUploaderMs = *std::min_element(measured.startUpMs[0].begin(), measured.startUpMs[0].end());
-    const double fastestMinimalMs = *std::min_element(measured.startUpMs[1].begin(), measured.startUpMs[1].end());
-    report.figure(QStringLiteral("medians of %1 starts each, after %2 warm-up; fastest starts: uploader %3, "
-                                 "minimal window %4, ratio %5")
-                      .arg(Rounds)
-                      .arg(WarmUps)
-                      .arg(ms(fastestUploaderMs), ms(fastestMinimalMs),
-                           QString::number(fastestUploaderMs / fastestMinimalMs, 'f', 3)));
-    report.check(QStringLiteral("start to end of first flush, uploader / minimal window <= %1").arg(TimeRatioTarget),
-                 QStringLiteral("%1 (%2 against %3)")
-                     .arg(QString::number(uploaderMs / minimalMs, 'f', 3), ms(uploaderMs), ms(minimalMs)),
-                 uploaderMs / minimalMs <= TimeRatioTarget);
-    report.check(QStringLiteral("resident memory after start-up, uploader / minimal window <= %1").arg(MemoryRatioTarget),
+    const double fastestUploaderMs =
+        *std::min_element(measured.startUpMs[0].begin(), measured.startUpMs[0].end());
+    const double fastestMinimalMs =
+        *std::min_element(measured.startUpMs[1].begin(), measured.startUpMs[1].end());
+    report.figure(
+        QStringLiteral("medians of %1 starts each, after %2 warm-up; fastest starts: uploader %3, "
+                       "minimal window %4, ratio %5")
+            .arg(Rounds)
+            .arg(WarmUps)
+            .arg(ms(fastestUploaderMs), ms(fastestMinimalMs),
+                 QString::number(fastestUploaderMs / fastestMinimalMs, 'f', 3)));
+    report.check(
+        QStringLiteral("start to end of first flush, uploader / minimal window <= %1")
+            .arg(TimeRatioTarget),
+        QStringLiteral("%1 (%2 against %3)")
+            .arg(QString::number(uploaderMs / minimalMs, 'f', 3), ms(uploaderMs), ms(minimalMs)),
+        uploaderMs / minimalMs <= TimeRatioTarget);
+    report.check(QStringLiteral("resident memory after start-up, uploader / minimal window <= %1")
+                     .arg(MemoryRatioTarget),
                  QStringLiteral("%1 (VmRSS %2 KiB against %3 KiB)")
                      .arg(QString::number(uploaderKib / minimalKib, 'f', 3))
                      .arg(qint64(uploaderKib))
@@ -329,14 +350,16 @@ int runBench()
     const QString folder = QCoreApplication::applicationDirPath();
     const Subject subjects[2] = {
         {QStringLiteral("tunebarn-uploader"), folder + QStringLiteral("/tunebarn-uploader"), true},
-        {QStringLiteral("minimal window"), folder + QStringLiteral("/tunebarn-bench-minimal-window"), false}};
+        {QStringLiteral("minimal window"),
+         folder + QStringLiteral("/tunebarn-bench-minimal-window"), false}};
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     // One font cache for all starts, so that only the first pays for filling it.
     QTemporaryDir cache;
     QString error = curl.isEmpty() ? QStringLiteral("curl is not installed") : QString();
     const std::optional<Measurements> measured =
-        error.isEmpty() && cache.isValid() ? measureAll(subjects, {cache.path(), QFileInfo(curl).path()}, &error)
-                                           : std::nullopt;
+        error.isEmpty() && cache.isValid()
+            ? measureAll(subjects, {cache.path(), QFileInfo(curl).path()}, &error)
+            : std::nullopt;
     if (!measured) {
         report.check(QStringLiteral("start-up benchmark ran"), error, false);
         return report.finish();

@@ -10,7 +10,10 @@ struct UploadProgress
     QString sent; // as curl writes sizes: "1234", "512k", "3.2M"
     QString rate; // the average upload speed, in the same form, per second
 
-    QString text() const { return QStringLiteral("%1% sent (%2) at %3/s").arg(percent).arg(sent, rate); }
+    QString text() const
+    {
+        return QStringLiteral("%1% sent (%2) at %3/s").arg(percent).arg(sent, rate);
+    }
 };
 
 // What the core shows the operator. The main window implements it; headless runs and tests
