@@ -7,7 +7,10 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <gtest/gtest.h>
+
 #include <csignal>
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -33,6 +36,23 @@ ProgramRun::~ProgramRun()
     for (const auto &process : m_processes) {
         process->kill();
         process->waitForFinished(5000);
+    }
+    if (::testing::Test::HasFailure())
+        printWhatHappened();
+}
+
+// A scenario that fails once in many runs must leave enough behind to tell why.
+void ProgramRun::printWhatHappened() const
+{
+    std::fprintf(stderr, "--- audit lines of the failed scenario (%s)\n", qPrintable(m_home.path()));
+    for (const QString &line : auditLines())
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+    for (std::size_t i = 0; i < m_processes.size(); ++i) {
+        QProcess &process = *m_processes[i];
+        std::fprintf(stderr, "--- process %zu (%s), exit %d, output not yet read:\n%s%s", i,
+                     qPrintable(process.arguments().join(u' ')), process.exitCode(),
+                     process.readAllStandardOutput().constData(),
+                     process.readAllStandardError().constData());
     }
 }
 

@@ -51,6 +51,8 @@ public:
     bool waitForAudit(const QString &text) const;
 
 private:
+    void printWhatHappened() const;
+
     QTemporaryDir m_home;
     QDateTime m_start;
     int m_speed = 1;

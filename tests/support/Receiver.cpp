@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QThread>
 
 #include <httplib.h>
@@ -19,7 +20,8 @@ struct Receiver::Impl
     std::thread thread;
     int port = 0;
     mutable std::mutex mutex;
-    QList<Answer> answers{Answer{}};
+    QHash<QByteArray, QList<Answer>> answers;
+    Answer others;
     QList<Request> requests;
     std::function<void()> hook;
     std::condition_variable stopping;
@@ -55,7 +57,8 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
         Answer answer;
         {
             const std::lock_guard lock(d->mutex);
-            answer = d->answers.size() > 1 ? d->answers.takeFirst() : d->answers.constFirst();
+            QList<Answer> &mine = d->answers[record.part("name")];
+            answer = mine.isEmpty() ? d->others : mine.size() > 1 ? mine.takeFirst() : mine.constFirst();
             d->requests.append(record);
             hook = d->hook;
         }
@@ -93,10 +96,16 @@ QString Receiver::url() const
     return u"http://127.0.0.1:%1/upload?token=%2"_s.arg(d->port).arg(QString::fromLatin1(token()));
 }
 
-void Receiver::setAnswers(const QList<Answer> &answers)
+void Receiver::answer(const QByteArray &title, const QList<Answer> &answers)
 {
     const std::lock_guard lock(d->mutex);
-    d->answers = answers;
+    d->answers.insert(title, answers);
+}
+
+void Receiver::answerOthers(const Answer &answer)
+{
+    const std::lock_guard lock(d->mutex);
+    d->others = answer;
 }
 
 void Receiver::whileHeld(std::function<void()> hook)

@@ -37,8 +37,12 @@ public:
 
     QString url() const; // with an access token in the query
     QByteArray token() const { return "s3cr3t-token"; }
-    // One answer per request, in order; the last is given again to all later requests.
-    void setAnswers(const QList<Answer> &answers);
+    // The answers to the uploads titled `title` (their "name" part), one per upload of that
+    // title in turn; the last is given again to later ones. Answering by what arrived rather
+    // than by arrival order keeps a test's outcome independent of which curl starts first.
+    void answer(const QByteArray &title, const QList<Answer> &answers);
+    // The answer to every upload whose title has none of its own.
+    void answerOthers(const Answer &answer);
     // Runs on the server's thread while a request is held, before its answer goes out.
     void whileHeld(std::function<void()> hook);
     QList<Request> requests() const;

@@ -180,7 +180,7 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
     for (const auto &c : cases) {
         app.ctx.Audit.reset();
         app.view = RecordingView();
-        receiver.setAnswers({Receiver::Answer{c.status, c.body}});
+        receiver.answerOthers({c.status, c.body});
         app.ctx.CFG.UploadURL = c.url.isEmpty() ? receiver.url() : c.url;
         UploadShow(app.ctx, 1);
         const QStringList lines = app.auditTexts();
@@ -298,8 +298,8 @@ TEST_F(UploadTest, CurlCheckLooksBesideTheProgramThenOnThePath)
 
 TEST_F(UploadTest, AnUploadInsideAnotherHasItsOwnReplyFile)
 {
-    receiver.setAnswers(
-        {Receiver::Answer{500, "outer reply", 1500}, Receiver::Answer{200, "inner reply"}});
+    receiver.answer("Manual", {{500, "outer reply", 1500}});
+    receiver.answerOthers({200, "inner reply"});
     QString innerCommand;
     QTimer::singleShot(300, [&] {
         UploadShow(app.ctx, 1);

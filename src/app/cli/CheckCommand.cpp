@@ -6,7 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
-#include "upload/ScheduleCheck.h"
+#include "schedule/ScheduleCheck.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

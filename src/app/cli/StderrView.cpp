@@ -1,7 +1,7 @@
 #include "app/cli/StderrView.h"
 
 #include "platform/StandardError.h"
-#include "upload/ScheduleCheck.h"
+#include "schedule/ScheduleCheck.h"
 
 namespace {
 

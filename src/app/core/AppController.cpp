@@ -5,10 +5,10 @@
 #include "audit/AuditLog.h"
 #include "config/RefreshConfig.h"
 #include "core/AppContext.h"
-#include "upload/ConfigWarnings.h"
+#include "schedule/ConfigWarnings.h"
 #include "upload/ManualUpload.h"
-#include "upload/ScheduleState.h"
-#include "upload/ScheduleTick.h"
+#include "schedule/ScheduleState.h"
+#include "schedule/ScheduleTick.h"
 
 #include <QTimer>
 

@@ -10,7 +10,7 @@
 #include "platform/LocaleFormat.h"
 #include "platform/PathText.h"
 #include "upload/CommandRunner.h"
-#include "upload/ScheduleState.h"
+#include "schedule/ScheduleState.h"
 
 namespace {
 

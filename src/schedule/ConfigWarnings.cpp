@@ -1,10 +1,10 @@
-#include "upload/ConfigWarnings.h"
+#include "schedule/ConfigWarnings.h"
 
 #include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
-#include "upload/ScheduleCheck.h"
+#include "schedule/ScheduleCheck.h"
 
 void reportConfigWarnings(AppContext &ctx)
 {

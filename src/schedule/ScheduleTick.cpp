@@ -1,13 +1,13 @@
-#include "upload/ScheduleTick.h"
+#include "schedule/ScheduleTick.h"
 
 #include "audit/AuditLog.h"
 #include "audit/AuditPurge.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/LocaleFormat.h"
-#include "upload/ConfigWarnings.h"
-#include "upload/DayRule.h"
-#include "upload/ScheduleState.h"
+#include "schedule/ConfigWarnings.h"
+#include "schedule/DayRule.h"
+#include "schedule/ScheduleState.h"
 #include "upload/ShowUpload.h"
 
 namespace {

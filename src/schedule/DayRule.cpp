@@ -1,4 +1,4 @@
-#include "upload/DayRule.h"
+#include "schedule/DayRule.h"
 
 #include "platform/LocaleFormat.h"
 

@@ -1,4 +1,4 @@
-#include "upload/ScheduleCheck.h"
+#include "schedule/ScheduleCheck.h"
 #include "app/cli/CheckCommand.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"

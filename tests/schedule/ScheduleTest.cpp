@@ -1,7 +1,7 @@
 #include "app/core/Lifecycle.h"
 #include "support/TestApp.h"
-#include "upload/ScheduleState.h"
-#include "upload/ScheduleTick.h"
+#include "schedule/ScheduleState.h"
+#include "schedule/ScheduleTick.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "upload/ScheduleState.h"
+#include "schedule/ScheduleState.h"
 
 #include "core/AppContext.h"
 #include "platform/FileSystem.h"

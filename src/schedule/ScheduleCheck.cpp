@@ -1,4 +1,4 @@
-#include "upload/ScheduleCheck.h"
+#include "schedule/ScheduleCheck.h"
 
 #include "config/ConfigReader.h"
 #include "core/ShowTableRecord.h"
@@ -6,7 +6,7 @@
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
 #include "upload/DateVariables.h"
-#include "upload/DayRule.h"
+#include "schedule/DayRule.h"
 
 #include <QRegularExpression>
 #include <QSet>
