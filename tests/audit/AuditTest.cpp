@@ -166,6 +166,11 @@ TEST(AuditFailure, EveryLineIsWrittenWholeOrCounted)
     EXPECT_EQ(written.first(), u"WriteLog| ERROR: %1 audit lines were dropped"_s.arg(dropped));
     EXPECT_EQ(written[1], u"line %1"_s.arg(dropped));
     EXPECT_EQ(written.last(), u"WriteLog| ERROR: 27 File too large"_s);
+    // Told once: later flushes have nothing more to report.
+    app.ctx.AppendLog(u"after"_s);
+    WriteLog(app.ctx);
+    EXPECT_EQ(app.auditTexts().filter(u"audit lines were dropped"_s).size(), 1);
+    EXPECT_EQ(app.auditTexts().last(), u"after"_s);
 #endif
 }
 

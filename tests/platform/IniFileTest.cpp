@@ -25,6 +25,8 @@ const Lookup Lookups[] = {
     {"[A]\nk=first\nk=second\n[a]\nk=third\n", "A", "k", "first"}, // first section and key count
     {"[A]\nother=1\n[a]\nk=later\n", "A", "k", ""},                // a repeated section is not read
     {"  [ A ]  \n  k  =  v  \n", "A", "k", "v"},                   // blanks around names and values
+    {"[A]\n\vk\t=\v\tv\v\n", "A", "k", "v"},                       // tab and vertical tab are blanks
+    {"[A]\nk=\fv\f\n", "A", "k", "\fv\f"},                           // other white space is not
     {"[A] trailing\nk=v\n", "A", "k", "v"},                        // name ends at ']'
     {"[A\nk=v\n", "A", "k", "v"},                                  // or at the end of the line
     {"k=outside\n[A]\nno equals here\n", "A", "k", ""},            // keys outside sections ignored

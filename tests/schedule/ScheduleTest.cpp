@@ -7,6 +7,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -196,6 +198,26 @@ TEST(StartUp, AnEmptyLocalAppDataIsNoFolder)
     TestApp app;
     app.environment.variables.insert(u"LocalAppData"_s, u""_s);
     EXPECT_EQ(localAppFolder(app.environment), QDir::toNativeSeparators(app.home() + u"/data/"_s));
+}
+
+TEST(StartUp, AStepThatFailsIsShownAndTheRestOfStartUpStillRuns)
+{
+    TestApp app;
+    app.writeConfig("[General]\nUploadURL=http://127.0.0.1:1/\n");
+    // No curl anywhere, and the box that says so breaks.
+    app.dialogs.whileOpen = [&] {
+        if (app.dialogs.shown.size() == 1)
+            throw std::runtime_error("the box broke");
+    };
+    Form_Load(app.ctx);
+    const QStringList texts = app.auditTexts();
+    EXPECT_TRUE(texts.contains(u"Form_Load| ERROR: the box broke"_s));
+    EXPECT_TRUE(texts.contains(u"Configmnu_Click| Configuration loaded successfully: '"_s +
+                               app.auditFolder() + u"tunebarn.ini'"_s));
+    EXPECT_TRUE(texts.contains(u"Form_Load| PurgeFiles: Purged audit files=0"_s));
+    ASSERT_EQ(app.dialogs.messages().size(), 2);
+    EXPECT_EQ(app.dialogs.messages()[1].text, u"Form_Load| ERROR: the box broke"_s);
+    EXPECT_EQ(app.dialogs.messages()[1].icon, Dialogs::Icon::Critical);
 }
 
 TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)

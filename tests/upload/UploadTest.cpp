@@ -259,6 +259,20 @@ TEST_F(UploadTest, CurlThatCannotStartOrIsKilled)
     fakeCurl("kill -9 $$\n");
     UploadShow(app.ctx, 1);
     EXPECT_TRUE(app.auditTexts().contains(u"Shell32Bit| Command exit value: 137"_s));
+
+    // One that ignores the request to stop is given five seconds, then killed; it would
+    // otherwise end by itself after twelve.
+    const QString marks = app.home() + u"/marks"_s;
+    fakeCurl("trap \"echo asked >> '" + marks.toUtf8() +
+             "'\" TERM\nfor i in 1 2 3 4 5 6 7 8 9 10 11 12; do sleep 1; echo alive >> '" +
+             marks.toUtf8() + "'; done\n");
+    const CommandOutcome stopped = Shell32Bit(
+        app.ctx, {app.ctx.WorkingDirectory + CurlProgram::fileName(), {}, {}, u"stubborn"_s}, 100);
+    EXPECT_TRUE(stopped.timedOut);
+    EXPECT_EQ(stopped.exitValue, 137);
+    const QByteArray marked = readFile(marks);
+    EXPECT_GE(marked.mid(marked.indexOf("asked")).count("alive"), 3) << marked.constData();
+    app.ctx.Audit.reset();
 #endif
 
     QFile::remove(app.ctx.WorkingDirectory + CurlProgram::fileName());
