@@ -185,10 +185,11 @@ TEST(Program, RetryWaitsTimeLimitsAndTheNightlyPurgeAllGoOnTogether)
 {
     Receiver receiver;
     ProgramRun run;
-    run.setClock(QDateTime(Sunday, QTime(23, 59, 50)), 60);
+    run.setClock(QDateTime(Sunday, QTime(23, 59, 50)), 40);
     // Show 1 is refused for now and tried again 90 seconds later, across 00:04, when show 2 is
     // due and the files of the day that has just left the seven are purged; show 3's reply
-    // never comes within its minute.
+    // never comes within its minute. Show 3 is due well after the retry, so that a busy machine
+    // cannot start it first and hold the retry inside it.
     receiver.answer("One", {{503, "busy"}, {503, "still busy"}});
     receiver.answer("Three", {{200, "late", 90 * 1000 / run.speed()}});
     run.write(u"local/TunebarnUploader/Tunebarn301126Adt.txt"_s, "old\r\n");
@@ -201,7 +202,7 @@ TEST(Program, RetryWaitsTimeLimitsAndTheNightlyPurgeAllGoOnTogether)
                     "\nRetryCount=1\nRetryDelaySeconds=90\nUploadTimeoutMinutes=1\n" +
                     run.show(1, u"Mon"_s, u"00:03"_s, u"One"_s) +
                     run.show(2, u"Mon"_s, u"00:04"_s, u"Two"_s) +
-                    run.show(3, u"Mon"_s, u"00:05"_s, u"Three"_s));
+                    run.show(3, u"Mon"_s, u"00:06"_s, u"Three"_s));
     QProcess &headless = run.start({u"--headless"_s});
     ASSERT_TRUE(run.waitForAudit(u"UploadShow| Upload stopped after 1 minutes"_s));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
