@@ -85,6 +85,7 @@ int runMode(QCoreApplication &app, const QCommandLineParser &parser, const Optio
         QTextStream out(&outText);
         QTextStream err(&errText);
         const int status = runCheck(platform, parser.isSet(options.json), out, err);
+        out.flush();
         err.flush();
         ConsoleOutput::write(Stream::Output, outText);
         ConsoleOutput::write(Stream::Error, errText);
