@@ -40,10 +40,11 @@ const Lookup Lookups[] = {
     {"[A]\nk=\"unmatched'\n", "A", "k", "\"unmatched'"},
     {"[A]\nk=\"\n", "A", "k", "\""},
     {"[A]\nk=\"\"\n", "A", "k", ""},
-    {"[A]\r\nk=crlf\r\n", "A", "k", "crlf"},                       // line endings
+    {"[A]\r\nk=crlf\r\n", "A", "k", "crlf"},                                  // line endings
     {"\xEF\xBB\xBF[A]\nk=bom \xE9\n", "A", "k", "bom \xEF\xBF\xBD", Utf8Bom}, // byte-order mark
-    {"[A]\nk=\xC3\xA9t\xC3\xA9 \xE2\x99\xAA\n", "A", "k", "\xC3\xA9t\xC3\xA9 \xE2\x99\xAA"}, // UTF-8
-    {"[A]\nk=Caf\xE9\n", "A", "k", "Caf\xC3\xA9", Ansi},  // not UTF-8: the ANSI code page
+    {"[A]\nk=\xC3\xA9t\xC3\xA9 \xE2\x99\xAA\n", "A", "k",
+     "\xC3\xA9t\xC3\xA9 \xE2\x99\xAA"},                  // UTF-8
+    {"[A]\nk=Caf\xE9\n", "A", "k", "Caf\xC3\xA9", Ansi}, // not UTF-8: the ANSI code page
     {"[A]\nk=\xC3\xA9\xC3\n", "A", "k", "\xC3\x83\xC2\xA9\xC3\x83", Ansi}, // cut short
     {"", "A", "k", ""},
     {"\x01\x02[A]\xFF\nk\n", "A", "k", "", Ansi}, // garbage

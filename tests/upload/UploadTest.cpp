@@ -349,12 +349,12 @@ TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTypedInAnyScript
     EXPECT_EQ(request.part("description"), u"♪ Größe"_s.toUtf8());
     EXPECT_EQ(request.part("mp3"), Recording);
     EXPECT_EQ(request.parts[1].filename, u"日本 Café.mp3"_s.toUtf8());
-    expectTexts(app.heldTexts(),
-                {u"Manupmnu_Click| Manually Uploading: '"_s + unicodeRecording +
-                     u" Date Created: *"_s,
-                 u"Shell32Bit| Command: *"_s, u"Shell32Bit| Command exit value: 0"_s,
-                 u"Manupmnu_Click| HTTP status: 200"_s,
-                 u"Manupmnu_Click| Manually Uploading: Finished Upload."_s});
+    expectTexts(
+        app.heldTexts(),
+        {u"Manupmnu_Click| Manually Uploading: '"_s + unicodeRecording + u" Date Created: *"_s,
+         u"Shell32Bit| Command: *"_s, u"Shell32Bit| Command exit value: 0"_s,
+         u"Manupmnu_Click| HTTP status: 200"_s,
+         u"Manupmnu_Click| Manually Uploading: Finished Upload."_s});
     EXPECT_EQ(app.view.title, title);
     EXPECT_EQ(app.view.status, u"Finished Upload: 14:03:27"_s);
 #ifdef Q_OS_WIN // the audit stays single-byte text in the ANSI code page

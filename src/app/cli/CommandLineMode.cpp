@@ -122,8 +122,9 @@ int runCommandLine(int argc, char **argv)
         return 0;
     }
     if (parser.isSet(version)) {
-        ConsoleOutput::write(Stream::Output,
-                             QStringLiteral("Tunebarn Uploader %1\n").arg(AppContext::versionText()));
+        ConsoleOutput::write(
+            Stream::Output,
+            QStringLiteral("Tunebarn Uploader %1\n").arg(AppContext::versionText()));
         return 0;
     }
     const QString problem = argumentProblem(parser, options);
