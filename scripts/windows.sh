@@ -181,6 +181,9 @@ if [ "$with_tests" = ON ]; then
     bundle_dlls "$tests_folder" "$tests_folder"/*Test.exe "$tests_folder"/platforms/*.dll "$tests_folder"/styles/*.dll
     (
         export WINEPREFIX=$build/wine-tests WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+        # Wine names files on Linux in the locale's character set: without a UTF-8 locale that
+        # Linux has (en_GB is not installed everywhere), a name beyond ASCII cannot be created.
+        export LC_ALL=C.UTF-8
         # The copies of curl.exe that tests place beside their programs find its DLL on the path.
         export WINEPATH="Z:${tests_folder//\//\\}"
         unset DISPLAY WAYLAND_DISPLAY

@@ -5,6 +5,7 @@
 #include "app/gui/OrderlyShutdown.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
+#include "platform/ConsoleOutput.h"
 #include "platform/DesignFont.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/DisplayCheck.h"
@@ -21,7 +22,6 @@
 #include <QImageReader>
 #include <QTimer>
 
-#include <cstdio>
 #include <thread>
 
 namespace {
@@ -78,7 +78,8 @@ int main(int argc, char **argv)
         return runCommandLine(argc, argv);
     const QString noDisplay = missingDisplayReason();
     if (!noDisplay.isEmpty()) {
-        std::fprintf(stderr, "tunebarn-uploader: %s\n", noDisplay.toLocal8Bit().constData());
+        ConsoleOutput::write(ConsoleOutput::Stream::Error,
+                             QStringLiteral("tunebarn-uploader: %1\n").arg(noDisplay));
         return 1;
     }
     std::jthread fontConfiguration = loadFontConfiguration();

@@ -2,6 +2,10 @@
 
 #include <QStringDecoder>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 bool isBlank(QChar c)
@@ -30,24 +34,47 @@ QString withoutOuterQuotes(QStringView value)
     return value.toString();
 }
 
-QString decode(const QByteArray &bytes)
+QString decode(const QByteArray &bytes, QStringConverter::Encoding ansi,
+               IniFile::Encoding *encoding)
 {
     if (bytes.startsWith("\xFF\xFE")) {
+        *encoding = IniFile::Encoding::Utf16Bom;
         QStringDecoder utf16(QStringDecoder::Utf16LE);
         return utf16(bytes.mid(2));
     }
     // An editor that saves with a UTF-8 byte-order mark must not hide the first section.
-    if (bytes.startsWith("\xEF\xBB\xBF"))
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        *encoding = IniFile::Encoding::Utf8Bom;
         return QString::fromUtf8(bytes.mid(3));
-    return QString::fromLocal8Bit(bytes);
+    }
+    // A text in an 8-bit code page with any letter beyond ASCII is almost never valid UTF-8, so
+    // valid UTF-8 is taken for what it is.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    if (!utf8.hasError()) {
+        *encoding = IniFile::Encoding::Utf8;
+        return text;
+    }
+    *encoding = IniFile::Encoding::Ansi;
+    QStringDecoder local(ansi);
+    return local(bytes);
+}
+
+QString ansiCodePageName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("ANSI code page %1").arg(GetACP());
+#else
+    return QStringLiteral("the system's 8-bit encoding");
+#endif
 }
 
 } // namespace
 
-IniFile IniFile::parse(const QByteArray &bytes)
+IniFile IniFile::parse(const QByteArray &bytes, QStringConverter::Encoding ansi)
 {
     IniFile ini;
-    const QString text = decode(bytes);
+    const QString text = decode(bytes, ansi, &ini.m_encoding);
     Section *current = nullptr;
     bool currentIsFirst = false;
     int lineNumber = 0;
@@ -94,6 +121,21 @@ std::optional<IniFile> IniFile::load(const QString &path, FileError *error)
         return std::nullopt;
     }
     return parse(read.bytes);
+}
+
+QString IniFile::encodingName() const
+{
+    switch (m_encoding) {
+    case Encoding::Utf16Bom:
+        return QStringLiteral("UTF-16 with byte-order mark");
+    case Encoding::Utf8Bom:
+        return QStringLiteral("UTF-8 with byte-order mark");
+    case Encoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case Encoding::Ansi:
+        break;
+    }
+    return ansiCodePageName() + QStringLiteral(" (not valid UTF-8)");
 }
 
 const IniFile::Key *IniFile::find(const QString &section, const QString &key) const

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringConverter>
 #include <QStringList>
 
 #include <optional>
@@ -33,7 +34,19 @@ public:
     // take the memory and the time of a start-up.
     static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 
-    static IniFile parse(const QByteArray &bytes);
+    // How the file's bytes were read: a byte-order mark decides; without one, text that is valid
+    // UTF-8 is read as UTF-8 (what Notepad saves today) and anything else in `ansi`, the
+    // system's 8-bit code page unless a test gives another.
+    enum class Encoding
+    {
+        Utf16Bom,
+        Utf8Bom,
+        Utf8,
+        Ansi
+    };
+
+    static IniFile parse(const QByteArray &bytes,
+                         QStringConverter::Encoding ansi = QStringConverter::System);
     // Reads and parses a file; on failure returns nothing and sets `error`.
     static std::optional<IniFile> load(const QString &path, FileError *error = nullptr);
 
@@ -42,12 +55,17 @@ public:
     QString rawValue(const QString &section, const QString &key) const;
     bool contains(const QString &section, const QString &key) const;
 
+    Encoding encoding() const { return m_encoding; }
+    // For people: "UTF-8", "ANSI code page 1252"...
+    QString encodingName() const;
+
     // Every section in file order, duplicates included, for tools that report what is ignored.
     const QList<Section> &sections() const { return m_sections; }
 
 private:
     const Key *find(const QString &section, const QString &key) const;
 
+    Encoding m_encoding = Encoding::Utf8;
     QList<Section> m_sections;
     QHash<QString, int> m_firstSection; // lower-case name -> index into m_sections
 };

@@ -1,6 +1,6 @@
 #include "platform/StandardError.h"
 
-#include <cstdio>
+#include "platform/ConsoleOutput.h"
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -29,8 +29,7 @@ void print(Priority priority, const QString &text)
     line.replace(u'\r', u' ').replace(u'\n', u' ');
     if (journal)
         line.prepend(QStringLiteral("<%1>").arg(int(priority)));
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    ConsoleOutput::write(ConsoleOutput::Stream::Error, line + u'\n');
 }
 
 } // namespace StandardError

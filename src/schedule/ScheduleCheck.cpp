@@ -298,6 +298,7 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
 {
     ScheduleReport report;
     report.configFile = configFile;
+    report.encoding = ini.encodingName();
     const QString url = ConfigReader::uploadUrl(ini);
     report.uploadUrl = maskSecrets(url);
     if (url.isEmpty())

@@ -37,6 +37,7 @@ struct CheckProblem
 struct ScheduleReport
 {
     QString configFile;
+    QString encoding;  // how the file was read
     QString uploadUrl; // access tokens masked
     QList<ShowCheck> shows;
     QList<CheckProblem> problems;

@@ -16,8 +16,11 @@ struct Lookup
     const char *file;
     const char *section;
     const char *key;
-    const char *value;
+    const char *value; // UTF-8
+    IniFile::Encoding encoding = IniFile::Encoding::Utf8;
 };
+
+using enum IniFile::Encoding;
 
 // The profile reader's rules, each as a file and what one lookup in it gives.
 const Lookup Lookups[] = {
@@ -39,20 +42,25 @@ const Lookup Lookups[] = {
     {"[A]\nk=\"unmatched'\n", "A", "k", "\"unmatched'"},
     {"[A]\nk=\"\n", "A", "k", "\""},
     {"[A]\nk=\"\"\n", "A", "k", ""},
-    {"[A]\r\nk=crlf\r\n", "A", "k", "crlf"},                       // line endings
-    {"\xEF\xBB\xBF[A]\nk=bom\n", "A", "k", "bom"},                 // UTF-8 byte-order mark
-    {"[A]\nk=\xC3\xA9t\xC3\xA9\n", "A", "k", "\xC3\xA9t\xC3\xA9"}, // the locale's encoding
+    {"[A]\r\nk=crlf\r\n", "A", "k", "crlf"},                                  // line endings
+    {"\xEF\xBB\xBF[A]\nk=bom \xE9\n", "A", "k", "bom \xEF\xBF\xBD", Utf8Bom}, // byte-order mark
+    {"[A]\nk=\xC3\xA9t\xC3\xA9 \xE2\x99\xAA\n", "A", "k",
+     "\xC3\xA9t\xC3\xA9 \xE2\x99\xAA"},                  // UTF-8
+    {"[A]\nk=Caf\xE9\n", "A", "k", "Caf\xC3\xA9", Ansi}, // not UTF-8: the ANSI code page
+    {"[A]\nk=\xC3\xA9\xC3\n", "A", "k", "\xC3\x83\xC2\xA9\xC3\x83", Ansi}, // cut short
     {"", "A", "k", ""},
-    {"\x01\x02[A]\xFF\nk\n", "A", "k", ""}, // garbage
+    {"\x01\x02[A]\xFF\nk\n", "A", "k", "", Ansi}, // garbage
 };
 
 TEST(IniFile, LookupsFollowTheProfileReadersRules)
 {
     for (const Lookup &row : Lookups) {
-        const IniFile ini = IniFile::parse(QByteArray(row.file));
+        // Latin-1 stands in for code page 1252: Linux's 8-bit encoding is UTF-8.
+        const IniFile ini = IniFile::parse(QByteArray(row.file), QStringConverter::Latin1);
         EXPECT_EQ(ini.value(QString::fromUtf8(row.section), QString::fromUtf8(row.key)),
-                  QString::fromLocal8Bit(row.value))
+                  QString::fromUtf8(row.value))
             << "file: " << row.file;
+        EXPECT_EQ(ini.encoding(), row.encoding) << "file: " << row.file;
     }
 }
 

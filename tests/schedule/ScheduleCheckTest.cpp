@@ -179,7 +179,8 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     EXPECT_EQ(run(false, &out, &err), 0);
     EXPECT_EQ(out, u"Configuration:  "_s + app.auditFolder() +
                        QStringLiteral(
-                           "tunebarn.ini\nUpload address: https://h.example/up?token=****\n\n"
+                           "tunebarn.ini\nUpload address: https://h.example/up?token=****\n"
+                           "Encoding:       UTF-8\n\n"
                            "Show  Day  Time   Next upload           Recording  Picture  Title\n"
                            "   1  Sat  09:00  Sat 12/12/2026 09:00  yes        -        Late 12\n\n"
                            "No problems found.\n"));
@@ -188,7 +189,8 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     out.clear();
     EXPECT_EQ(run(true, &out, &err), 1);
     const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
-    EXPECT_EQ(json.keys(), QStringList({"configFile", "problems", "shows", "uploadUrl"}));
+    EXPECT_EQ(json.keys(),
+              QStringList({"configFile", "encoding", "problems", "shows", "uploadUrl"}));
     EXPECT_EQ(json[u"shows"_s][0].toObject().keys(),
               QStringList({"nextUpload", "number", "picture", "pictureExists", "recording",
                            "recordingExists", "title", "uploadDay", "uploadTime"}));

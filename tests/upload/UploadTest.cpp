@@ -329,7 +329,7 @@ TEST_F(UploadTest, AnUploadInsideAnotherHasItsOwnReplyFile)
     EXPECT_EQ(app.ctx.uploadsInProgress, 0);
 }
 
-TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTyped)
+TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTypedInAnyScript)
 {
     // Cancelled file dialog, an empty title (cancelled, or typed and deleted): nothing happens.
     app.dialogs.fileAnswers = {QString(), recording, recording};
@@ -340,10 +340,13 @@ TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTyped)
     EXPECT_TRUE(app.heldTexts().isEmpty());
     EXPECT_EQ(app.view.status, u"Idle"_s);
 
+    // Beyond any 8-bit code page: curl.exe on Windows must get the command line as UTF-16.
+    const QString title = u"Live %date% Café Größe – 日本 ♪"_s;
+    const QString unicodeRecording = app.writeFile(u"shows/日本 Café.mp3"_s, Recording);
     app.dialogs.shown.clear();
     app.view.disabled = true;
-    app.dialogs.fileAnswers = {recording};
-    app.dialogs.textAnswers = {u"Live %date%"_s};
+    app.dialogs.fileAnswers = {unicodeRecording};
+    app.dialogs.textAnswers = {title, u"♪ Größe"_s};
     manupmnu_Click(app.ctx);
     ASSERT_EQ(app.dialogs.shown.size(), 3);
     EXPECT_EQ(app.dialogs.shown[0].text, u"*.mp3 *.MP3"_s);
@@ -354,16 +357,24 @@ TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTyped)
               u"Enter a description for the upload.\reg. Your requests and dedications."_s);
     EXPECT_EQ(app.dialogs.shown[2].title, u"Description"_s);
     ASSERT_EQ(receiver.requests().size(), 1);
-    EXPECT_EQ(receiver.requests()[0].names(), QByteArrayList({"description", "mp3", "name"}));
-    EXPECT_EQ(receiver.requests()[0].part("name"), "Live %date%");
-    EXPECT_EQ(receiver.requests()[0].part("description"), "");
-    expectTexts(app.heldTexts(),
-                {u"Manupmnu_Click| Manually Uploading: '"_s + recording + u" Date Created: *"_s,
-                 u"Shell32Bit| Command: *"_s, u"Shell32Bit| Command exit value: 0"_s,
-                 u"Manupmnu_Click| HTTP status: 200"_s,
-                 u"Manupmnu_Click| Manually Uploading: Finished Upload."_s});
-    EXPECT_EQ(app.view.title, u"Live %date%"_s);
+    const Receiver::Request request = receiver.requests().constFirst();
+    EXPECT_EQ(request.names(), QByteArrayList({"description", "mp3", "name"}));
+    EXPECT_EQ(request.part("name"), title.toUtf8());
+    EXPECT_EQ(request.part("description"), u"♪ Größe"_s.toUtf8());
+    EXPECT_EQ(request.part("mp3"), Recording);
+    EXPECT_EQ(request.parts[1].filename, u"日本 Café.mp3"_s.toUtf8());
+    expectTexts(
+        app.heldTexts(),
+        {u"Manupmnu_Click| Manually Uploading: '"_s + unicodeRecording + u" Date Created: *"_s,
+         u"Shell32Bit| Command: *"_s, u"Shell32Bit| Command exit value: 0"_s,
+         u"Manupmnu_Click| HTTP status: 200"_s,
+         u"Manupmnu_Click| Manually Uploading: Finished Upload."_s});
+    EXPECT_EQ(app.view.title, title);
     EXPECT_EQ(app.view.status, u"Finished Upload: 14:03:27"_s);
+#ifdef Q_OS_WIN // the audit stays single-byte text in the ANSI code page
+    WriteLog(app.ctx);
+    EXPECT_TRUE(readFile(app.auditFilePath(TestApp::sunday().date())).contains("?? Caf\xE9.mp3"));
+#endif
 }
 
 TEST(FileChecks, ExistsOnlyForAFileAndTheTimeStampSaysWhatItCan)

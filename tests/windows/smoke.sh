@@ -125,6 +125,29 @@ check "Date Created is the recording's creation time (under Wine: its modificati
     grep -qE "Date Created: ($created|$modified)" "$audit"
 contains "$audit" "Date Created: $created" || echo "note Wine reports $modified, the modification time, as the creation time"
 
+# --- Beyond the ANSI code page: tunebarn.ini in UTF-8 without a byte-order mark (Notepad's) or in
+# code page 1252, a recording named outside it, and console lines, UTF-8 when they go to a file.
+unicode=$station/unicode
+mkdir -p "$unicode"
+cp "$station/show one.mp3" "$unicode/日本 Café.mp3"
+printf '[General]\r\nUploadURL=http://127.0.0.1:%s/upload\r\n[Show1]\r\nFilename=C:\\station\\unicode\\日本 Café.mp3\r\nTitle=Morgen – Café\r\nUploadDay=Sun\r\nUploadTime=09:00\r\n' \
+    "$port" > "$unicode/tunebarn.ini"
+reg_add 'C:\station\unicode'
+"$wine" "$exe" --check > "$work/check-utf8.out" 2>&1
+check "--check reads UTF-8 without a byte-order mark as UTF-8" contains "$work/check-utf8.out" 'Encoding:       UTF-8'
+check "and finds a recording named outside the code page" lacks "$work/check-utf8.out" "does not exist"
+check "its table is UTF-8" contains "$work/check-utf8.out" 'Morgen – Café'
+printf '[General]\r\nUploadURL=http://127.0.0.1:%s/upload\r\n[Show1]\r\nFilename=C:\\station\\show one.mp3\r\nTitle=Morgen \x96 Caf\xe9\r\nUploadDay=Sun\r\nUploadTime=09:00\r\n' \
+    "$port" > "$unicode/tunebarn.ini"
+"$wine" "$exe" --check > "$work/check-ansi.out" 2>&1
+check "--check reads what is not UTF-8 in the ANSI code page" contains "$work/check-ansi.out" 'Encoding:       ANSI code page 1252 (not valid UTF-8)'
+check "and writes it as UTF-8" contains "$work/check-ansi.out" 'Morgen – Café'
+reg_add 'C:\station'
+"$wine" "$exe" --upload 'C:\station\unicode\日本 Café.mp3' --title 'Café Größe – 日本 ♪' > "$work/upload-unicode.out" 2>&1
+check "--upload sends a recording and a title beyond the code page and says so in UTF-8" \
+    contains "$work/upload-unicode.out" "Uploaded 'C:\\station\\unicode\\日本 Café.mp3' as 'Café Größe – 日本 ♪'."
+"$wine" "$exe" --upload 'C:\station\unicode\none ♪.mp3' --title 'x' > "$work/upload-missing.out" 2>&1
+check "and its error lines too" contains "$work/upload-missing.out" "tunebarn-uploader: no such file: C:\\station\\unicode\\none ♪.mp3"
 # --- Asked to close, the program stops curl at once; killed, it takes curl with it.
 sed -i "s|/upload|/stall|" "$station/tunebarn.ini"
 stalled() { [ "$(ls "$work/received" | grep -c '^stalled-')" -ge "$1" ]; }

@@ -45,7 +45,8 @@ void printText(const ScheduleReport &report, QTextStream &out)
 {
     out << "Configuration:  " << report.configFile << '\n';
     out << "Upload address: "
-        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << "\n\n";
+        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << '\n';
+    out << "Encoding:       " << report.encoding << "\n\n";
     if (report.shows.isEmpty()) {
         out << "No shows are configured.\n";
     } else {
@@ -99,6 +100,7 @@ void printJson(const ScheduleReport &report, QTextStream &out)
         problems.append(item);
     }
     const QJsonObject document{{QStringLiteral("configFile"), report.configFile},
+                               {QStringLiteral("encoding"), report.encoding},
                                {QStringLiteral("uploadUrl"), report.uploadUrl},
                                {QStringLiteral("shows"), shows},
                                {QStringLiteral("problems"), problems}};

@@ -5,6 +5,7 @@
 #include "app/cli/UploadCommandLine.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
+#include "platform/ConsoleOutput.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/Environment.h"
 #include "platform/EventPump.h"
@@ -15,9 +16,9 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <cstdio>
-
 namespace {
+
+using ConsoleOutput::Stream;
 
 struct Options
 {
@@ -43,7 +44,8 @@ struct Options
 
 int usageError(const QString &message)
 {
-    std::fprintf(stderr, "tunebarn-uploader: %s (see --help)\n", message.toLocal8Bit().constData());
+    ConsoleOutput::write(Stream::Error,
+                         QStringLiteral("tunebarn-uploader: %1 (see --help)\n").arg(message));
     return 2;
 }
 
@@ -78,9 +80,16 @@ int runMode(QCoreApplication &app, const QCommandLineParser &parser, const Optio
     Platform platform{clock, dialogs, events, settings, environment, desktop};
 
     if (parser.isSet(options.check)) {
-        QTextStream out(stdout);
-        QTextStream err(stderr);
-        return runCheck(platform, parser.isSet(options.json), out, err);
+        QString outText;
+        QString errText;
+        QTextStream out(&outText);
+        QTextStream err(&errText);
+        const int status = runCheck(platform, parser.isSet(options.json), out, err);
+        out.flush();
+        err.flush();
+        ConsoleOutput::write(Stream::Output, outText);
+        ConsoleOutput::write(Stream::Error, errText);
+        return status;
     }
     if (parser.isSet(options.headless))
         return runHeadless(app, platform);
@@ -109,11 +118,13 @@ int runCommandLine(int argc, char **argv)
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        ConsoleOutput::write(Stream::Output, parser.helpText());
         return 0;
     }
     if (parser.isSet(version)) {
-        std::printf("Tunebarn Uploader %s\n", AppContext::versionText().toLocal8Bit().constData());
+        ConsoleOutput::write(
+            Stream::Output,
+            QStringLiteral("Tunebarn Uploader %1\n").arg(AppContext::versionText()));
         return 0;
     }
     const QString problem = argumentProblem(parser, options);

@@ -4,13 +4,12 @@
 #include "app/core/AppController.h"
 #include "app/core/Lifecycle.h"
 #include "core/AppContext.h"
+#include "platform/ConsoleOutput.h"
 #include "platform/InstanceLock.h"
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace {
 
@@ -22,7 +21,8 @@ int runHeadless(QCoreApplication &app, Platform &platform)
 {
     InstanceLock lock(localAppFolder(platform.environment));
     if (!lock.tryLock()) {
-        std::fprintf(stderr, "Tunebarn Uploader is already running.\n");
+        ConsoleOutput::write(ConsoleOutput::Stream::Error,
+                             QStringLiteral("Tunebarn Uploader is already running.\n"));
         return 1;
     }
     AppContext ctx(platform);

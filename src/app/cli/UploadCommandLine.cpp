@@ -5,6 +5,7 @@
 #include "config/ConfigLocation.h"
 #include "config/ConfigReader.h"
 #include "core/AppContext.h"
+#include "platform/ConsoleOutput.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
@@ -13,13 +14,12 @@
 
 #include <QFileInfo>
 
-#include <cstdio>
-
 namespace {
 
 int fail(int status, const QString &reason)
 {
-    std::fprintf(stderr, "tunebarn-uploader: %s\n", reason.toLocal8Bit().constData());
+    ConsoleOutput::write(ConsoleOutput::Stream::Error,
+                         QStringLiteral("tunebarn-uploader: %1\n").arg(reason));
     return status;
 }
 
@@ -72,7 +72,7 @@ int runCommandLineUpload(Platform &platform, const QString &file, const QString 
     WriteLog(ctx);
     if (!taken)
         return fail(1, QStringLiteral("the upload failed: ") + failureReason);
-    std::printf("Uploaded '%s' as '%s'.\n", recording.toLocal8Bit().constData(),
-                title.toLocal8Bit().constData());
+    ConsoleOutput::write(ConsoleOutput::Stream::Output,
+                         QStringLiteral("Uploaded '%1' as '%2'.\n").arg(recording, title));
     return 0;
 }
