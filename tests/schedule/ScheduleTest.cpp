@@ -210,7 +210,9 @@ TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
     app.writeConfig(
         "[General]\nUploadURL=http://127.0.0.1:1/\nCatchUpMinutes=5\n[Show1]\nFilename=" +
         app.home().toUtf8() + "/shows/a.mp3\nUploadDay=Sun\nUploadTime=14:05\n");
-    EXPECT_TRUE(Form_Load(app.ctx).isEmpty());
+    const StartMinutes minutes = Form_Load(app.ctx);
+    EXPECT_TRUE(minutes.missed.isEmpty());
+    catchUpAfterStart(app.ctx, minutes.missed, minutes.start);
     // The machine slept through 14:04 to 14:07.
     app.clock.set(Sunday, QTime(14, 8, 2));
     Timer1_Timer(app.ctx);
