@@ -108,17 +108,21 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
 {
     Receiver receiver;
     ProgramRun run;
-    run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 50);
-    // Show 1's reply comes after 150 seconds; shows 2 and 3 are due meanwhile.
-    receiver.answer("Slow $(touch pwned)", {{500, "slow reply", 150 * 1000 / run.speed()}});
+    run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 40);
+    // Show 1 is refused after 20 seconds, and its FailureCommand hangs; show 2, due meanwhile,
+    // waits 120 seconds for its reply, and show 3 is due after that.
+    receiver.answer("Slow $(touch pwned)", {{500, "slow reply", 20 * 1000 / run.speed()}});
+    receiver.answer("Second", {{200, "slow", 120 * 1000 / run.speed()}});
     const QString alerts = run.path(u"alerts"_s);
-    run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() + "'\n");
+    run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() +
+                                 "'\nsleep 600 & sleeper=$!\ntrap 'kill $sleeper; : > \"" +
+                                 alerts.toUtf8() + ".stopped\"; exit 0' TERM\nwait\n");
     QFile::setPermissions(run.path(u"alert.sh"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
                     "\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() + '\n' +
                     run.show(1, u"Mon"_s, u"21:00"_s, u"Slow $(touch pwned)"_s) +
                     run.show(2, u"Mon"_s, u"21:01"_s, u"Second"_s) +
-                    run.show(3, u"Mon"_s, u"21:03"_s) + "Tilte=typo\n");
+                    run.show(3, u"Mon"_s, u"21:04"_s) + "Tilte=typo\n");
     // Standard error is the journal's stream, as under systemd.
     const QString log = run.path(u"journal"_s);
     run.write(u"journal"_s, {});
@@ -131,6 +135,9 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     headless.setProcessEnvironment(env);
     headless.setStandardErrorFile(log);
     headless.start(buildDir() + u"tunebarn-uploader"_s, {u"--headless"_s});
+    // The FailureCommand is stopped after its minute while show 2's upload runs inside it.
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(alerts + u".stopped"_s); }));
+    EXPECT_TRUE(run.auditTexts().filter(u"Uploading: Finished Upload."_s).isEmpty());
     ASSERT_TRUE(receiver.waitForRequests(3));
     ASSERT_TRUE(run.waitForAudit(QStringLiteral(
         "UploadShow| Upload FAILED: exit value 0, HTTP status 500, reply: 'slow reply'")));
@@ -160,13 +167,13 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     EXPECT_EQ(
         run.auditTexts().filter(u"UploadShow| FailureCommand "_s),
         QStringList({u"UploadShow| FailureCommand started: '"_s + run.path(u"alert.sh"_s) + u'\'',
-                     u"UploadShow| FailureCommand ended: exit value 0"_s}));
+                     u"UploadShow| FailureCommand stopped: it did not end within 60 seconds"_s}));
     EXPECT_EQ(run.auditTexts().filter(u"Configmnu_Click| WARNING: line "_s).size(), 2);
 
     const QStringList lines = run.auditLines();
     const QStringList texts = run.auditTexts();
     for (const auto &[show, minute] :
-         {std::pair{1, "21:00"}, std::pair{2, "21:01"}, std::pair{3, "21:03"}}) {
+         {std::pair{1, "21:00"}, std::pair{2, "21:01"}, std::pair{3, "21:04"}}) {
         const QStringList found =
             lines.filter(u"Timer1_Timer| Show Upload [%1] Day found"_s.arg(show));
         ASSERT_EQ(found.size(), 1) << show;
