@@ -20,6 +20,17 @@ const QString PurgeMinute = QStringLiteral("00:04");
 // crash is named at the next start, and one cut by a stop is sent again or named.
 void uploadDueShow(AppContext &ctx, const QDateTime &slot, int show)
 {
+    // Once closing has begun nothing new starts; the service cannot have this one, so it is left
+    // to the next start as a cut one.
+    if (ctx.shutdownRequested()) {
+        ctx.AppendLog(QStringLiteral("Timer1_Timer| Show %1 due at %2 is left to the next start: "
+                                     "the program is closing")
+                          .arg(show)
+                          .arg(LocaleFormat::hourMinute(slot.time())));
+        ctx.Schedule.uploadInterrupted({slot, show, false});
+        saveScheduleState(ctx, Routine);
+        return;
+    }
     ctx.Schedule.uploadStarted(slot, show);
     saveScheduleState(ctx, Routine);
     const UploadEnd end = UploadShow(ctx, show);
