@@ -385,6 +385,7 @@ TEST(Program, OneUploadFromTheCommandLine)
     ASSERT_EQ(receiver.requests().size(), 1);
     EXPECT_EQ(receiver.requests()[0].part("name"), "Extra \"%date%\"");
 
+    receiver.answer("Refused", {{401, "no"}});
     // SIGTERM stops curl at once, and the upload ends as cut (its lines as under --headless).
     receiver.answer("T", {{200, "held", 30000}});
     QProcess &upload = run.start({u"--upload"_s, extra, u"--title"_s, u"T"_s});
@@ -400,6 +401,9 @@ TEST(Program, OneUploadFromTheCommandLine)
         int status;
         QByteArray error;
     } refusals[] = {
+        {{u"--upload"_s, extra, u"--title"_s, u"Refused"_s},
+         1,
+         "tunebarn-uploader: the upload failed: exit value 0, HTTP status 401\n"},
         {{u"--upload"_s, run.path(u"none.mp3"_s), u"--title"_s, u"T"_s},
          2,
          "tunebarn-uploader: no such file: " + run.path(u"none.mp3"_s).toUtf8() + '\n'},
