@@ -99,6 +99,7 @@ QStringList generalKeys()
             QStringLiteral("RetryCount"),
             QStringLiteral("RetryDelaySeconds"),
             QStringLiteral("UploadTimeoutMinutes"),
+            QStringLiteral("StopGraceSeconds"),
             QStringLiteral("FailureCommand")};
 }
 
@@ -127,6 +128,9 @@ UploadOptions uploadOptions(const IniFile &ini)
                     UploadOptions::MaxRetryDelaySeconds);
     options.uploadTimeoutMinutes = wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0,
                                                UploadOptions::MaxTimeoutMinutes);
+    options.stopGraceSeconds =
+        wholeNumber(ini, QStringLiteral("StopGraceSeconds"), options.stopGraceSeconds,
+                    UploadOptions::MaxStopGraceSeconds);
     options.failureCommand =
         storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
     return options;

@@ -8,6 +8,7 @@
 #include "platform/MainView.h"
 #include "platform/Platform.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 
 // The program's shared state for the whole run, handed to every handler.
@@ -41,12 +42,23 @@ public:
     static QString applicationTitle() { return QString::fromLatin1(ApplicationTitle); }
     static QString versionText();
 
-    // Once set, running commands are stopped and waits are cut short, so the program can close.
+    // Once set, no new work starts and waits are cut short, so the program can close; running
+    // uploads are given `graceSeconds` to end before they are cut. A later request keeps the
+    // first one's time.
     bool shutdownRequested() const { return m_shutdownRequested; }
-    void requestShutdown() { m_shutdownRequested = true; }
+    void requestShutdown(int graceSeconds)
+    {
+        if (m_shutdownRequested)
+            return;
+        m_shutdownRequested = true;
+        m_stopDeadline = QDeadlineTimer(graceSeconds * 1000LL);
+    }
+    // The close's grace is over: running commands are stopped now.
+    bool stopDue() const { return m_shutdownRequested && m_stopDeadline.hasExpired(); }
 
 private:
     NullView m_nullView;
     MainView *m_view = &m_nullView;
     bool m_shutdownRequested = false;
+    QDeadlineTimer m_stopDeadline;
 };

@@ -88,6 +88,9 @@ QByteArray ScheduleMemory::toText() const
     for (const Started &started : m_started)
         text +=
             "started " + minuteText(started.minute) + ' ' + QByteArray::number(started.show) + '\n';
+    for (const Interrupted &cut : m_interrupted)
+        text += "interrupted " + minuteText(cut.minute) + ' ' + QByteArray::number(cut.show) +
+                (cut.bodySent ? " sent\n" : " unsent\n");
     return text;
 }
 
@@ -119,6 +122,13 @@ std::optional<ScheduleMemory> ScheduleMemory::fromText(const QByteArray &text)
             if (!ok)
                 return std::nullopt;
             memory.m_started.append({first, show});
+        } else if (words[0] == "interrupted" && words.size() == 4 &&
+                   (words[3] == "sent" || words[3] == "unsent")) {
+            bool ok = false;
+            const int show = words[2].toInt(&ok);
+            if (!ok)
+                return std::nullopt;
+            memory.m_interrupted.append({first, show, words[3] == "sent"});
         } else {
             return std::nullopt;
         }

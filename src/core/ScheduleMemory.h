@@ -10,7 +10,8 @@
 // The date-and-minute slots the schedule has handled, by wall-clock time, so a clock set back
 // or a restart never uploads a show twice and minutes that were skipped can be told. Slots
 // older than yesterday are forgotten, which keeps it small. It also knows which scheduled
-// uploads have started and not yet finished, so that one cut off by a crash can be named.
+// uploads have started and not yet finished, so that one cut off by a crash can be named, and
+// which a stop cut, so that one the service cannot have is sent again.
 class ScheduleMemory
 {
 public:
@@ -19,6 +20,12 @@ public:
         QDateTime minute;
         int show = 0;
         bool operator==(const Started &) const = default;
+    };
+    struct Interrupted
+    {
+        QDateTime minute;
+        int show = 0;
+        bool bodySent = false; // the service may have it
     };
 
     // The wall-clock minute of `now`, in a form where adding minutes never meets a summer-time gap.
@@ -41,12 +48,22 @@ public:
         m_started.removeOne(Started{minute, show});
     }
     const QList<Started> &unfinished() const { return m_started; }
+    void uploadInterrupted(const Interrupted &upload) { m_interrupted.append(upload); }
+    const QList<Interrupted> &interrupted() const { return m_interrupted; }
+    void forgetInterrupted() { m_interrupted.clear(); }
 
-    // The minutes an earlier run handled count as handled here too.
-    void takeOverHandled(const ScheduleMemory &earlier) { m_slots.unite(earlier.m_slots); }
+    // The minutes an earlier run handled count as handled here too, and skipped minutes are
+    // counted from its last one until this run marks one.
+    void takeOverHandled(const ScheduleMemory &earlier)
+    {
+        m_slots.unite(earlier.m_slots);
+        if (!m_last.isValid())
+            m_last = earlier.m_last;
+    }
 
-    // A small text: a version line, then "handled FIRST LAST" for each run of minutes and
-    // "started MINUTE SHOW" for each unfinished upload, minutes as yyyy-MM-ddTHH:mm.
+    // A small text: a version line, then "handled FIRST LAST" for each run of minutes,
+    // "started MINUTE SHOW" for each unfinished upload and "interrupted MINUTE SHOW sent" (or
+    // "unsent") for each one a stop cut, minutes as yyyy-MM-ddTHH:mm.
     QByteArray toText() const;
     // Nothing when the text is not such a file.
     static std::optional<ScheduleMemory> fromText(const QByteArray &text);
@@ -58,4 +75,5 @@ private:
     QSet<qint64> m_slots;
     QDateTime m_last;
     QList<Started> m_started;
+    QList<Interrupted> m_interrupted;
 };

@@ -10,11 +10,15 @@ struct UploadOptions
     static constexpr int MaxRetryCount = 100;
     static constexpr int MaxRetryDelaySeconds = 24 * 60 * 60;
     static constexpr int MaxTimeoutMinutes = 7 * 24 * 60;
+    // Well inside the service's stop timeout (packaging/tunebarn-uploader.service.in).
+    static constexpr int MaxStopGraceSeconds = 60;
 
     int catchUpMinutes = 0;
     int retryCount = 0;
     int retryDelaySeconds = 60;
     int uploadTimeoutMinutes = 0;
+    // How long a close waits for running uploads before it cuts them; 0 cuts them at once.
+    int stopGraceSeconds = 20;
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;

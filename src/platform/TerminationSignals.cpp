@@ -25,14 +25,19 @@ HWND hiddenWindow = nullptr;
 HANDLE finished = nullptr;
 
 // From any thread: the signal reaches the object on its own thread's event loop.
-void postTermination(int signalNumber)
+void postTermination(int signalNumber, bool sessionEnds = false)
 {
     const std::lock_guard<std::mutex> lock(currentGuard);
     if (!current)
         return;
     TerminationSignals *target = current;
     QMetaObject::invokeMethod(
-        target, [target, signalNumber] { emit target->terminationRequested(signalNumber); },
+        target,
+        [target, signalNumber, sessionEnds] {
+            emit target->terminationRequested(signalNumber);
+            if (sessionEnds)
+                emit target->sessionEnding();
+        },
         Qt::QueuedConnection);
 }
 
@@ -68,8 +73,10 @@ BOOL WINAPI consoleEvent(DWORD event)
         postTermination(SIGBREAK);
         return TRUE;
     case CTRL_CLOSE_EVENT:
-        // The system ends the program when this returns, or after five seconds.
-        postTermination(SIGTERM);
+        // The system ends the program when this returns, or after five seconds: too soon for a
+        // running upload's grace, so the closing lines are written at once, as at the end of
+        // the session.
+        postTermination(SIGTERM, true);
         if (finished)
             WaitForSingleObject(finished, 4500);
         return TRUE;

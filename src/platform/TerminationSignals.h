@@ -17,8 +17,8 @@ public:
 
 signals:
     void terminationRequested(int signalNumber);
-    // Windows' session end, after terminationRequested: the process ends as soon as the slots
-    // return, so nothing can wait for running handlers.
+    // Windows' session end or its console closed, after terminationRequested: the process ends
+    // as soon as the slots return, or within seconds, so nothing can wait for running handlers.
     void sessionEnding();
     void hangUp();
 

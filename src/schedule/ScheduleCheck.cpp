@@ -87,7 +87,8 @@ int winner(const ShowTableRecord &table, const QDate &date, const QString &time)
     return 0;
 }
 
-// The next slot at or after the current minute in which this show is the one uploaded.
+} // namespace
+
 QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now)
 {
     const QString time = table.UploadTime[show];
@@ -113,6 +114,8 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
     }
     return {};
 }
+
+namespace {
 
 // Which lower-numbered shows take this show's minute, and on which days it therefore stays home.
 void reportLosses(const ShowTableRecord &table, int show, const QDateTime &now,

@@ -54,6 +54,9 @@ struct NextUpload
     int show = 0;
     QString text; // "Sun 13/12/2026 09:00 show 1 'Title'"
 };
+// The next slot at or after the minute of `now` in which this show is the one uploaded;
+// invalid when there is none.
+QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now);
 // The upload of all the table's shows that comes first at or after `now`.
 NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now);
 // The address with query values and any password replaced by "****".

@@ -70,11 +70,21 @@ QList<QDateTime> restoreScheduleState(AppContext &ctx, const QDateTime &startMin
                 QStringLiteral("Form_Load| WARNING: the upload of show %1 due at %2 did not finish")
                     .arg(started.show)
                     .arg(LocaleFormat::hourMinute(started.minute.time())));
+        for (const ScheduleMemory::Interrupted &cut : earlier->interrupted()) {
+            if (!cut.bodySent) {
+                ctx.Schedule.uploadInterrupted(cut);
+                continue;
+            }
+            ctx.AppendLog(QStringLiteral("Form_Load| WARNING: the upload of show %1 due at %2 was "
+                                         "cut by the stop after the whole recording was sent; "
+                                         "the service may have it")
+                              .arg(cut.show)
+                              .arg(LocaleFormat::hourMinute(cut.minute.time())));
+        }
         missed = earlier->missedBefore(startMinute, ctx.Options.catchUpMinutes);
         ctx.Schedule.takeOverHandled(*earlier);
         for (const QDateTime &minute : missed)
             ctx.Schedule.markHandled(minute);
-        ctx.Schedule.markHandled(startMinute);
         ctx.Schedule.forgetBefore(startMinute.date().addDays(-1));
     }
     return missed;

@@ -11,8 +11,10 @@ class AppContext;
 QString scheduleStateFile(const AppContext &ctx);
 // Replaces the file in one step; a failure is logged under `routine`.
 void saveScheduleState(AppContext &ctx, const QString &routine);
-// At start-up, once the start minute is marked: takes over the minutes the last run handled,
-// names its uploads that never finished, and returns the minutes it missed while nothing ran
-// (at most CatchUpMinutes back, oldest first), marked handled and left to be caught up. Saving
-// is left to the caller, so that the wait for the disk need not hold up the start block.
+// At start-up: takes over the minutes the last run handled and the uploads its stop cut before
+// the service could have them, names its uploads that never finished or that the service may
+// have, and returns the minutes it missed while nothing ran (at most CatchUpMinutes back,
+// oldest first), marked handled and left to be caught up. The start minute is left to the
+// schedule. Saving is left to the caller, so that the wait for the disk need not hold up the
+// start block.
 QList<QDateTime> restoreScheduleState(AppContext &ctx, const QDateTime &startMinute);

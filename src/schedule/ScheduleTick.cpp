@@ -7,6 +7,7 @@
 #include "platform/LocaleFormat.h"
 #include "schedule/ConfigWarnings.h"
 #include "schedule/DayRule.h"
+#include "schedule/ScheduleCheck.h"
 #include "schedule/ScheduleState.h"
 #include "upload/ShowUpload.h"
 
@@ -16,13 +17,26 @@ const QString Routine = QStringLiteral("Timer1_Timer");
 const QString PurgeMinute = QStringLiteral("00:04");
 
 // The upload of a show due at `slot`, noted on disk while it runs so that one cut off by a
-// crash is named at the next start.
+// crash is named at the next start, and one cut by a stop is sent again or named.
 void uploadDueShow(AppContext &ctx, const QDateTime &slot, int show)
 {
+    // Once closing has begun nothing new starts; the service cannot have this one, so it is left
+    // to the next start as a cut one.
+    if (ctx.shutdownRequested()) {
+        ctx.AppendLog(QStringLiteral("Timer1_Timer| Show %1 due at %2 is left to the next start: "
+                                     "the program is closing")
+                          .arg(show)
+                          .arg(LocaleFormat::hourMinute(slot.time())));
+        ctx.Schedule.uploadInterrupted({slot, show, false});
+        saveScheduleState(ctx, Routine);
+        return;
+    }
     ctx.Schedule.uploadStarted(slot, show);
     saveScheduleState(ctx, Routine);
-    UploadShow(ctx, show);
+    const UploadEnd end = UploadShow(ctx, show);
     ctx.Schedule.uploadFinished(slot, show);
+    if (end == UploadEnd::CutUnsent || end == UploadEnd::CutSent)
+        ctx.Schedule.uploadInterrupted({slot, show, end == UploadEnd::CutSent});
     saveScheduleState(ctx, Routine);
 }
 
@@ -59,6 +73,45 @@ void catchUp(AppContext &ctx, const QList<QDateTime> &missed)
                       LocaleFormat::hourMinute(earlier.time()) + u'\'');
         uploadFirstDueShow(ctx, earlier);
     }
+}
+
+// An upload the last run's stop cut before the service could have it goes out once more, unless
+// the show's next upload has come meanwhile.
+void resendInterrupted(AppContext &ctx, const QDateTime &startMinute)
+{
+    const QList<ScheduleMemory::Interrupted> cut = ctx.Schedule.interrupted();
+    ctx.Schedule.forgetInterrupted();
+    for (const ScheduleMemory::Interrupted &upload : cut) {
+        const QString which = QStringLiteral("show %1 due at %2")
+                                  .arg(upload.show)
+                                  .arg(LocaleFormat::hourMinute(upload.minute.time()));
+        const QDateTime next =
+            ShowTableRecord::isShowNumber(upload.show)
+                ? ScheduleCheck::nextUpload(ctx.ShowTable, upload.show, upload.minute.addSecs(60))
+                : QDateTime();
+        if (next.isValid() && ScheduleMemory::wallMinute(next) <= startMinute) {
+            ctx.AppendLog(QStringLiteral("Timer1_Timer| Not sending again ") + which +
+                          QStringLiteral(", cut by the stop: its next upload has come"));
+            continue;
+        }
+        ctx.AppendLog(QStringLiteral("Timer1_Timer| Sending again ") + which +
+                      QStringLiteral(", cut by the stop before the recording was fully sent"));
+        uploadDueShow(ctx, upload.minute, upload.show);
+    }
+    saveScheduleState(ctx, Routine);
+}
+
+// The minute the program started in is the schedule's too, unless an earlier run handled it.
+void handleStartMinute(AppContext &ctx, const QDateTime &startMinute)
+{
+    const bool handled = ctx.Schedule.isHandled(startMinute);
+    ctx.Schedule.markHandled(startMinute);
+    saveScheduleState(ctx, Routine);
+    if (handled)
+        ctx.AppendLog(QStringLiteral("Timer1_Timer| Minute already handled: '") +
+                      LocaleFormat::hourMinute(startMinute.time()) + u'\'');
+    else if (!ctx.view().uploadsDisabled())
+        uploadFirstDueShow(ctx, startMinute);
 }
 
 } // namespace
@@ -102,11 +155,13 @@ void Timer1_Timer(AppContext &ctx)
         AuditPurge::purgeOldFiles(ctx.Audit, ctx.CFG, now, Routine);
 }
 
-void catchUpAfterStart(AppContext &ctx, const QList<QDateTime> &missed)
+void catchUpAfterStart(AppContext &ctx, const QList<QDateTime> &missed,
+                       const QDateTime &startMinute)
 {
-    if (missed.isEmpty())
-        return;
-    if (!ctx.view().uploadsDisabled())
+    if (!ctx.view().uploadsDisabled()) {
+        resendInterrupted(ctx, startMinute);
         catchUp(ctx, missed);
+    }
+    handleStartMinute(ctx, startMinute);
     WriteLog(ctx);
 }

@@ -59,9 +59,11 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
         process.waitProcessingEvents(PollMilliseconds);
         if (watch)
             watch(process.errorOutputTail());
-        if (timeLimitMs > 0 && running.elapsed() >= timeLimitMs)
+        if (timeLimitMs > 0 && running.elapsed() >= timeLimitMs && !outcome.cut)
             outcome.timedOut = true;
-        stopWhenAsked(ctx.shutdownRequested() || outcome.timedOut, process, sinceStopAsked);
+        if (ctx.stopDue() && !outcome.timedOut)
+            outcome.cut = true;
+        stopWhenAsked(outcome.cut || outcome.timedOut, process, sinceStopAsked);
     }
 
     outcome.exitValue = process.exitValue();

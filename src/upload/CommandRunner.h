@@ -16,11 +16,13 @@ struct CommandOutcome
     QByteArray output;      // curl's standard output: the HTTP status it printed
     QByteArray errorOutput; // the tail of its error output
     bool timedOut = false;  // stopped because it ran past its time limit
+    bool cut = false;       // stopped because the program closed
 };
 
 // Starts the command hidden, waits for its end while window events keep running, and logs the
 // command and its exit value, or the launch error (also shown in a message box).
-// A positive `timeLimitMs` stops a command that runs longer. `watch`, when given, sees what
+// A positive `timeLimitMs` stops a command that runs longer; a close stops it once its grace is
+// over. `watch`, when given, sees what
 // the command has written on its error output so far, after each pause of the wait.
 CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 timeLimitMs = 0,
                           const std::function<void(const QByteArray &)> &watch = {});

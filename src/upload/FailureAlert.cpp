@@ -3,9 +3,10 @@
 #include "core/AppContext.h"
 #include "platform/ChildProcess.h"
 #include "platform/Environment.h"
+#include "upload/UploadRun.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 
@@ -21,20 +22,33 @@ QString programPath(const AppContext &ctx, const QString &command)
     return found.isEmpty() ? command : found;
 }
 
-// Waits for the command with events running; a close or the time limit stops it.
+// Waits for the command with events running; the time limit or the end of a close's grace
+// stops it. The limit is a timer, not a check in this loop: an upload that starts inside the
+// wait holds the loop until it ends, and the limit must hold meanwhile.
 bool waitOrStop(AppContext &ctx, ChildProcess &process)
 {
-    const QDeadlineTimer limit(TimeLimitMs);
-    while (process.isRunning() && !limit.hasExpired() && !ctx.shutdownRequested())
+    QTimer limit;
+    QTimer kill;
+    limit.setSingleShot(true);
+    kill.setSingleShot(true);
+    bool stopped = false;
+    const auto stop = [&] {
+        if (stopped)
+            return;
+        stopped = true;
+        process.requestStop();
+        kill.start(StopGraceMs);
+    };
+    QObject::connect(&limit, &QTimer::timeout, &process, stop);
+    QObject::connect(&kill, &QTimer::timeout, &process, [&process] { process.forceStop(); });
+    limit.start(TimeLimitMs);
+    while (process.isRunning() && !ctx.stopDue())
         process.waitProcessingEvents(PollMs);
-    if (!process.isRunning())
-        return true;
-    process.requestStop();
-    process.waitProcessingEvents(StopGraceMs);
     if (process.isRunning())
-        process.forceStop();
-    process.waitProcessingEvents(StopGraceMs);
-    return false;
+        stop();
+    while (process.isRunning())
+        process.waitProcessingEvents(PollMs);
+    return !stopped;
 }
 
 void runFailureCommand(AppContext &ctx, const QString &routine, int show, const QString &title,
@@ -67,9 +81,7 @@ void runFailureCommand(AppContext &ctx, const QString &routine, int show, const 
 void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title,
                   const QString &reason)
 {
-    const QString what = show > 0 ? QStringLiteral("show %1 '%2'").arg(show).arg(title)
-                                  : QStringLiteral("manual upload '%1'").arg(title);
-    ctx.view().setLastFailure(what, reason);
+    ctx.view().setLastFailure(uploadName(show, title), reason);
     runFailureCommand(ctx, routine, show, title, reason);
 }
 

@@ -26,8 +26,8 @@ void manupmnu_Click(AppContext &ctx)
     uploadManually(ctx, file, title, description);
 }
 
-bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
-                    const QString &description, QString *failureReason)
+UploadEnd uploadManually(AppContext &ctx, const QString &file, const QString &title,
+                         const QString &description, QString *failureReason)
 {
     const ReplyFile reply(ctx);
     const UploadRequest request{file,        title, description, QString(), ctx.CFG.UploadURL,
@@ -43,17 +43,21 @@ bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
     ctx.platform.events.processPendingEvents();
 
     QString reason;
-    const bool taken =
+    const UploadEnd end =
         runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile, &reason);
 
-    ctx.view().setStatusText(finishedStatus(ctx, taken));
-    if (taken)
+    ctx.view().setStatusText(finishedStatus(ctx, end));
+    if (end == UploadEnd::Taken) {
         clearFailure(ctx);
-    else
+    } else if (end == UploadEnd::Failed) {
         alertFailure(ctx, QStringLiteral("Manupmnu_Click"), 0, title, reason);
+    } else {
+        reason = cutReport(end, uploadName(0, title));
+        ctx.AppendLog(QStringLiteral("Manupmnu_Click| ") + reason);
+    }
     if (failureReason)
         *failureReason = reason;
     ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
-    return taken;
+    return end;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upload/UploadRun.h"
+
 #include <QString>
 
 class AppContext;
@@ -8,7 +10,7 @@ class AppContext;
 void manupmnu_Click(AppContext &ctx);
 
 // The upload itself, once file, title and description are known: the same command, window texts
-// and audit lines as the menu command, without its dialogs. Returns true when the service took it;
-// otherwise `failureReason` says why.
-bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
-                    const QString &description, QString *failureReason = nullptr);
+// and audit lines as the menu command, without its dialogs. A failure's `failureReason` says why;
+// a cut's says what the audit says of it.
+UploadEnd uploadManually(AppContext &ctx, const QString &file, const QString &title,
+                         const QString &description, QString *failureReason = nullptr);

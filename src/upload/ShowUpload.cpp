@@ -14,7 +14,7 @@
 
 namespace {
 
-void uploadExistingShow(AppContext &ctx, int show)
+UploadEnd uploadExistingShow(AppContext &ctx, int show)
 {
     const ShowTableRecord &table = ctx.ShowTable;
     const QString recording = table.Filename[show];
@@ -42,32 +42,37 @@ void uploadExistingShow(AppContext &ctx, int show)
     ctx.platform.events.processPendingEvents();
 
     QString reason;
-    const bool taken =
+    const UploadEnd end =
         runUpload(ctx, QStringLiteral("UploadShow"), command, request.responseFile, &reason);
 
-    ctx.view().setStatusText(finishedStatus(ctx, taken));
-    if (taken)
+    ctx.view().setStatusText(finishedStatus(ctx, end));
+    if (end == UploadEnd::Taken)
         clearFailure(ctx);
-    else
+    else if (end == UploadEnd::Failed)
         alertFailure(ctx, QStringLiteral("UploadShow"), show, title, reason);
+    else
+        ctx.AppendLog(QStringLiteral("UploadShow| ") + cutReport(end, uploadName(show, title)));
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
+    return end;
 }
 
 } // namespace
 
-void UploadShow(AppContext &ctx, int ShowID)
+UploadEnd UploadShow(AppContext &ctx, int ShowID)
 {
     ctx.AppendLog(QStringLiteral("UploadShow| Started..."));
+    UploadEnd end = UploadEnd::Failed;
     if (!ShowTableRecord::isShowNumber(ShowID)) {
         ctx.AppendLog(QStringLiteral("UploadShow| ERROR: show number %1 out of range").arg(ShowID));
     } else if (!FileExists(ctx.ShowTable.Filename[ShowID])) {
         ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") +
                       ctx.ShowTable.Filename[ShowID] + u'\'');
     } else {
-        uploadExistingShow(ctx, ShowID);
+        end = uploadExistingShow(ctx, ShowID);
     }
     WriteLog(ctx);
+    return end;
 }
 
 bool FileExists(const QString &Filename)

@@ -143,14 +143,35 @@ QString curlProgramPath(const AppContext &ctx)
     return found.isEmpty() ? ctx.WorkingDirectory + CurlProgram::fileName() : found;
 }
 
-QString finishedStatus(AppContext &ctx, bool taken)
+QString uploadName(int show, const QString &title)
 {
-    const QString time = LocaleFormat::hourMinuteSecond(ctx.platform.clock.now().time());
-    return (taken ? QStringLiteral("Finished Upload: ") : QStringLiteral("Upload Failed: ")) + time;
+    return show > 0 ? QStringLiteral("show %1 '%2'").arg(show).arg(title)
+                    : QStringLiteral("manual upload '%1'").arg(title);
 }
 
-bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
-               const QString &responseFile, QString *failureReason)
+QString cutReport(UploadEnd end, const QString &name)
+{
+    return QStringLiteral("Upload cut by the stop: ") + name +
+           (end == UploadEnd::CutSent
+                ? QStringLiteral(", the whole recording was sent and the service may have it")
+                : QStringLiteral(", the recording was not fully sent"));
+}
+
+QString finishedStatus(AppContext &ctx, UploadEnd end)
+{
+    const QString time = LocaleFormat::hourMinuteSecond(ctx.platform.clock.now().time());
+    switch (end) {
+    case UploadEnd::Taken:
+        return QStringLiteral("Finished Upload: ") + time;
+    case UploadEnd::Failed:
+        return QStringLiteral("Upload Failed: ") + time;
+    default:
+        return QStringLiteral("Upload Cut: ") + time;
+    }
+}
+
+UploadEnd runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
+                    const QString &responseFile, QString *failureReason)
 {
     // Kept for this upload even if the configuration is reloaded while it runs.
     const UploadOptions options = ctx.Options;
@@ -165,12 +186,17 @@ bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &comma
         if (outcome.started)
             ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
         if (takenByTheService(ctx, routine, outcome, status))
-            return true;
+            return UploadEnd::Taken;
+        if (outcome.cut)
+            return wholeBodyMayBeSent(outcome.errorOutput) ? UploadEnd::CutSent
+                                                           : UploadEnd::CutUnsent;
         if (outcome.timedOut)
             ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes")
                                         .arg(options.uploadTimeoutMinutes));
-        if (attempt < options.retryCount && worthRetrying(outcome, status) &&
-            !ctx.shutdownRequested()) {
+        if (attempt < options.retryCount && worthRetrying(outcome, status)) {
+            // The service cannot have this one: the close leaves it to the next start.
+            if (ctx.shutdownRequested())
+                return UploadEnd::CutUnsent;
             ctx.AppendLog(routine + QStringLiteral("| Retry %1 of %2 in %3 seconds")
                                         .arg(attempt + 1)
                                         .arg(options.retryCount)
@@ -178,8 +204,9 @@ bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &comma
             waitBeforeRetry(ctx, options.retryDelaySeconds);
             if (!ctx.shutdownRequested())
                 continue;
+            return UploadEnd::CutUnsent;
         }
         logFailure(ctx, routine, outcome, status, responseFile, failureReason);
-        return false;
+        return UploadEnd::Failed;
     }
 }

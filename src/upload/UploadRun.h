@@ -6,15 +6,29 @@
 
 class AppContext;
 
+// How an upload ended. One cut by the program's close is no failure: the service may still
+// lack it (Unsent, where curl cannot have handed it the whole body) or may have it (Sent).
+enum class UploadEnd
+{
+    Taken,
+    Failed,
+    CutUnsent,
+    CutSent
+};
+
 // Runs an upload command and judges whether the service took it: curl must have started,
 // ended with 0 and printed an HTTP status below 400. Failures are logged under `routine`
-// with the service's reply and curl's own message. Returns true when the upload was taken.
-// `failureReason`, when given, receives a one-line account of a failure.
-bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
-               const QString &responseFile, QString *failureReason = nullptr);
+// with the service's reply and curl's own message; a cut is left to the caller, who can name
+// the upload. `failureReason`, when given, receives a one-line account of a failure.
+UploadEnd runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
+                    const QString &responseFile, QString *failureReason = nullptr);
 
-// "Finished Upload: hh:mm:ss" or "Upload Failed: hh:mm:ss".
-QString finishedStatus(AppContext &ctx, bool taken);
+// "show 3 'Breakfast'", or "manual upload 'Extra'" for show 0.
+QString uploadName(int show, const QString &title);
+// What the audit (after the routine) and --upload say of an upload cut by the close.
+QString cutReport(UploadEnd end, const QString &name);
+// "Finished Upload: hh:mm:ss", "Upload Failed: hh:mm:ss" or, for a cut, "Upload Cut: hh:mm:ss".
+QString finishedStatus(AppContext &ctx, UploadEnd end);
 // Where curl writes the service's reply: upload.txt for the upload that runs alone, a file of
 // its own beside it for one that starts while another is running, removed when it is done, so
 // a reply quoted in the audit is always the upload's own.

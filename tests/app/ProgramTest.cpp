@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -37,18 +38,34 @@ QStringList block(const QStringList &lines, const QString &first, const QString 
     return from < 0 || to >= lines.size() ? QStringList() : lines.mid(from, to - from + 1);
 }
 
-TEST(Program, EachRunLeavesOneBlockInTheAuditTrail)
+TEST(Program, EachRunLeavesOneBlockAndTheStartMinuteCountsOnce)
 {
+    Receiver receiver;
+    std::atomic<bool> answer = false;
+    receiver.whileHeld([&] { ProgramRun::waitFor([&] { return answer.load(); }); });
     ProgramRun run;
     const QString folder = run.auditFolder();
-    run.writeConfig("[General]\nUploadURL=http://127.0.0.1:1/upload\n" +
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + '\n' +
                     run.show(1, u"Sun"_s, u"14:03"_s));
     run.setClock(QDateTime(Sunday, QTime(14, 3, 27)), 1);
     QProcess &window = run.start();
-    ASSERT_TRUE(run.waitForAudit(u"Form_Load| PurgeFiles: Purged audit files=0"_s));
-    EXPECT_EQ(ProgramRun::stop(window, SIGTERM), 0);
+    // The show due in the start minute goes out; a hang-up closes the window, which lets the
+    // upload finish first.
+    ASSERT_TRUE(receiver.waitForRequests(1));
+    ::kill(pid_t(window.processId()), SIGHUP);
+    ASSERT_TRUE(run.waitForAudit(
+        u"Form_Unload| Closing waits up to 20 seconds for the running upload to finish"_s));
+    answer = true;
+    EXPECT_EQ(ProgramRun::stop(window, SIGHUP), 0);
+    EXPECT_TRUE(run.auditLines().filter(u"Day found"_s).value(0).startsWith(u"14:03"_s));
+    QStringList texts = run.auditTexts();
+    EXPECT_EQ(texts.filter(u"UploadShow| HTTP status: 200"_s).size(), 1);
+    texts.removeIf([](const QString &text) {
+        return text.startsWith(u"UploadShow|"_s) || text.startsWith(u"Shell32Bit|"_s) ||
+               text.startsWith(u"Timer1_Timer| Show Upload [1]"_s);
+    });
     expectTexts(
-        run.auditTexts(),
+        texts,
         {TestApp::asterisks(),
          u"Form_Load| Application Started."_s,
          u"Form_Load| Application Version: 1.0.46"_s,
@@ -70,16 +87,17 @@ TEST(Program, EachRunLeavesOneBlockInTheAuditTrail)
          u"PurgeFiles| Found 1st audit file="_s,
          u"Form_Load| PurgeFiles: Purged audit files=0"_s,
          u"Form_Load| No schedule state yet, starting afresh: '"_s + folder + u"schedule.state'"_s,
+         u"Form_Unload| Closing waits up to 20 seconds for the running upload to finish"_s,
          u"Form_Unload| Application Closing."_s,
          TestApp::hyphens()});
     // Stamped by the program's own (faked) clock, however slowly it started.
     EXPECT_TRUE(run.auditLines().constFirst().startsWith(u"14:0"_s));
 
-    // Without a configuration the box goes to standard error where nobody could click it.
+    // Started again in the same minute, which the first run handled. Without a configuration
+    // the box goes to standard error where nobody could click it.
     QFile::remove(folder + u"tunebarn.ini"_s);
     QProcess &again = run.start();
-    ASSERT_TRUE(ProgramRun::waitFor(
-        [&] { return run.auditTexts().filter(u"Purged audit files"_s).size() == 2; }));
+    ASSERT_TRUE(run.waitForAudit(u"Timer1_Timer| Minute already handled: '14:03'"_s));
     EXPECT_EQ(ProgramRun::stop(again, SIGINT), 0);
     EXPECT_TRUE(again.readAllStandardError().contains(
         ("File doesnt exist.: " + folder + "tunebarn.ini").toUtf8()));
@@ -90,17 +108,21 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
 {
     Receiver receiver;
     ProgramRun run;
-    run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 50);
-    // Show 1's reply comes after 150 seconds; shows 2 and 3 are due meanwhile.
-    receiver.answer("Slow $(touch pwned)", {{500, "slow reply", 150 * 1000 / run.speed()}});
+    run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 40);
+    // Show 1 is refused after 20 seconds, and its FailureCommand hangs; show 2, due meanwhile,
+    // waits 120 seconds for its reply, and show 3 is due after that.
+    receiver.answer("Slow $(touch pwned)", {{500, "slow reply", 20 * 1000 / run.speed()}});
+    receiver.answer("Second", {{200, "slow", 120 * 1000 / run.speed()}});
     const QString alerts = run.path(u"alerts"_s);
-    run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() + "'\n");
+    run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() +
+                                 "'\nsleep 600 & sleeper=$!\ntrap 'kill $sleeper; : > \"" +
+                                 alerts.toUtf8() + ".stopped\"; exit 0' TERM\nwait\n");
     QFile::setPermissions(run.path(u"alert.sh"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
                     "\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() + '\n' +
                     run.show(1, u"Mon"_s, u"21:00"_s, u"Slow $(touch pwned)"_s) +
                     run.show(2, u"Mon"_s, u"21:01"_s, u"Second"_s) +
-                    run.show(3, u"Mon"_s, u"21:03"_s) + "Tilte=typo\n");
+                    run.show(3, u"Mon"_s, u"21:04"_s) + "Tilte=typo\n");
     // Standard error is the journal's stream, as under systemd.
     const QString log = run.path(u"journal"_s);
     run.write(u"journal"_s, {});
@@ -113,6 +135,9 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     headless.setProcessEnvironment(env);
     headless.setStandardErrorFile(log);
     headless.start(buildDir() + u"tunebarn-uploader"_s, {u"--headless"_s});
+    // The FailureCommand is stopped after its minute while show 2's upload runs inside it.
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(alerts + u".stopped"_s); }));
+    EXPECT_TRUE(run.auditTexts().filter(u"Uploading: Finished Upload."_s).isEmpty());
     ASSERT_TRUE(receiver.waitForRequests(3));
     ASSERT_TRUE(run.waitForAudit(QStringLiteral(
         "UploadShow| Upload FAILED: exit value 0, HTTP status 500, reply: 'slow reply'")));
@@ -142,13 +167,13 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     EXPECT_EQ(
         run.auditTexts().filter(u"UploadShow| FailureCommand "_s),
         QStringList({u"UploadShow| FailureCommand started: '"_s + run.path(u"alert.sh"_s) + u'\'',
-                     u"UploadShow| FailureCommand ended: exit value 0"_s}));
+                     u"UploadShow| FailureCommand stopped: it did not end within 60 seconds"_s}));
     EXPECT_EQ(run.auditTexts().filter(u"Configmnu_Click| WARNING: line "_s).size(), 2);
 
     const QStringList lines = run.auditLines();
     const QStringList texts = run.auditTexts();
     for (const auto &[show, minute] :
-         {std::pair{1, "21:00"}, std::pair{2, "21:01"}, std::pair{3, "21:03"}}) {
+         {std::pair{1, "21:00"}, std::pair{2, "21:01"}, std::pair{3, "21:04"}}) {
         const QStringList found =
             lines.filter(u"Timer1_Timer| Show Upload [%1] Day found"_s.arg(show));
         ASSERT_EQ(found.size(), 1) << show;
@@ -276,15 +301,22 @@ TEST(Program, StopsTheOrderlyWayDuringAnUploadAndNoSecondCopyRuns)
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_EQ(second.readAllStandardError(), "Tunebarn Uploader is already running.\n");
 
+    // The upload is cut once the grace has run; the service had the body and may have it.
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
-    expectTexts(
-        run.auditTexts().mid(run.auditTexts().indexOf(u"Shell32Bit| Command exit value: 143"_s)),
-        {u"Shell32Bit| Command exit value: 143"_s, u"UploadShow| HTTP status: 000"_s,
-         u"UploadShow| Upload FAILED: exit value 143, HTTP status 000, reply: ''"_s,
-         u"UploadShow| Uploading: Finished Upload."_s, u"Form_Unload| Application Closing."_s,
-         TestApp::hyphens()});
+    const QStringList lines = run.auditLines();
+    const qsizetype waits = run.auditTexts().indexOf(
+        u"Form_Unload| Closing waits up to 20 seconds for the running upload to finish"_s);
+    expectTexts(run.auditTexts().mid(waits + 1),
+                {u"Shell32Bit| Command exit value: 143"_s, u"UploadShow| HTTP status: 000"_s,
+                 QStringLiteral("UploadShow| Upload cut by the stop: show 1 'T', the whole "
+                                "recording was sent and the service may have it"),
+                 u"UploadShow| Uploading: Finished Upload."_s,
+                 u"Form_Unload| Application Closing."_s, TestApp::hyphens()});
+    const auto stamp = [&](qsizetype at) { return QTime::fromString(lines.value(at).left(8)); };
+    EXPECT_GE(stamp(waits).secsTo(stamp(waits + 1)), 20);
 
-    // A copy that was killed never blocks the next start.
+    // A copy that was killed never blocks the next start, which names the cut upload and sends
+    // it no second time.
     QProcess &killed = run.start({u"--headless"_s});
     ASSERT_TRUE(ProgramRun::waitFor(
         [&] { return run.auditTexts().filter(TestApp::asterisks()).size() == 2; }));
@@ -293,6 +325,47 @@ TEST(Program, StopsTheOrderlyWayDuringAnUploadAndNoSecondCopyRuns)
     ASSERT_TRUE(ProgramRun::waitFor(
         [&] { return run.auditTexts().filter(TestApp::asterisks()).size() == 3; }));
     EXPECT_EQ(ProgramRun::stop(next, SIGTERM), 0);
+    EXPECT_TRUE(run.auditTexts().contains(
+        QStringLiteral("Form_Load| WARNING: the upload of show 1 due at 21:01 was cut by the stop "
+                       "after the whole recording was sent; the service may have it")));
+    EXPECT_EQ(receiver.requests().size(), 1);
+}
+
+TEST(Program, AnUploadCutWhileItsBodyIsOnTheWireIsSentOnceWholeAtTheNextStart)
+{
+    Receiver receiver;
+    receiver.holdBodies("/held");
+    ProgramRun run;
+    // More than the sockets between curl and the receiver can hold.
+    const QByteArray recording(20 * 1024 * 1024, 'x');
+    const QByteArray show = run.show(1, u"Mon"_s, u"21:01"_s);
+    run.write(u"shows/show1.mp3"_s, recording);
+    const QByteArray url = receiver.url().toUtf8();
+    run.writeConfig("[General]\nStopGraceSeconds=3\nUploadURL=" +
+                    QByteArray(url).replace("/upload", "/held") + '\n' + show);
+    run.setClock(QDateTime(Monday, QTime(21, 0, 58)), 10);
+    QProcess &first = run.start({u"--headless"_s});
+    ASSERT_TRUE(receiver.waitForRequests(1));
+    EXPECT_EQ(ProgramRun::stop(first, SIGTERM), 0);
+    QFile state(run.auditFolder() + u"schedule.state"_s);
+    ASSERT_TRUE(state.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(state.readAll().contains("\ninterrupted 2026-12-07T21:01 1 unsent\n"));
+
+    run.writeConfig("[General]\nUploadURL=" + url + '\n' + show);
+    run.setClock(QDateTime(Monday, QTime(21, 3, 10)), 10);
+    QProcess &second = run.start({u"--headless"_s});
+    ASSERT_TRUE(receiver.waitForRequests(2));
+    ASSERT_TRUE(run.waitForAudit(u"UploadShow| HTTP status: 200"_s));
+    EXPECT_EQ(ProgramRun::stop(second, SIGTERM), 0);
+    const QStringList texts = run.auditTexts();
+    EXPECT_EQ(texts.filter(u"cut by the stop"_s),
+              QStringList({u"UploadShow| Upload cut by the stop: show 1 'T', the recording was "
+                           u"not fully sent"_s,
+                           u"Timer1_Timer| Sending again show 1 due at 21:01, cut by the stop "
+                           u"before the recording was fully sent"_s}));
+    ASSERT_EQ(receiver.requests().size(), 2);
+    EXPECT_TRUE(receiver.requests()[0].parts.isEmpty());
+    EXPECT_EQ(receiver.requests()[1].part("mp3"), recording);
 }
 
 TEST(Program, OneUploadFromTheCommandLine)
@@ -313,13 +386,15 @@ TEST(Program, OneUploadFromTheCommandLine)
     ASSERT_EQ(receiver.requests().size(), 1);
     EXPECT_EQ(receiver.requests()[0].part("name"), "Extra \"%date%\"");
 
-    // SIGTERM stops curl, and the upload ends as a failure (its lines as under --headless).
+    receiver.answer("Refused", {{401, "no"}});
+    // SIGTERM stops curl at once, and the upload ends as cut (its lines as under --headless).
     receiver.answer("T", {{200, "held", 30000}});
     QProcess &upload = run.start({u"--upload"_s, extra, u"--title"_s, u"T"_s});
     ASSERT_TRUE(receiver.waitForRequests(2));
     EXPECT_EQ(ProgramRun::stop(upload, SIGTERM), 1);
     EXPECT_EQ(upload.readAllStandardError(),
-              "tunebarn-uploader: the upload failed: exit value 143, HTTP status 000\n");
+              "tunebarn-uploader: Upload cut by the stop: manual upload 'T', the whole recording "
+              "was sent and the service may have it\n");
 
     const struct
     {
@@ -327,6 +402,9 @@ TEST(Program, OneUploadFromTheCommandLine)
         int status;
         QByteArray error;
     } refusals[] = {
+        {{u"--upload"_s, extra, u"--title"_s, u"Refused"_s},
+         1,
+         "tunebarn-uploader: the upload failed: exit value 0, HTTP status 401\n"},
         {{u"--upload"_s, run.path(u"none.mp3"_s), u"--title"_s, u"T"_s},
          2,
          "tunebarn-uploader: no such file: " + run.path(u"none.mp3"_s).toUtf8() + '\n'},

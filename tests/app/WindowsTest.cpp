@@ -462,6 +462,7 @@ protected:
     {
         ctx.setView(&window);
         ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
+        ctx.Options.stopGraceSeconds = 0;
     }
     ~StopTest() override { ctx.setView(nullptr); }
 

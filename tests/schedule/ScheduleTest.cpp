@@ -232,7 +232,9 @@ TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
     app.writeConfig(
         "[General]\nUploadURL=http://127.0.0.1:1/\nCatchUpMinutes=5\n[Show1]\nFilename=" +
         app.home().toUtf8() + "/shows/a.mp3\nUploadDay=Sun\nUploadTime=14:05\n");
-    EXPECT_TRUE(Form_Load(app.ctx).isEmpty());
+    const StartMinutes minutes = Form_Load(app.ctx);
+    EXPECT_TRUE(minutes.missed.isEmpty());
+    catchUpAfterStart(app.ctx, minutes.missed, minutes.start);
     // The machine slept through 14:04 to 14:07.
     app.clock.set(Sunday, QTime(14, 8, 2));
     Timer1_Timer(app.ctx);
@@ -240,16 +242,23 @@ TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
     ASSERT_TRUE(runs.open(QIODevice::ReadOnly));
     EXPECT_EQ(runs.readAll(), "x\n");
 
-    // Started again with the clock set back: 14:05 is not due a second time.
-    TestApp again(QDateTime(Sunday, QTime(14, 4, 30)));
+    // Started again with the clock set back to 14:05: it is not due a second time, nor is last
+    // week's 14:05 upload that a stop cut, since its next upload has come.
+    QFile state(app.auditFolder() + u"schedule.state"_s);
+    ASSERT_TRUE(state.open(QIODevice::Append));
+    state.write("interrupted 2026-11-29T14:05 1 unsent\n");
+    state.close();
+    TestApp again(QDateTime(Sunday, QTime(14, 5, 20)));
     again.environment = app.environment;
     again.ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
-    Form_Load(again.ctx);
-    again.clock.set(Sunday, QTime(14, 5, 10));
-    Timer1_Timer(again.ctx);
+    const StartMinutes restart = Form_Load(again.ctx);
+    catchUpAfterStart(again.ctx, restart.missed, restart.start);
     runs.seek(0);
     EXPECT_EQ(runs.readAll(), "x\n");
     EXPECT_TRUE(app.auditTexts().contains(u"Timer1_Timer| Minute already handled: '14:05'"_s));
+    EXPECT_TRUE(app.auditTexts().contains(QStringLiteral(
+        "Timer1_Timer| Not sending again show 1 due at 14:05, cut by the stop: its next upload "
+        "has come")));
 }
 
 } // namespace

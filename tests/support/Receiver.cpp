@@ -24,6 +24,7 @@ struct Receiver::Impl
     Answer others;
     QList<Request> requests;
     std::function<void()> hook;
+    std::string heldPath;
     std::condition_variable stopping;
     bool stopped = false;
 };
@@ -73,6 +74,14 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
         response.status = answer.status;
         response.set_content(answer.body.toStdString(), "application/json");
     });
+    d->server.set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &) {
+        std::unique_lock lock(d->mutex);
+        if (d->heldPath.empty() || request.path != d->heldPath)
+            return httplib::Server::HandlerResponse::Unhandled;
+        d->requests.append({QByteArray::fromStdString(request.target), {}});
+        d->stopping.wait(lock, [this] { return d->stopped; });
+        return httplib::Server::HandlerResponse::Handled;
+    });
     d->port = d->server.bind_to_any_port("127.0.0.1");
     d->thread = std::thread([this] { d->server.listen_after_bind(); });
     // A stop before the server runs would be missed, and the thread would never end.
@@ -106,6 +115,12 @@ void Receiver::answerOthers(const Answer &answer)
 {
     const std::lock_guard lock(d->mutex);
     d->others = answer;
+}
+
+void Receiver::holdBodies(const QByteArray &path)
+{
+    const std::lock_guard lock(d->mutex);
+    d->heldPath = path.toStdString();
 }
 
 void Receiver::whileHeld(std::function<void()> hook)

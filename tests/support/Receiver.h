@@ -43,6 +43,9 @@ public:
     void answer(const QByteArray &title, const QList<Answer> &answers);
     // The answer to every upload whose title has none of its own.
     void answerOthers(const Answer &answer);
+    // Bodies posted to `path` are never read, as over a link that stalls; such a request is
+    // recorded without its parts.
+    void holdBodies(const QByteArray &path);
     // Runs on the server's thread while a request is held, before its answer goes out.
     void whileHeld(std::function<void()> hook);
     QList<Request> requests() const;

@@ -319,7 +319,7 @@ TEST_F(UploadTest, AnUploadInsideAnotherHasItsOwnReplyFile)
         UploadShow(app.ctx, 1);
         innerCommand = app.ctx.DosCommand;
     });
-    EXPECT_FALSE(uploadManually(app.ctx, recording, u"Manual"_s, QString()));
+    EXPECT_EQ(uploadManually(app.ctx, recording, u"Manual"_s, QString()), UploadEnd::Failed);
     EXPECT_TRUE(innerCommand.contains(app.auditFolder() + u"upload-2.txt"_s));
     EXPECT_FALSE(QFile::exists(app.auditFolder() + u"upload-2.txt"_s));
     EXPECT_EQ(readFile(replyFile()), "outer reply");

@@ -63,15 +63,18 @@ int runCommandLineUpload(Platform &platform, const QString &file, const QString 
         return fail(2, configProblem);
 
     CheckAuditFolderExists(ctx, ctx.CFG.LocalAppFolder);
-    // SIGTERM and SIGINT stop curl; the upload then ends as a failure with all its lines.
+    // SIGTERM and SIGINT stop curl at once: whoever stops a command wants it ended. The upload
+    // ends as cut, with all its lines.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested,
-                     [&ctx](int) { ctx.requestShutdown(); });
+                     [&ctx](int) { ctx.requestShutdown(0); });
     QString failureReason;
-    const bool taken = uploadManually(ctx, recording, title, description, &failureReason);
+    const UploadEnd end = uploadManually(ctx, recording, title, description, &failureReason);
     WriteLog(ctx);
-    if (!taken)
+    if (end == UploadEnd::Failed)
         return fail(1, QStringLiteral("the upload failed: ") + failureReason);
+    if (end != UploadEnd::Taken)
+        return fail(1, failureReason);
     ConsoleOutput::write(ConsoleOutput::Stream::Output,
                          QStringLiteral("Uploaded '%1' as '%2'.\n").arg(recording, title));
     return 0;

@@ -27,12 +27,12 @@ template <typename Handler> void AppController::run(const QString &routine, Hand
 
 void AppController::load()
 {
-    QList<QDateTime> missed;
-    run(QStringLiteral("Form_Load"), [&] { missed = Form_Load(m_ctx); });
+    StartMinutes minutes;
+    run(QStringLiteral("Form_Load"), [&] { minutes = Form_Load(m_ctx); });
     // Right after the start block is on disk, as the window runs: nothing of this is needed
     // before then. The schedule state waits for the disk to have it, so it goes first, before
     // any upload can start.
-    QTimer::singleShot(0, this, [this, missed] {
+    QTimer::singleShot(0, this, [this, minutes] {
         if (m_ctx.shutdownRequested())
             return;
         run(QStringLiteral("Form_Load"),
@@ -41,7 +41,8 @@ void AppController::load()
             reportConfigWarnings(m_ctx);
             WriteLog(m_ctx);
         });
-        run(QStringLiteral("Timer1_Timer"), [&] { catchUpAfterStart(m_ctx, missed); });
+        run(QStringLiteral("Timer1_Timer"),
+            [&] { catchUpAfterStart(m_ctx, minutes.missed, minutes.start); });
     });
 }
 
@@ -80,8 +81,19 @@ void AppController::refreshConfig()
 
 bool AppController::requestClose()
 {
-    m_ctx.requestShutdown();
-    return m_depth == 0;
+    const bool first = !m_ctx.shutdownRequested();
+    const int grace = m_ctx.Options.stopGraceSeconds;
+    m_ctx.requestShutdown(grace);
+    if (m_depth == 0)
+        return true;
+    if (first && grace > 0 && m_ctx.uploadsInProgress > 0) {
+        m_ctx.AppendLog(
+            QStringLiteral("Form_Unload| Closing waits up to %1 seconds for the running upload "
+                           "to finish")
+                .arg(grace));
+        WriteLog(m_ctx);
+    }
+    return false;
 }
 
 void AppController::unload()

@@ -53,13 +53,13 @@ QString localAppFolder(const Environment &environment)
     return withTrailingSeparator(folder);
 }
 
-QList<QDateTime> Form_Load(AppContext &ctx)
+StartMinutes Form_Load(AppContext &ctx)
 {
     const QString routine = QStringLiteral("Form_Load");
     ctx.Audit.reset();
+    // Ticks of the start minute wait for start-up's end, which hands the minute to the schedule.
     ctx.LastMinute = LocaleFormat::hourMinute(now(ctx).time());
-    const QDateTime startMinute = ScheduleMemory::wallMinute(now(ctx));
-    ctx.Schedule.markHandled(startMinute);
+    StartMinutes minutes{{}, ScheduleMemory::wallMinute(now(ctx))};
     ctx.AppendLog(QString(BannerWidth, u'*'));
     ctx.AppendLog(QStringLiteral("Form_Load| Application Started."));
     ctx.AppendLog(QStringLiteral("Form_Load| Application Version: ") + AppContext::versionText());
@@ -82,10 +82,9 @@ QList<QDateTime> Form_Load(AppContext &ctx)
     logFolders(ctx);
     guardStep(ctx, routine,
               [&] { AuditPurge::purgeOldFiles(ctx.Audit, ctx.CFG, now(ctx), routine); });
-    QList<QDateTime> missed;
-    guardStep(ctx, routine, [&] { missed = restoreScheduleState(ctx, startMinute); });
+    guardStep(ctx, routine, [&] { minutes.missed = restoreScheduleState(ctx, minutes.start); });
     WriteLog(ctx);
-    return missed;
+    return minutes;
 }
 
 void Form_Unload(AppContext &ctx)

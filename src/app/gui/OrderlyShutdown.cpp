@@ -12,6 +12,8 @@ void connectOrderlyShutdown(QApplication &app, QWidget &window, AppController &c
 {
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
                      [&window](int) { window.close(); });
+    // The session the window belongs to hung up: nobody is left to use it.
+    QObject::connect(&termination, &TerminationSignals::hangUp, &window, &QWidget::close);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager &) { window.close(); });
     QObject::connect(&termination, &TerminationSignals::sessionEnding, &controller,

@@ -5,7 +5,7 @@ class QApplication;
 class QWidget;
 class TerminationSignals;
 
-// Termination signals and the end of the desktop session close the window the orderly way,
+// Termination signals, SIGHUP and the end of the desktop session close the window the orderly way,
 // and the closing lines are written whatever way the application ends.
 void connectOrderlyShutdown(QApplication &app, QWidget &window, AppController &controller,
                             TerminationSignals &termination);
