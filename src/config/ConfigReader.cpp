@@ -46,6 +46,13 @@ QString uploadUrl(const IniFile &ini)
     return storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadURL"));
 }
 
+qsizetype uploadUrlCut(const IniFile &ini)
+{
+    const QString raw =
+        trimSpaces(ini.value(QStringLiteral("General"), QStringLiteral("UploadURL")));
+    return std::max<qsizetype>(0, raw.toUcs4().size() - MaxValueLength);
+}
+
 QString uploadUrlProblem(const QString &url)
 {
     if (url.startsWith(u'-'))
@@ -99,7 +106,8 @@ QStringList generalKeys()
             QStringLiteral("RetryCount"),
             QStringLiteral("RetryDelaySeconds"),
             QStringLiteral("UploadTimeoutMinutes"),
-            QStringLiteral("FailureCommand")};
+            QStringLiteral("FailureCommand"),
+            QStringLiteral("InsecureTLS")};
 }
 
 namespace {
@@ -127,6 +135,7 @@ UploadOptions uploadOptions(const IniFile &ini)
                     UploadOptions::MaxRetryDelaySeconds);
     options.uploadTimeoutMinutes = wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0,
                                                UploadOptions::MaxTimeoutMinutes);
+    options.insecureTls = wholeNumber(ini, QStringLiteral("InsecureTLS"), 0, 1) == 1;
     options.failureCommand =
         storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
     return options;

@@ -15,6 +15,9 @@ struct UploadOptions
     int retryCount = 0;
     int retryDelaySeconds = 60;
     int uploadTimeoutMinutes = 0;
+    // curl checks the service's certificate unless a station whose service has none valid
+    // turns that off ([General] InsecureTLS=1), which lets anyone on the way read the token.
+    bool insecureTls = false;
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;

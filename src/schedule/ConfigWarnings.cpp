@@ -12,19 +12,23 @@ void reportConfigWarnings(AppContext &ctx)
     const std::optional<IniFile> ini = fileExists(path) ? IniFile::load(path) : std::nullopt;
     QStringList warnings;
     if (ini) {
-        for (const CheckProblem &problem :
-             ScheduleCheck::analyse(*ini, path, ctx.platform.clock.now()).problems) {
+        const ScheduleReport report = ScheduleCheck::analyse(
+            *ini, path, ctx.platform.clock.now(), ctx.Schedule, ctx.platform.environment);
+        for (const CheckProblem &problem : report.problems)
             warnings.append(problem.text);
-            ctx.AppendLog(QStringLiteral("Configmnu_Click| WARNING: ") + problem.text);
-        }
+        if (report.insecureTls)
+            warnings.append(ScheduleCheck::insecureTlsText());
     }
+    for (const QString &warning : warnings)
+        ctx.AppendLog(QStringLiteral("Configmnu_Click| WARNING: ") + warning);
     ctx.view().setConfigWarnings(warnings);
     showNextUpload(ctx, ctx.platform.clock.now());
 }
 
 void showNextUpload(AppContext &ctx, const QDateTime &from)
 {
-    const ScheduleCheck::NextUpload next = ScheduleCheck::firstNextUpload(ctx.ShowTable, from);
+    const ScheduleCheck::NextUpload next =
+        ScheduleCheck::firstNextUpload(ctx.ShowTable, from, ctx.Schedule);
     ctx.NextUploadAt = next.at;
     ctx.view().setNextUpload(next.text);
 }

@@ -89,13 +89,13 @@ void Timer1_Timer(AppContext &ctx)
     ctx.Schedule.forgetBefore(now.date().addDays(-1));
     saveScheduleState(ctx, Routine);
 
+    // Before the upload starts: the show it sends is no longer the next one.
+    if (ctx.NextUploadAt.isValid() && now >= ctx.NextUploadAt)
+        showNextUpload(ctx, now);
     if (!ctx.view().uploadsDisabled()) {
         catchUp(ctx, missed);
         uploadFirstDueShow(ctx, slot);
     }
-    // This minute is done with, so the next upload is one of a later minute.
-    if (ctx.NextUploadAt.isValid() && now >= ctx.NextUploadAt)
-        showNextUpload(ctx, now.addSecs(60 - now.time().second()));
     WriteLog(ctx);
 
     if (minute == PurgeMinute)

@@ -13,14 +13,6 @@ constexpr int TimeLimitMs = 60 * 1000;
 constexpr int PollMs = 300;
 constexpr int StopGraceMs = 5000;
 
-QString programPath(const AppContext &ctx, const QString &command)
-{
-    if (QFileInfo(command).isAbsolute())
-        return command;
-    const QString found = ctx.platform.environment.findOnPath(command);
-    return found.isEmpty() ? command : found;
-}
-
 // Waits for the command with events running; a close or the time limit stops it.
 bool waitOrStop(AppContext &ctx, ChildProcess &process)
 {
@@ -45,7 +37,7 @@ void runFailureCommand(AppContext &ctx, const QString &routine, int show, const 
         return;
     const QString prefix = routine + QStringLiteral("| FailureCommand ");
     ChildProcess process;
-    const QString program = programPath(ctx, command);
+    const QString program = failureProgramPath(ctx.platform.environment, command);
     if (const auto failure = process.start(program, {QString::number(show), title, reason})) {
         ctx.AppendLog(prefix + QStringLiteral("could not be started: '%1': %2 %3")
                                    .arg(program)
@@ -63,6 +55,14 @@ void runFailureCommand(AppContext &ctx, const QString &routine, int show, const 
 }
 
 } // namespace
+
+QString failureProgramPath(const Environment &environment, const QString &command)
+{
+    if (QFileInfo(command).isAbsolute())
+        return command;
+    const QString found = environment.findOnPath(command);
+    return found.isEmpty() ? command : found;
+}
 
 void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title,
                   const QString &reason)

@@ -3,6 +3,7 @@
 #include <QString>
 
 class AppContext;
+class Environment;
 
 // A failed upload is told beyond the audit, since nobody may be at the desk: the window (or the
 // service's log) shows why, and the station's FailureCommand, when one is set, is run with the
@@ -10,5 +11,8 @@ class AppContext;
 // never for longer than a minute. `routine` names the caller in the audit lines.
 void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title,
                   const QString &reason);
+// The program FailureCommand starts: the command itself when it is an absolute path, otherwise
+// the one of that name on PATH; the command as it stands when there is none.
+QString failureProgramPath(const Environment &environment, const QString &command);
 // A taken upload clears what the last failure showed.
 void clearFailure(AppContext &ctx);

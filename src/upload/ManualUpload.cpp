@@ -30,8 +30,13 @@ bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
                     const QString &description, QString *failureReason)
 {
     const ReplyFile reply(ctx);
-    const UploadRequest request{file,        title, description, QString(), ctx.CFG.UploadURL,
-                                reply.path()};
+    const UploadRequest request{file,
+                                title,
+                                description,
+                                QString(),
+                                ctx.CFG.UploadURL,
+                                reply.path(),
+                                ctx.Options.insecureTls};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
     ctx.view().setCommandText(ctx.DosCommand);

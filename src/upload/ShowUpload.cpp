@@ -26,8 +26,8 @@ void uploadExistingShow(AppContext &ctx, int show)
 
     const ReplyFile reply(ctx);
     const UploadRequest request{
-        recording,         title,       table.Description[show], withPicture ? picture : QString(),
-        ctx.CFG.UploadURL, reply.path()};
+        recording,         title,        table.Description[show], withPicture ? picture : QString(),
+        ctx.CFG.UploadURL, reply.path(), ctx.Options.insecureTls};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
 

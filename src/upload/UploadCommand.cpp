@@ -58,7 +58,8 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     add(request.responseFile, true);
     add(QStringLiteral("-w"), false);
     add(QStringLiteral("%{http_code}"), true);
-    add(QStringLiteral("-k"), false);
+    if (request.insecureTls)
+        add(QStringLiteral("-k"), false);
     add(QStringLiteral("-X"), false);
     add(QStringLiteral("POST"), false);
     add(QStringLiteral("-F"), false);

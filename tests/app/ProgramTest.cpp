@@ -166,7 +166,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
          u"UploadShow| Tunebarn Title: 'Second'"_s,
          u"UploadShow| Uploading: '"_s + second + u"' Date Created: *"_s,
          u"UploadShow| DosCommand: '/usr/bin/curl -q -o \""_s + run.auditFolder() +
-             u"upload-2.txt\" -w \"%{http_code}\" -k -X POST -F \"mp3=@"_s + second +
+             u"upload-2.txt\" -w \"%{http_code}\" -X POST -F \"mp3=@"_s + second +
              u"\" --form-string \"name=Second\" --form-string \"description=D2\" "_s +
              receiver.url() + u'\'',
          u"Shell32Bit| Command: /usr/bin/curl -q -o *"_s, u"Shell32Bit| Command exit value: 0"_s,

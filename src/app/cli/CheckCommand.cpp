@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "schedule/ScheduleCheck.h"
+#include "schedule/ScheduleState.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,6 +15,16 @@
 #include <QTextStream>
 
 namespace {
+
+constexpr qint64 MaxStateBytes = 1024 * 1024;
+
+// The minutes the scheduler has handled, as its state file tells; none when it cannot be read,
+// since --check only reports.
+ScheduleMemory handledMinutes(const AppContext &ctx)
+{
+    const FileRead read = readWholeFile(scheduleStateFile(ctx), MaxStateBytes);
+    return ScheduleMemory::fromText(read.bytes).value_or(ScheduleMemory());
+}
 
 void printTable(const QList<QStringList> &rows, QTextStream &out)
 {
@@ -45,7 +56,10 @@ void printText(const ScheduleReport &report, QTextStream &out)
 {
     out << "Configuration:  " << report.configFile << '\n';
     out << "Upload address: "
-        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << "\n\n";
+        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << '\n';
+    if (report.insecureTls)
+        out << "Warning:        " << ScheduleCheck::insecureTlsText() << '\n';
+    out << '\n';
     if (report.shows.isEmpty()) {
         out << "No shows are configured.\n";
     } else {
@@ -100,6 +114,7 @@ void printJson(const ScheduleReport &report, QTextStream &out)
     }
     const QJsonObject document{{QStringLiteral("configFile"), report.configFile},
                                {QStringLiteral("uploadUrl"), report.uploadUrl},
+                               {QStringLiteral("insecureTls"), report.insecureTls},
                                {QStringLiteral("shows"), shows},
                                {QStringLiteral("problems"), problems}};
     out << QJsonDocument(document).toJson(QJsonDocument::Indented);
@@ -124,7 +139,8 @@ int runCheck(Platform &platform, bool json, QTextStream &out, QTextStream &err)
         err << "tunebarn-uploader: cannot read " << path << ": " << error.text << '\n';
         return 2;
     }
-    const ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now());
+    const ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now(),
+                                                         handledMinutes(ctx), platform.environment);
     if (json)
         printJson(report, out);
     else

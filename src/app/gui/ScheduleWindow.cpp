@@ -88,7 +88,8 @@ void ScheduleWindow::refresh()
         showUnreadable(QStringLiteral("Cannot read %1: %2").arg(path, error.text));
         return;
     }
-    showReport(ScheduleCheck::analyse(*ini, path, m_ctx.platform.clock.now()));
+    showReport(ScheduleCheck::analyse(*ini, path, m_ctx.platform.clock.now(), m_ctx.Schedule,
+                                      m_ctx.platform.environment));
 }
 
 void ScheduleWindow::showReport(const ScheduleReport &report)
