@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "platform/ChildProcess.h"
 #include "platform/Environment.h"
+#include "upload/UploadRun.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -64,13 +65,11 @@ QString failureProgramPath(const Environment &environment, const QString &comman
     return found.isEmpty() ? command : found;
 }
 
-void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title,
+void alertFailure(AppContext &ctx, const QString &routine, const UploadSubject &subject,
                   const QString &reason)
 {
-    const QString what = show > 0 ? QStringLiteral("show %1 '%2'").arg(show).arg(title)
-                                  : QStringLiteral("manual upload '%1'").arg(title);
-    ctx.view().setLastFailure(what, reason);
-    runFailureCommand(ctx, routine, show, title, reason);
+    ctx.view().setLastFailure(subject.what(), reason);
+    runFailureCommand(ctx, routine, subject.show, subject.title, reason);
 }
 
 void clearFailure(AppContext &ctx)

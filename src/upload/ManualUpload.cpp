@@ -1,6 +1,7 @@
 #include "upload/ManualUpload.h"
 
 #include "core/AppContext.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/EventPump.h"
 #include "upload/FailureAlert.h"
@@ -48,14 +49,15 @@ bool uploadManually(AppContext &ctx, const QString &file, const QString &title,
     ctx.platform.events.processPendingEvents();
 
     QString reason;
-    const bool taken =
-        runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile, &reason);
+    const UploadSubject subject{0, title, ctx.platform.clock.now()};
+    const bool taken = runUpload(ctx, QStringLiteral("Manupmnu_Click"), subject, command,
+                                 request.responseFile, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, taken));
     if (taken)
         clearFailure(ctx);
     else
-        alertFailure(ctx, QStringLiteral("Manupmnu_Click"), 0, title, reason);
+        alertFailure(ctx, QStringLiteral("Manupmnu_Click"), subject, reason);
     if (failureReason)
         *failureReason = reason;
     ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: Finished Upload."));

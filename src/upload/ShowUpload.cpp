@@ -14,6 +14,19 @@
 
 namespace {
 
+// The minute the schedule started this show's upload for, which a catch-up sets in the past;
+// the current minute for an upload started otherwise.
+QDateTime dueMinute(const AppContext &ctx, int show)
+{
+    const QList<ScheduleMemory::Started> &started = ctx.Schedule.unfinished();
+    for (auto it = started.crbegin(); it != started.crend(); ++it) {
+        if (it->show == show)
+            return QDateTime(it->minute.date(), it->minute.time());
+    }
+    const QDateTime now = ctx.platform.clock.now();
+    return QDateTime(now.date(), QTime(now.time().hour(), now.time().minute()));
+}
+
 void uploadExistingShow(AppContext &ctx, int show)
 {
     const ShowTableRecord &table = ctx.ShowTable;
@@ -42,14 +55,15 @@ void uploadExistingShow(AppContext &ctx, int show)
     ctx.platform.events.processPendingEvents();
 
     QString reason;
-    const bool taken =
-        runUpload(ctx, QStringLiteral("UploadShow"), command, request.responseFile, &reason);
+    const UploadSubject subject{show, title, dueMinute(ctx, show)};
+    const bool taken = runUpload(ctx, QStringLiteral("UploadShow"), subject, command,
+                                 request.responseFile, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, taken));
     if (taken)
         clearFailure(ctx);
     else
-        alertFailure(ctx, QStringLiteral("UploadShow"), show, title, reason);
+        alertFailure(ctx, QStringLiteral("UploadShow"), subject, reason);
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
 }

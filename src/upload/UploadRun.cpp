@@ -9,6 +9,7 @@
 #include "platform/LocaleFormat.h"
 #include "upload/CommandRunner.h"
 #include "upload/CurlProgress.h"
+#include "upload/FailureWords.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -17,14 +18,19 @@ namespace {
 
 constexpr int ReplyCharacters = 300;
 constexpr int ReplyNotWritten = 23;
+// Enough for a service's error document; a longer reply is quoted by its start.
+constexpr qint64 ReplyBytesRead = 64 * 1024;
 
-QString replyExcerpt(const QString &responseFile)
+QByteArray replyOf(const QString &responseFile)
 {
     QFile file(responseFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    return file.open(QIODevice::ReadOnly) ? file.read(ReplyBytesRead) : QByteArray();
+}
+
+QString replyExcerpt(const QByteArray &replyBytes)
+{
     // Four bytes a character at most in UTF-8, so this always holds the first 300 characters.
-    QString reply = QString::fromUtf8(file.read(ReplyCharacters * 4)).left(ReplyCharacters);
+    QString reply = QString::fromUtf8(replyBytes.left(ReplyCharacters * 4)).left(ReplyCharacters);
     static const QRegularExpression lineBreaks(QStringLiteral("[\r\n]+"));
     return reply.replace(lineBreaks, QStringLiteral(" "));
 }
@@ -71,27 +77,34 @@ void waitBeforeRetry(AppContext &ctx, int seconds)
         ctx.platform.events.waitProcessingEvents(1000);
 }
 
-void logFailure(AppContext &ctx, const QString &routine, const CommandOutcome &outcome,
-                const QString &status, const QString &responseFile, QString *failureReason)
+void logFailure(AppContext &ctx, const QString &routine, const TryResult &result)
 {
-    if (!outcome.started) {
+    if (!result.started) {
         ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: curl could not be started"));
-        if (failureReason)
-            *failureReason = QStringLiteral("curl could not be started");
         return;
     }
     ctx.AppendLog(routine +
                   QStringLiteral("| Upload FAILED: exit value %1, HTTP status %2, reply: '")
-                      .arg(outcome.exitValue)
-                      .arg(status) +
-                  replyExcerpt(responseFile) + u'\'');
-    const QString said = lastCurlMessage(outcome.errorOutput);
-    if (!said.isEmpty())
-        ctx.AppendLog(routine + QStringLiteral("| curl said: '") + said + u'\'');
-    if (failureReason)
-        *failureReason =
-            QStringLiteral("exit value %1, HTTP status %2").arg(outcome.exitValue).arg(status) +
-            (said.isEmpty() ? QString() : QStringLiteral(", ") + said);
+                      .arg(result.exitValue)
+                      .arg(result.httpStatus) +
+                  replyExcerpt(result.reply) + u'\'');
+    if (!result.curlSaid.isEmpty())
+        ctx.AppendLog(routine + QStringLiteral("| curl said: '") + result.curlSaid + u'\'');
+}
+
+TryResult tryResult(AppContext &ctx, const CommandOutcome &outcome, const QString &status,
+                    const QString &responseFile, int timeLimitMinutes)
+{
+    TryResult result;
+    result.started = outcome.started;
+    result.exitValue = outcome.exitValue;
+    result.httpStatus = status;
+    result.reply = outcome.started ? replyOf(responseFile) : QByteArray();
+    result.curlSaid = lastCurlMessage(outcome.errorOutput);
+    result.timedOut = outcome.timedOut;
+    result.timeLimitMinutes = timeLimitMinutes;
+    result.stopped = ctx.shutdownRequested();
+    return result;
 }
 
 bool takenByTheService(AppContext &ctx, const QString &routine, const CommandOutcome &outcome,
@@ -123,6 +136,12 @@ std::function<void(const QByteArray &)> progressReporter(AppContext &ctx)
 
 } // namespace
 
+QString UploadSubject::what() const
+{
+    return show > 0 ? QStringLiteral("show %1 '%2'").arg(show).arg(title)
+                    : QStringLiteral("manual upload '%1'").arg(title);
+}
+
 ReplyFile::ReplyFile(AppContext &ctx) : m_ctx(ctx), m_depth(++ctx.uploadsInProgress)
 {
     const QString name =
@@ -149,8 +168,8 @@ QString finishedStatus(AppContext &ctx, bool taken)
     return (taken ? QStringLiteral("Finished Upload: ") : QStringLiteral("Upload Failed: ")) + time;
 }
 
-bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
-               const QString &responseFile, QString *failureReason)
+bool runUpload(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+               const CommandLine &command, const QString &responseFile, QString *failureReason)
 {
     // Kept for this upload even if the configuration is reloaded while it runs.
     const UploadOptions options = ctx.Options;
@@ -164,22 +183,41 @@ bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &comma
         const QString status = outcome.started ? httpStatus(outcome.output) : QString();
         if (outcome.started)
             ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
-        if (takenByTheService(ctx, routine, outcome, status))
+        if (takenByTheService(ctx, routine, outcome, status)) {
+            if (attempt > 0)
+                ctx.view().reportRetry(
+                    subject.what(),
+                    QStringLiteral("taken on retry %1 of %2").arg(attempt).arg(options.retryCount),
+                    false);
             return true;
+        }
         if (outcome.timedOut)
             ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes")
                                         .arg(options.uploadTimeoutMinutes));
-        if (attempt < options.retryCount && worthRetrying(outcome, status) &&
-            !ctx.shutdownRequested()) {
+        const TryResult result =
+            tryResult(ctx, outcome, status, responseFile, options.uploadTimeoutMinutes);
+        const bool worth = worthRetrying(outcome, status);
+        if (attempt < options.retryCount && worth && !ctx.shutdownRequested()) {
             ctx.AppendLog(routine + QStringLiteral("| Retry %1 of %2 in %3 seconds")
                                         .arg(attempt + 1)
                                         .arg(options.retryCount)
                                         .arg(options.retryDelaySeconds));
+            const QDateTime at = ctx.platform.clock.now().addSecs(options.retryDelaySeconds);
+            ctx.view().reportRetry(
+                subject.what(),
+                FailureWords::whatHappened(result) + QStringLiteral("; ") +
+                    FailureWords::retryingAt(at, attempt + 1, options.retryCount),
+                true);
             waitBeforeRetry(ctx, options.retryDelaySeconds);
             if (!ctx.shutdownRequested())
                 continue;
         }
-        logFailure(ctx, routine, outcome, status, responseFile, failureReason);
+        logFailure(ctx, routine, result);
+        if (failureReason)
+            *failureReason =
+                FailureWords::whatHappened(result) + QStringLiteral("; ") +
+                FailureWords::noRetry(worth && attempt == options.retryCount, options.retryCount,
+                                      ctx.shutdownRequested() && !result.stopped);
         return false;
     }
 }

@@ -4,14 +4,28 @@
 
 #include <QString>
 
+#include <QDateTime>
+
 class AppContext;
+
+// What an upload sends, as the operator knows it.
+struct UploadSubject
+{
+    int show = 0; // 0 for a manual upload
+    QString title;
+    QDateTime due; // the minute a scheduled upload was due; when a manual one started
+
+    QString what() const; // "show 3 'Breakfast'" or "manual upload 'Extra'"
+};
 
 // Runs an upload command and judges whether the service took it: curl must have started,
 // ended with 0 and printed an HTTP status below 400. Failures are logged under `routine`
-// with the service's reply and curl's own message. Returns true when the upload was taken.
-// `failureReason`, when given, receives a one-line account of a failure.
-bool runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
-               const QString &responseFile, QString *failureReason = nullptr);
+// with the service's reply and curl's own message; a failure followed by a retry, and a retry
+// taken, are told to the view. Returns true when the upload was taken. `failureReason`, when
+// given, receives what happened and that no retry follows, in plain words.
+bool runUpload(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+               const CommandLine &command, const QString &responseFile,
+               QString *failureReason = nullptr);
 
 // "Finished Upload: hh:mm:ss" or "Upload Failed: hh:mm:ss".
 QString finishedStatus(AppContext &ctx, bool taken);

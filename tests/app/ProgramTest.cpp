@@ -91,16 +91,20 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     Receiver receiver;
     ProgramRun run;
     run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 50);
-    // Show 1's reply comes after 150 seconds; shows 2 and 3 are due meanwhile.
-    receiver.answer("Slow $(touch pwned)", {{500, "slow reply", 150 * 1000 / run.speed()}});
+    // Show 1's refusal comes after 150 seconds, and the retry's at once; shows 2 and 3 are due
+    // meanwhile.
+    receiver.answer("Slow $(touch pwned)", {{503, R"({"error":{"message":"storage backend down"}})",
+                                             150 * 1000 / run.speed()},
+                                            {500, "slow reply"}});
     const QString alerts = run.path(u"alerts"_s);
     run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() + "'\n");
     QFile::setPermissions(run.path(u"alert.sh"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
-                    "\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() + '\n' +
-                    run.show(1, u"Mon"_s, u"21:00"_s, u"Slow $(touch pwned)"_s) +
-                    run.show(2, u"Mon"_s, u"21:01"_s, u"Second"_s) +
-                    run.show(3, u"Mon"_s, u"21:03"_s) + "Tilte=typo\n");
+    run.writeConfig(
+        "[General]\nUploadURL=" + receiver.url().toUtf8() +
+        "\nRetryCount=1\nRetryDelaySeconds=5\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() +
+        '\n' + run.show(1, u"Mon"_s, u"21:00"_s, u"Slow $(touch pwned)"_s) +
+        run.show(2, u"Mon"_s, u"21:01"_s, u"Second"_s) + run.show(3, u"Mon"_s, u"21:03"_s) +
+        "Tilte=typo\n");
     // Standard error is the journal's stream, as under systemd.
     const QString log = run.path(u"journal"_s);
     run.write(u"journal"_s, {});
@@ -113,7 +117,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     headless.setProcessEnvironment(env);
     headless.setStandardErrorFile(log);
     headless.start(buildDir() + u"tunebarn-uploader"_s, {u"--headless"_s});
-    ASSERT_TRUE(receiver.waitForRequests(3));
+    ASSERT_TRUE(receiver.waitForRequests(4));
     ASSERT_TRUE(run.waitForAudit(QStringLiteral(
         "UploadShow| Upload FAILED: exit value 0, HTTP status 500, reply: 'slow reply'")));
     // The service's reload reads the configuration again.
@@ -126,8 +130,15 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     QFile journal(log);
     ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
     const QStringList stderrLines = QString::fromUtf8(journal.readAll()).split(u'\n');
-    EXPECT_TRUE(stderrLines.contains(
-        u"<3>failed: show 1 'Slow $(touch pwned)': exit value 0, HTTP status 500"_s));
+    const QString reason = u"the service refused it (HTTP 500: slow reply); no retry"_s;
+    EXPECT_TRUE(stderrLines.contains(u"<3>failed: show 1 'Slow $(touch pwned)': "_s + reason));
+    EXPECT_EQ(stderrLines
+                  .filter(QRegularExpression(QStringLiteral(
+                      "^<4>retry: show 1 'Slow \\$\\(touch pwned\\)': the service refused it "
+                      "\\(HTTP 503: storage backend down\\); trying again at "
+                      "\\d\\d:\\d\\d:\\d\\d \\(1 of 1\\)$")))
+                  .size(),
+              1);
     EXPECT_EQ(stderrLines.filter(u"<4>warning: line "_s).size(),
               2); // at start and at the reload
     EXPECT_FALSE(
@@ -137,7 +148,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     EXPECT_FALSE(stderrLines.join(u'\n').contains(QString::fromLatin1(receiver.token())));
     QFile alerted(alerts);
     ASSERT_TRUE(alerted.open(QIODevice::ReadOnly));
-    EXPECT_EQ(alerted.readAll(), "1|Slow $(touch pwned)|exit value 0, HTTP status 500|");
+    EXPECT_EQ(alerted.readAll(), "1|Slow $(touch pwned)|" + reason.toUtf8() + '|');
     EXPECT_FALSE(QFile::exists(run.path(u"home/pwned"_s)));
     EXPECT_EQ(
         run.auditTexts().filter(u"UploadShow| FailureCommand "_s),
@@ -318,7 +329,8 @@ TEST(Program, OneUploadFromTheCommandLine)
     ASSERT_TRUE(receiver.waitForRequests(2));
     EXPECT_EQ(ProgramRun::stop(upload, SIGTERM), 1);
     EXPECT_EQ(upload.readAllStandardError(),
-              "tunebarn-uploader: the upload failed: exit value 143, HTTP status 000\n");
+              "tunebarn-uploader: the upload failed: it was stopped as the program closed; no "
+              "retry\n");
 
     const struct
     {
