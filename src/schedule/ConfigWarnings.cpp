@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/SampleConfig.h"
 #include "schedule/ScheduleCheck.h"
 
 void reportConfigWarnings(AppContext &ctx)
@@ -11,6 +12,11 @@ void reportConfigWarnings(AppContext &ctx)
     const QString path = ctx.CFG.configFile();
     const std::optional<IniFile> ini = fileExists(path) ? IniFile::load(path) : std::nullopt;
     QStringList warnings;
+    if (!fileExists(path))
+        warnings.append(QStringLiteral("there is no configuration file '%1': copy the annotated "
+                                       "example '%2' there, set UploadURL and the shows, then "
+                                       "reload")
+                            .arg(path, SampleConfig::path(ctx.WorkingDirectory)));
     if (ini) {
         const ScheduleReport report = ScheduleCheck::analyse(
             *ini, path, ctx.platform.clock.now(), ctx.Schedule, ctx.platform.environment);

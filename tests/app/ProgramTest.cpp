@@ -83,6 +83,12 @@ TEST(Program, EachRunLeavesOneBlockInTheAuditTrail)
     EXPECT_EQ(ProgramRun::stop(again, SIGINT), 0);
     EXPECT_TRUE(again.readAllStandardError().contains(
         ("File doesnt exist.: " + folder + "tunebarn.ini").toUtf8()));
+    // And where the example to start from is.
+    EXPECT_TRUE(run.auditTexts().contains(
+        "Configmnu_Click| WARNING: there is no configuration file '" + folder +
+        "tunebarn.ini': copy the annotated example '" +
+        QDir::cleanPath(buildDir() + u"../share/doc/tunebarn-uploader/tunebarn.ini.sample"_s) +
+        "' there, set UploadURL and the shows, then reload"));
     EXPECT_EQ(run.auditTexts().last(), TestApp::hyphens());
 }
 
