@@ -1,6 +1,7 @@
 #include "upload/UploadRun.h"
 
 #include "audit/AuditLog.h"
+#include "audit/UploadHistory.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/CurlProgram.h"
@@ -46,11 +47,34 @@ QString lastCurlMessage(const QByteArray &errorOutput)
     return {};
 }
 
+// curl prints the HTTP status and the bytes it sent, as its -w argument asks.
 QString httpStatus(const QByteArray &output)
 {
-    const QString status = QString::fromLatin1(output).trimmed();
+    const QString status = QString::fromLatin1(output).simplified().section(u' ', 0, 0);
     static const QRegularExpression threeDigits(QStringLiteral("^\\d{3}$"));
     return threeDigits.match(status).hasMatch() ? status : QStringLiteral("000");
+}
+
+qint64 bytesSent(const QByteArray &output)
+{
+    return QString::fromLatin1(output).simplified().section(u' ', 1, 1).toLongLong();
+}
+
+// One line of the upload history for the try that ended at `finished`.
+void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+               const CommandOutcome &outcome, const QDateTime &started, const QDateTime &finished,
+               const QString &result, const QString &reason)
+{
+    const UploadAttempt attempt{subject.due,
+                                subject.show,
+                                subject.title,
+                                result,
+                                reason,
+                                outcome.started ? httpStatus(outcome.output) : QString(),
+                                bytesSent(outcome.output),
+                                started.msecsTo(finished) / 1000.0,
+                                finished};
+    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
 }
 
 bool statusTaken(const QString &status)
@@ -178,12 +202,16 @@ bool runUpload(AppContext &ctx, const QString &routine, const UploadSubject &sub
     for (int attempt = 0;; ++attempt) {
         // A reply quoted in the audit must be this try's, never an earlier one's.
         removeFile(responseFile);
+        const QDateTime started = ctx.platform.clock.now();
         const CommandOutcome outcome =
             Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL, progressReporter(ctx));
+        const QDateTime finished = ctx.platform.clock.now();
         const QString status = outcome.started ? httpStatus(outcome.output) : QString();
         if (outcome.started)
             ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
         if (takenByTheService(ctx, routine, outcome, status)) {
+            recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("taken"),
+                      {});
             if (attempt > 0)
                 ctx.view().reportRetry(
                     subject.what(),
@@ -197,6 +225,7 @@ bool runUpload(AppContext &ctx, const QString &routine, const UploadSubject &sub
         const TryResult result =
             tryResult(ctx, outcome, status, responseFile, options.uploadTimeoutMinutes);
         const bool worth = worthRetrying(outcome, status);
+        const QString happened = FailureWords::whatHappened(result);
         if (attempt < options.retryCount && worth && !ctx.shutdownRequested()) {
             ctx.AppendLog(routine + QStringLiteral("| Retry %1 of %2 in %3 seconds")
                                         .arg(attempt + 1)
@@ -205,17 +234,22 @@ bool runUpload(AppContext &ctx, const QString &routine, const UploadSubject &sub
             const QDateTime at = ctx.platform.clock.now().addSecs(options.retryDelaySeconds);
             ctx.view().reportRetry(
                 subject.what(),
-                FailureWords::whatHappened(result) + QStringLiteral("; ") +
+                happened + QStringLiteral("; ") +
                     FailureWords::retryingAt(at, attempt + 1, options.retryCount),
                 true);
             waitBeforeRetry(ctx, options.retryDelaySeconds);
-            if (!ctx.shutdownRequested())
+            if (!ctx.shutdownRequested()) {
+                recordTry(ctx, routine, subject, outcome, started, finished,
+                          QStringLiteral("retried"), happened);
                 continue;
+            }
         }
         logFailure(ctx, routine, result);
+        recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("failed"),
+                  happened);
         if (failureReason)
             *failureReason =
-                FailureWords::whatHappened(result) + QStringLiteral("; ") +
+                happened + QStringLiteral("; ") +
                 FailureWords::noRetry(worth && attempt == options.retryCount, options.retryCount,
                                       ctx.shutdownRequested() && !result.stopped);
         return false;

@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -183,7 +186,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
          u"UploadShow| Tunebarn Title: 'Second'"_s,
          u"UploadShow| Uploading: '"_s + second + u"' Date Created: *"_s,
          u"UploadShow| DosCommand: '/usr/bin/curl -q -o \""_s + run.auditFolder() +
-             u"upload-2.txt\" -w \"%{http_code}\" -X POST -F \"mp3=@"_s + second +
+             u"upload-2.txt\" -w \"%{http_code} %{size_upload}\" -X POST -F \"mp3=@"_s + second +
              u"\" --form-string \"name=Second\" --form-string \"description=D2\" "_s +
              receiver.url() + u'\'',
          u"Shell32Bit| Command: /usr/bin/curl -q -o *"_s, u"Shell32Bit| Command exit value: 0"_s,
@@ -232,6 +235,25 @@ TEST(Program, RetryWaitsTimeLimitsAndTheNightlyPurgeAllGoOnTogether)
     EXPECT_TRUE(run.auditTexts().contains(QStringLiteral(
         "UploadShow| Upload FAILED: exit value 0, HTTP status 503, reply: 'still busy'")));
     EXPECT_EQ(receiver.requests().size(), 4);
+
+    // Every try is in the upload history, with its due minute and how it ended.
+    QByteArray out;
+    ASSERT_EQ(run.run({u"--history"_s, u"--json"_s}, &out), 0);
+    QStringList tries;
+    for (const QJsonValue &attempt : QJsonDocument::fromJson(out)[u"attempts"_s].toArray())
+        tries.append(u"%1 %2 %3 %4 %5"_s.arg(attempt[u"show"_s].toInt())
+                         .arg(attempt[u"due"_s].toString(), attempt[u"outcome"_s].toString(),
+                              attempt[u"httpStatus"_s].toString(),
+                              attempt[u"reason"_s].toString()));
+    tries.sort();
+    EXPECT_EQ(
+        tries,
+        QStringList({u"1 2026-12-07T00:03 failed 503 the service refused it (HTTP 503: still "
+                     "busy)"_s,
+                     u"1 2026-12-07T00:03 retried 503 the service refused it (HTTP 503: busy)"_s,
+                     u"2 2026-12-07T00:04 taken 200 "_s,
+                     u"3 2026-12-07T00:05 failed 000 it timed out and was stopped after 1 "
+                     "minutes"_s}));
 }
 
 TEST(Program, ARestartNeverSendsAShowTwiceCatchesUpWhatItMissedAndNamesWhatWasCutOff)
@@ -350,7 +372,11 @@ TEST(Program, OneUploadFromTheCommandLine)
         {{u"--upload"_s, extra}, 2, "tunebarn-uploader: --upload needs --title (see --help)\n"},
         {{u"--check"_s, u"--headless"_s},
          2,
-         "tunebarn-uploader: choose one of --check, --headless and --upload (see --help)\n"},
+         "tunebarn-uploader: choose one of --check, --headless, --upload and --history (see "
+         "--help)\n"},
+        {{u"--history"_s, u"--days"_s, u"91"_s},
+         2,
+         "tunebarn-uploader: --days takes a whole number from 1 to 90 (see --help)\n"},
         {{u"--bogus"_s}, 2, "tunebarn-uploader: Unknown option 'bogus'. (see --help)\n"},
         {{u"--version"_s}, 0, ""},
     };

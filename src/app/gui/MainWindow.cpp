@@ -115,6 +115,9 @@ void MainWindow::setStatusText(const QString &text)
     m_frame1->setStatusText(text);
     m_uploadStatus.setStatusText(text);
     showUploadStatus();
+    // An upload that has ended has a new last result.
+    if (!m_uploadStatus.running())
+        refreshOpenSchedule();
 }
 
 void MainWindow::setTitleText(const QString &text)
@@ -130,6 +133,8 @@ void MainWindow::setCommandText(const QString &text)
 void MainWindow::setCaption(const QString &text)
 {
     setWindowTitle(text);
+    // Set on every minute the schedule handles: the next uploads move on.
+    refreshOpenSchedule();
 }
 
 bool MainWindow::uploadsDisabled() const
@@ -154,6 +159,8 @@ void MainWindow::setProgress(const UploadProgress &progress)
 void MainWindow::setConfigWarnings(const QStringList &warnings)
 {
     m_frame1->setConfigWarnings(warnings);
+    // Told after every Refresh Config and reload.
+    refreshOpenSchedule();
 }
 
 void MainWindow::setNextUpload(const QString &text)
@@ -204,11 +211,19 @@ void MainWindow::showFromTray()
     activateWindow();
 }
 
+void MainWindow::refreshOpenSchedule()
+{
+    if (m_schedule && m_schedule->isVisible())
+        m_schedule->refresh();
+}
+
 void MainWindow::showSchedule()
 {
     if (!m_schedule)
         m_schedule = new ScheduleWindow(m_ctx, this);
     m_schedule->refresh();
+    if (!m_schedule->isVisible())
+        m_schedule->fitToScreen();
     m_schedule->show();
     m_schedule->raise();
     m_schedule->activateWindow();

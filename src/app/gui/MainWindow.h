@@ -60,6 +60,7 @@ private:
     void showAbout();
     void showFromTray();
     void showSchedule();
+    void refreshOpenSchedule();
     void showUploadStatus();
     FailureNotifier &notifier();
 
