@@ -115,7 +115,7 @@ void MainWindow::setStatusText(const QString &text)
     m_frame1->setStatusText(text);
     m_uploadStatus.setStatusText(text);
     showUploadStatus();
-    // An upload that has ended has a new last result.
+    // An upload that has ended has a new last result, a Refresh Config a new schedule.
     if (!m_uploadStatus.running())
         refreshOpenSchedule();
 }
@@ -159,8 +159,6 @@ void MainWindow::setProgress(const UploadProgress &progress)
 void MainWindow::setConfigWarnings(const QStringList &warnings)
 {
     m_frame1->setConfigWarnings(warnings);
-    // Told after every Refresh Config and reload.
-    refreshOpenSchedule();
 }
 
 void MainWindow::setNextUpload(const QString &text)
