@@ -325,6 +325,11 @@ TEST_F(MainWindowTest, TheTrayIconsMenuTooltipAndState)
     tray.showUploadStatus(status);
     EXPECT_TRUE(tray.toolTip().endsWith(QStringLiteral("\n42% sent (12.3M) at 1.2M/s")));
     EXPECT_EQ(tray.icon().pixmap(24).toImage().pixelColor(18, 18), QColor(25, 118, 210));
+    const QString retry = u"show 3 'Breakfast': the service could not be reached; trying again "
+                          "at 14:05:07 (1 of 2)"_s;
+    status.setRetry(retry);
+    tray.showUploadStatus(status);
+    EXPECT_TRUE(tray.toolTip().endsWith(u'\n' + retry));
 }
 
 #ifndef Q_OS_WIN

@@ -400,7 +400,9 @@ TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTyped)
     app.view.disabled = true;
     app.dialogs.fileAnswers = {recording};
     app.dialogs.textAnswers = {u"Live %date%"_s};
+    app.ctx.Options.insecureTls = true;
     manupmnu_Click(app.ctx);
+    EXPECT_TRUE(app.view.command.contains(u" -k -X POST "_s));
     ASSERT_EQ(app.dialogs.shown.size(), 3);
     EXPECT_EQ(app.dialogs.shown[0].text, u"*.mp3 *.MP3"_s);
     EXPECT_EQ(app.dialogs.shown[1].text,

@@ -150,6 +150,14 @@ void MainWindow::setLastFailure(const QString &what, const QString &reason)
         notifier().uploadFailed(what, reason);
 }
 
+void MainWindow::reportRetry(const QString &what, const QString &text, bool failed)
+{
+    if (!failed)
+        return;
+    m_uploadStatus.setRetry(what + QStringLiteral(": ") + text);
+    showUploadStatus();
+}
+
 void MainWindow::setProgress(const UploadProgress &progress)
 {
     m_uploadStatus.setProgress(progress);
