@@ -1,6 +1,8 @@
 #include "schedule/ScheduleCheck.h"
 #include "app/cli/CheckCommand.h"
 #include "config/ConfigReader.h"
+#include "config/RefreshConfig.h"
+#include "schedule/ConfigWarnings.h"
 #include "core/ScheduleMemory.h"
 #include "core/ShowTableRecord.h"
 #include "platform/IniFile.h"
@@ -252,6 +254,11 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
                            "Show  Day  Time   Next upload           Recording  Picture  Title\n"
                            "   1  Sat  09:00  Sat 12/12/2026 09:00  yes        -        Late 12\n\n"
                            "No problems found.\n"));
+    // The start-up warnings name it too.
+    configmnu_Click(app.ctx);
+    reportConfigWarnings(app.ctx);
+    EXPECT_TRUE(app.heldTexts().contains(u"Configmnu_Click| WARNING: "_s +
+                                         ScheduleCheck::insecureTlsText()));
 
     // The minute the scheduler has just handled is not next, whatever the clock says.
     app.writeFile(app.auditFolder() + u"schedule.state"_s,
