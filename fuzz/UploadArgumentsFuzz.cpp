@@ -101,18 +101,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const CommandLine command = UploadCommand::build(QStringLiteral("/usr/bin/curl"), request);
     const QStringList &args = command.arguments;
     const bool withPicture = !request.picture.isEmpty();
-    check(args.size() == (withPicture ? 18 : 16));
+    check(args.size() == (withPicture ? 17 : 15));
     check(args.at(0) == QStringLiteral("-q"));
-    check(args.at(8) == QStringLiteral("-F") && args.at(10) == QStringLiteral("--form-string") &&
-          args.at(12) == QStringLiteral("--form-string"));
-    check(args.at(9).startsWith(QStringLiteral("mp3=@")));
-    check(curlFileName(args.at(9).mid(5)) == request.recording);
-    check(args.at(11) == QStringLiteral("name=") + request.title);
-    check(args.at(13) == QStringLiteral("description=") + request.description);
+    check(!args.contains(QStringLiteral("-k")));
+    check(args.at(7) == QStringLiteral("-F") && args.at(9) == QStringLiteral("--form-string") &&
+          args.at(11) == QStringLiteral("--form-string"));
+    check(args.at(8).startsWith(QStringLiteral("mp3=@")));
+    check(curlFileName(args.at(8).mid(5)) == request.recording);
+    check(args.at(10) == QStringLiteral("name=") + request.title);
+    check(args.at(12) == QStringLiteral("description=") + request.description);
     if (withPicture) {
-        check(args.at(14) == QStringLiteral("-F") &&
-              args.at(15).startsWith(QStringLiteral("picture=@")));
-        check(curlFileName(args.at(15).mid(9)) == request.picture);
+        check(args.at(13) == QStringLiteral("-F") &&
+              args.at(14).startsWith(QStringLiteral("picture=@")));
+        check(curlFileName(args.at(14).mid(9)) == request.picture);
     }
     check(args.mid(args.size() - 2) ==
           QStringList({QStringLiteral("--config"), QStringLiteral("-")}));

@@ -21,9 +21,11 @@ It runs as a small window, or without one as a systemd user service, and
 can check a configuration or send a single upload from the command line.")
 
 # dpkg-shlibdeps names the Qt 6, C++ and C libraries the binary links; curl is run, not linked,
-# and without Liberation Sans the window's texts are drawn in a wider font that clips them.
+# and without Liberation Sans the window's texts are drawn in a wider font that clips them. curl
+# checks the service's certificate against the system's store, which ca-certificates fills;
+# curl's library only recommends it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "curl, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "curl, ca-certificates, fonts-liberation")
 # The About window opens the audit folder and the configuration file through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 

@@ -1,5 +1,6 @@
 #include "audit/AuditPurge.h"
 
+#include "audit/UploadHistory.h"
 #include "core/AuditBuffer.h"
 #include "core/ConfigRecord.h"
 #include "platform/FileSystem.h"
@@ -72,6 +73,7 @@ void purgeOldFiles(AuditBuffer &log, const ConfigRecord &cfg, const QDateTime &n
     const int removed = PurgeFiles(log, cfg.LocalAppFolder, Pattern, before);
     log.append(routine + QStringLiteral("| PurgeFiles: Purged audit files=") +
                QString::number(removed));
+    UploadHistory::purge(log, cfg, now, routine);
 }
 
 } // namespace AuditPurge

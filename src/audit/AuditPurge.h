@@ -22,7 +22,8 @@ QString GetPurgeDate(AuditBuffer &log, const QDateTime &now, int retentionDays);
 // `cutoff`; returns how many were actually deleted.
 int PurgeFiles(AuditBuffer &log, const QString &folder, const QString &pattern,
                const QDateTime &cutoff);
-// The purge as start-up and the nightly tick run it, with their two lines under `routine`.
+// The purge as start-up and the nightly tick run it, with their two lines under `routine`; the
+// upload history loses its tries older than its own retention at the same time.
 void purgeOldFiles(AuditBuffer &log, const ConfigRecord &cfg, const QDateTime &now,
                    const QString &routine);
 

@@ -46,6 +46,13 @@ QString uploadUrl(const IniFile &ini)
     return storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadURL"));
 }
 
+qsizetype uploadUrlCut(const IniFile &ini)
+{
+    const QString raw =
+        trimSpaces(ini.value(QStringLiteral("General"), QStringLiteral("UploadURL")));
+    return std::max<qsizetype>(0, raw.toUcs4().size() - MaxValueLength);
+}
+
 QString uploadUrlProblem(const QString &url)
 {
     if (url.startsWith(u'-'))
@@ -100,7 +107,8 @@ QStringList generalKeys()
             QStringLiteral("RetryDelaySeconds"),
             QStringLiteral("UploadTimeoutMinutes"),
             QStringLiteral("StopGraceSeconds"),
-            QStringLiteral("FailureCommand")};
+            QStringLiteral("FailureCommand"),
+            QStringLiteral("InsecureTLS")};
 }
 
 namespace {
@@ -131,6 +139,7 @@ UploadOptions uploadOptions(const IniFile &ini)
     options.stopGraceSeconds =
         wholeNumber(ini, QStringLiteral("StopGraceSeconds"), options.stopGraceSeconds,
                     UploadOptions::MaxStopGraceSeconds);
+    options.insecureTls = wholeNumber(ini, QStringLiteral("InsecureTLS"), 0, 1) == 1;
     options.failureCommand =
         storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
     return options;

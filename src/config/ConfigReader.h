@@ -14,6 +14,8 @@ constexpr int MaxValueLength = 254;
 // A value as the program stores it: cut to 254 characters, then stripped of outer spaces.
 QString storedValue(const IniFile &ini, const QString &section, const QString &key);
 QString uploadUrl(const IniFile &ini);
+// How many characters the file's UploadURL has beyond those the program keeps; 0 when none.
+qsizetype uploadUrlCut(const IniFile &ini);
 // Why an upload address cannot be handed to curl (it would be read as an option, or is no
 // single address), or empty text when it can.
 QString uploadUrlProblem(const QString &url);

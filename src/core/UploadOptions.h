@@ -19,6 +19,9 @@ struct UploadOptions
     int uploadTimeoutMinutes = 0;
     // How long a close waits for running uploads before it cuts them; 0 cuts them at once.
     int stopGraceSeconds = 20;
+    // curl checks the service's certificate unless a station whose service has none valid
+    // turns that off ([General] InsecureTLS=1), which lets anyone on the way read the token.
+    bool insecureTls = false;
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;

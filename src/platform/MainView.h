@@ -35,6 +35,14 @@ public:
         Q_UNUSED(what)
         Q_UNUSED(reason)
     }
+    // A try of an upload failed and another follows (`failed`), or a retry was taken: `text`
+    // says which, in plain words.
+    virtual void reportRetry(const QString &what, const QString &text, bool failed)
+    {
+        Q_UNUSED(what)
+        Q_UNUSED(text)
+        Q_UNUSED(failed)
+    }
     virtual void setProgress(const UploadProgress &progress) { Q_UNUSED(progress) }
     // The problems --check finds in the configuration just loaded; empty when there are none.
     virtual void setConfigWarnings(const QStringList &warnings) { Q_UNUSED(warnings) }

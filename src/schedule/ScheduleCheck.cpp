@@ -1,13 +1,17 @@
 #include "schedule/ScheduleCheck.h"
 
 #include "config/ConfigReader.h"
+#include "core/ScheduleMemory.h"
+#include "core/UploadOptions.h"
 #include "core/ShowTableRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
 #include "upload/DateVariables.h"
+#include "upload/FailureAlert.h"
 #include "schedule/DayRule.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
@@ -87,9 +91,15 @@ int winner(const ShowTableRecord &table, const QDate &date, const QString &time)
     return 0;
 }
 
+bool isHandled(const ScheduleMemory &handled, const QDate &date, const QTime &at)
+{
+    return handled.isHandled(ScheduleMemory::wallMinute(QDateTime(date, at)));
+}
+
 } // namespace
 
-QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now)
+QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now,
+                     const ScheduleMemory &handled)
 {
     const QString time = table.UploadTime[show];
     const QString rule = table.UploadDay[show];
@@ -99,7 +109,8 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
     // A date may lie further ahead than the weeks searched for a weekday show.
     if (isDate(rule)) {
         const QDate date = ruleDate(rule);
-        if (isPast(rule, time, now) || winner(table, date, time) != show)
+        if (isPast(rule, time, now) || winner(table, date, time) != show ||
+            isHandled(handled, date, at))
             return {};
         return QDateTime(date, at);
     }
@@ -107,7 +118,7 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
     const QString nowMinute = LocaleFormat::hourMinute(now.time());
     for (int offset = 0; offset < WeeksSearched * 7; ++offset) {
         const QDate date = today.addDays(offset);
-        if (offset == 0 && time < nowMinute)
+        if ((offset == 0 && time < nowMinute) || isHandled(handled, date, at))
             continue;
         if (matches(table, show, date, time) && winner(table, date, time) == show)
             return QDateTime(date, at);
@@ -234,6 +245,41 @@ void reportIgnored(const IniFile &ini, QList<CheckProblem> &problems)
     }
 }
 
+void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleReport &report)
+{
+    const QString url = ConfigReader::uploadUrl(ini);
+    if (url.isEmpty())
+        report.problems.append(
+            {0, QStringLiteral("[General] UploadURL is empty: every upload will fail")});
+    const QString refused = ConfigReader::uploadUrlProblem(url);
+    if (!refused.isEmpty())
+        report.problems.append({0, refused});
+    if (const qsizetype cut = ConfigReader::uploadUrlCut(ini))
+        report.problems.append(
+            {0, QStringLiteral("[General] UploadURL is cut: only its first %1 characters are "
+                               "read, %2 more are lost, so uploads go to another address")
+                    .arg(ConfigReader::MaxValueLength)
+                    .arg(cut)});
+    const UploadOptions options = ConfigReader::uploadOptions(ini);
+    report.insecureTls = options.insecureTls;
+    const QString command = options.failureCommand;
+    const QFileInfo program(failureProgramPath(environment, command));
+    if (!command.isEmpty() && !(program.isFile() && program.isExecutable()))
+        report.problems.append(
+            {0, QStringLiteral("[General] FailureCommand '%1' is not an executable file and will "
+                               "not run: it is started directly, never through a shell, so it "
+                               "must name a program by its full path or one on PATH")
+                    .arg(command)});
+}
+
+// A dated show whose minute has been handled has had its one chance.
+bool isDoneDate(const ShowCheck &row, const ScheduleMemory &handled)
+{
+    return isDate(row.dayRule) && isValidTime(row.time) &&
+           isHandled(handled, ruleDate(row.dayRule),
+                     QTime::fromString(row.time, QStringLiteral("HH:mm")));
+}
+
 } // namespace
 
 bool isValidTime(const QString &time)
@@ -279,13 +325,14 @@ QString maskSecrets(const QString &url)
     return parsed.toString();
 }
 
-NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now)
+NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,
+                           const ScheduleMemory &handled)
 {
     NextUpload first;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         if (!isConfigured(table, show))
             continue;
-        const QDateTime at = nextUpload(table, show, now);
+        const QDateTime at = nextUpload(table, show, now, handled);
         if (at.isValid() && (!first.at.isValid() || at < first.at))
             first = {at, show, {}};
     }
@@ -297,19 +344,20 @@ NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now)
     return first;
 }
 
-ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDateTime &now)
+QString insecureTlsText()
+{
+    return QStringLiteral("[General] InsecureTLS=1: the service's certificate is not checked, so "
+                          "anyone on the way can read the upload address and its token");
+}
+
+ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDateTime &now,
+                       const ScheduleMemory &handled, const Environment &environment)
 {
     ScheduleReport report;
     report.configFile = configFile;
     report.encoding = ini.encodingName();
-    const QString url = ConfigReader::uploadUrl(ini);
-    report.uploadUrl = maskSecrets(url);
-    if (url.isEmpty())
-        report.problems.append(
-            {0, QStringLiteral("[General] UploadURL is empty: every upload will fail")});
-    const QString refused = ConfigReader::uploadUrlProblem(url);
-    if (!refused.isEmpty())
-        report.problems.append({0, refused});
+    report.uploadUrl = maskSecrets(ConfigReader::uploadUrl(ini));
+    checkGeneral(ini, environment, report);
 
     const ShowTableRecord table = ConfigReader::showTable(ini);
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
@@ -323,10 +371,11 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
         row.recordingExists = fileExists(row.recording);
         row.picture = table.Picture[show];
         row.pictureExists = fileExists(row.picture);
-        row.nextUpload = nextUpload(table, show, now);
+        row.nextUpload = nextUpload(table, show, now, handled);
         if (!row.nextUpload.isValid())
-            row.nextUploadNote = isPast(row.dayRule, row.time, now) ? QStringLiteral("past")
-                                                                    : QStringLiteral("never");
+            row.nextUploadNote = isPast(row.dayRule, row.time, now) || isDoneDate(row, handled)
+                                     ? QStringLiteral("past")
+                                     : QStringLiteral("never");
         row.title = DateVariables::expand(
             table.Title[show], row.nextUpload.isValid() ? row.nextUpload.date() : now.date());
         checkShow(table, show, now, row, report.problems);

@@ -4,7 +4,9 @@
 #include <QList>
 #include <QString>
 
+class Environment;
 class IniFile;
+class ScheduleMemory;
 struct ShowTableRecord;
 
 // What the schedule will do, worked out from tunebarn.ini without uploading anything: each
@@ -37,8 +39,9 @@ struct CheckProblem
 struct ScheduleReport
 {
     QString configFile;
-    QString encoding;  // how the file was read
-    QString uploadUrl; // access tokens masked
+    QString encoding;         // how the file was read
+    QString uploadUrl;        // access tokens masked
+    bool insecureTls = false; // [General] InsecureTLS=1: the certificate is not checked
     QList<ShowCheck> shows;
     QList<CheckProblem> problems;
 };
@@ -47,18 +50,26 @@ namespace ScheduleCheck {
 
 constexpr int WeeksSearched = 8;
 
-ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDateTime &now);
+// `handled` holds the minutes this run or an earlier one has handled: none of them is ever next.
+// `environment` finds FailureCommand as an upload would.
+ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDateTime &now,
+                       const ScheduleMemory &handled, const Environment &environment);
+// What --check and the start-up say while certificates go unchecked.
+QString insecureTlsText();
 struct NextUpload
 {
     QDateTime at; // invalid when no show will go out
     int show = 0;
     QString text; // "Sun 13/12/2026 09:00 show 1 'Title'"
 };
-// The next slot at or after the minute of `now` in which this show is the one uploaded;
-// invalid when there is none.
-QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now);
-// The upload of all the table's shows that comes first at or after `now`.
-NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now);
+// The next slot at or after the minute of `now`, not yet handled, in which this show is the one
+// uploaded; invalid when there is none.
+QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now,
+                     const ScheduleMemory &handled);
+// The upload of all the table's shows that comes first at or after `now` in a minute not yet
+// handled: what every report of "the next upload" names.
+NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,
+                           const ScheduleMemory &handled);
 // The address with query values and any password replaced by "****".
 QString maskSecrets(const QString &url);
 bool isValidTime(const QString &time);

@@ -87,7 +87,9 @@ void resendInterrupted(AppContext &ctx, const QDateTime &startMinute)
                                   .arg(LocaleFormat::hourMinute(upload.minute.time()));
         const QDateTime next =
             ShowTableRecord::isShowNumber(upload.show)
-                ? ScheduleCheck::nextUpload(ctx.ShowTable, upload.show, upload.minute.addSecs(60))
+                // Whether that minute came, not whether it was handled, decides.
+                ? ScheduleCheck::nextUpload(ctx.ShowTable, upload.show, upload.minute.addSecs(60),
+                                            ScheduleMemory())
                 : QDateTime();
         if (next.isValid() && ScheduleMemory::wallMinute(next) <= startMinute) {
             ctx.AppendLog(QStringLiteral("Timer1_Timer| Not sending again ") + which +
@@ -142,13 +144,13 @@ void Timer1_Timer(AppContext &ctx)
     ctx.Schedule.forgetBefore(now.date().addDays(-1));
     saveScheduleState(ctx, Routine);
 
+    // Before the upload starts: the show it sends is no longer the next one.
+    if (ctx.NextUploadAt.isValid() && now >= ctx.NextUploadAt)
+        showNextUpload(ctx, now);
     if (!ctx.view().uploadsDisabled()) {
         catchUp(ctx, missed);
         uploadFirstDueShow(ctx, slot);
     }
-    // This minute is done with, so the next upload is one of a later minute.
-    if (ctx.NextUploadAt.isValid() && now >= ctx.NextUploadAt)
-        showNextUpload(ctx, now.addSecs(60 - now.time().second()));
     WriteLog(ctx);
 
     if (minute == PurgeMinute)

@@ -14,14 +14,6 @@ constexpr int TimeLimitMs = 60 * 1000;
 constexpr int PollMs = 300;
 constexpr int StopGraceMs = 5000;
 
-QString programPath(const AppContext &ctx, const QString &command)
-{
-    if (QFileInfo(command).isAbsolute())
-        return command;
-    const QString found = ctx.platform.environment.findOnPath(command);
-    return found.isEmpty() ? command : found;
-}
-
 // Waits for the command with events running; the time limit or the end of a close's grace
 // stops it. The limit is a timer, not a check in this loop: an upload that starts inside the
 // wait holds the loop until it ends, and the limit must hold meanwhile.
@@ -59,7 +51,7 @@ void runFailureCommand(AppContext &ctx, const QString &routine, int show, const 
         return;
     const QString prefix = routine + QStringLiteral("| FailureCommand ");
     ChildProcess process;
-    const QString program = programPath(ctx, command);
+    const QString program = failureProgramPath(ctx.platform.environment, command);
     if (const auto failure = process.start(program, {QString::number(show), title, reason})) {
         ctx.AppendLog(prefix + QStringLiteral("could not be started: '%1': %2 %3")
                                    .arg(program)
@@ -78,11 +70,19 @@ void runFailureCommand(AppContext &ctx, const QString &routine, int show, const 
 
 } // namespace
 
-void alertFailure(AppContext &ctx, const QString &routine, int show, const QString &title,
+QString failureProgramPath(const Environment &environment, const QString &command)
+{
+    if (QFileInfo(command).isAbsolute())
+        return command;
+    const QString found = environment.findOnPath(command);
+    return found.isEmpty() ? command : found;
+}
+
+void alertFailure(AppContext &ctx, const QString &routine, const UploadSubject &subject,
                   const QString &reason)
 {
-    ctx.view().setLastFailure(uploadName(show, title), reason);
-    runFailureCommand(ctx, routine, show, title, reason);
+    ctx.view().setLastFailure(subject.what(), reason);
+    runFailureCommand(ctx, routine, subject.show, subject.title, reason);
 }
 
 void clearFailure(AppContext &ctx)

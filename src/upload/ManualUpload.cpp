@@ -1,6 +1,7 @@
 #include "upload/ManualUpload.h"
 
 #include "core/AppContext.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/EventPump.h"
 #include "upload/FailureAlert.h"
@@ -30,8 +31,13 @@ UploadEnd uploadManually(AppContext &ctx, const QString &file, const QString &ti
                          const QString &description, QString *failureReason)
 {
     const ReplyFile reply(ctx);
-    const UploadRequest request{file,        title, description, QString(), ctx.CFG.UploadURL,
-                                reply.path()};
+    const UploadRequest request{file,
+                                title,
+                                description,
+                                QString(),
+                                ctx.CFG.UploadURL,
+                                reply.path(),
+                                ctx.Options.insecureTls};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
     ctx.view().setCommandText(ctx.DosCommand);
@@ -43,16 +49,17 @@ UploadEnd uploadManually(AppContext &ctx, const QString &file, const QString &ti
     ctx.platform.events.processPendingEvents();
 
     QString reason;
-    const UploadEnd end =
-        runUpload(ctx, QStringLiteral("Manupmnu_Click"), command, request.responseFile, &reason);
+    const UploadSubject subject{0, title, ctx.platform.clock.now()};
+    const UploadEnd end = runUpload(ctx, QStringLiteral("Manupmnu_Click"), subject, command,
+                                    request.responseFile, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, end));
     if (end == UploadEnd::Taken) {
         clearFailure(ctx);
     } else if (end == UploadEnd::Failed) {
-        alertFailure(ctx, QStringLiteral("Manupmnu_Click"), 0, title, reason);
+        alertFailure(ctx, QStringLiteral("Manupmnu_Click"), subject, reason);
     } else {
-        reason = cutReport(end, uploadName(0, title));
+        reason = cutReport(end, subject.what());
         ctx.AppendLog(QStringLiteral("Manupmnu_Click| ") + reason);
     }
     if (failureReason)

@@ -14,6 +14,19 @@
 
 namespace {
 
+// The minute the schedule started this show's upload for, which a catch-up sets in the past;
+// the current minute for an upload started otherwise.
+QDateTime dueMinute(const AppContext &ctx, int show)
+{
+    const QList<ScheduleMemory::Started> &started = ctx.Schedule.unfinished();
+    for (auto it = started.crbegin(); it != started.crend(); ++it) {
+        if (it->show == show)
+            return QDateTime(it->minute.date(), it->minute.time());
+    }
+    const QDateTime now = ctx.platform.clock.now();
+    return QDateTime(now.date(), QTime(now.time().hour(), now.time().minute()));
+}
+
 UploadEnd uploadExistingShow(AppContext &ctx, int show)
 {
     const ShowTableRecord &table = ctx.ShowTable;
@@ -26,8 +39,8 @@ UploadEnd uploadExistingShow(AppContext &ctx, int show)
 
     const ReplyFile reply(ctx);
     const UploadRequest request{
-        recording,         title,       table.Description[show], withPicture ? picture : QString(),
-        ctx.CFG.UploadURL, reply.path()};
+        recording,         title,        table.Description[show], withPicture ? picture : QString(),
+        ctx.CFG.UploadURL, reply.path(), ctx.Options.insecureTls};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
 
@@ -42,16 +55,17 @@ UploadEnd uploadExistingShow(AppContext &ctx, int show)
     ctx.platform.events.processPendingEvents();
 
     QString reason;
-    const UploadEnd end =
-        runUpload(ctx, QStringLiteral("UploadShow"), command, request.responseFile, &reason);
+    const UploadSubject subject{show, title, dueMinute(ctx, show)};
+    const UploadEnd end = runUpload(ctx, QStringLiteral("UploadShow"), subject, command,
+                                    request.responseFile, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, end));
     if (end == UploadEnd::Taken)
         clearFailure(ctx);
     else if (end == UploadEnd::Failed)
-        alertFailure(ctx, QStringLiteral("UploadShow"), show, title, reason);
+        alertFailure(ctx, QStringLiteral("UploadShow"), subject, reason);
     else
-        ctx.AppendLog(QStringLiteral("UploadShow| ") + cutReport(end, uploadName(show, title)));
+        ctx.AppendLog(QStringLiteral("UploadShow| ") + cutReport(end, subject.what()));
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
     return end;

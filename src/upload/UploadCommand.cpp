@@ -57,8 +57,10 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     add(QStringLiteral("-o"), false);
     add(request.responseFile, true);
     add(QStringLiteral("-w"), false);
-    add(QStringLiteral("%{http_code}"), true);
-    add(QStringLiteral("-k"), false);
+    // The status judges the upload; the bytes sent go to the upload history.
+    add(QStringLiteral("%{http_code} %{size_upload}"), true);
+    if (request.insecureTls)
+        add(QStringLiteral("-k"), false);
     add(QStringLiteral("-X"), false);
     add(QStringLiteral("POST"), false);
     add(QStringLiteral("-F"), false);

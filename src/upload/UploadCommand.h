@@ -13,6 +13,7 @@ struct UploadRequest
     QString picture;
     QString uploadUrl;
     QString responseFile;
+    bool insecureTls = false; // "-k": the service's certificate goes unchecked
 };
 
 namespace UploadCommand {

@@ -1,6 +1,7 @@
 #include "upload/UploadRun.h"
 
 #include "audit/AuditLog.h"
+#include "audit/UploadHistory.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/CurlProgram.h"
@@ -9,6 +10,7 @@
 #include "platform/LocaleFormat.h"
 #include "upload/CommandRunner.h"
 #include "upload/CurlProgress.h"
+#include "upload/FailureWords.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -17,14 +19,19 @@ namespace {
 
 constexpr int ReplyCharacters = 300;
 constexpr int ReplyNotWritten = 23;
+// Enough for a service's error document; a longer reply is quoted by its start.
+constexpr qint64 ReplyBytesRead = 64 * 1024;
 
-QString replyExcerpt(const QString &responseFile)
+QByteArray replyOf(const QString &responseFile)
 {
     QFile file(responseFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    return file.open(QIODevice::ReadOnly) ? file.read(ReplyBytesRead) : QByteArray();
+}
+
+QString replyExcerpt(const QByteArray &replyBytes)
+{
     // Four bytes a character at most in UTF-8, so this always holds the first 300 characters.
-    QString reply = QString::fromUtf8(file.read(ReplyCharacters * 4)).left(ReplyCharacters);
+    QString reply = QString::fromUtf8(replyBytes.left(ReplyCharacters * 4)).left(ReplyCharacters);
     static const QRegularExpression lineBreaks(QStringLiteral("[\r\n]+"));
     return reply.replace(lineBreaks, QStringLiteral(" "));
 }
@@ -40,11 +47,34 @@ QString lastCurlMessage(const QByteArray &errorOutput)
     return {};
 }
 
+// curl prints the HTTP status and the bytes it sent, as its -w argument asks.
 QString httpStatus(const QByteArray &output)
 {
-    const QString status = QString::fromLatin1(output).trimmed();
+    const QString status = QString::fromLatin1(output).simplified().section(u' ', 0, 0);
     static const QRegularExpression threeDigits(QStringLiteral("^\\d{3}$"));
     return threeDigits.match(status).hasMatch() ? status : QStringLiteral("000");
+}
+
+qint64 bytesSent(const QByteArray &output)
+{
+    return QString::fromLatin1(output).simplified().section(u' ', 1, 1).toLongLong();
+}
+
+// One line of the upload history for the try that ended at `finished`.
+void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+               const CommandOutcome &outcome, const QDateTime &started, const QDateTime &finished,
+               const QString &result, const QString &reason)
+{
+    const UploadAttempt attempt{subject.due,
+                                subject.show,
+                                subject.title,
+                                result,
+                                reason,
+                                outcome.started ? httpStatus(outcome.output) : QString(),
+                                bytesSent(outcome.output),
+                                started.msecsTo(finished) / 1000.0,
+                                finished};
+    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
 }
 
 bool statusTaken(const QString &status)
@@ -71,27 +101,34 @@ void waitBeforeRetry(AppContext &ctx, int seconds)
         ctx.platform.events.waitProcessingEvents(1000);
 }
 
-void logFailure(AppContext &ctx, const QString &routine, const CommandOutcome &outcome,
-                const QString &status, const QString &responseFile, QString *failureReason)
+void logFailure(AppContext &ctx, const QString &routine, const TryResult &result)
 {
-    if (!outcome.started) {
+    if (!result.started) {
         ctx.AppendLog(routine + QStringLiteral("| Upload FAILED: curl could not be started"));
-        if (failureReason)
-            *failureReason = QStringLiteral("curl could not be started");
         return;
     }
     ctx.AppendLog(routine +
                   QStringLiteral("| Upload FAILED: exit value %1, HTTP status %2, reply: '")
-                      .arg(outcome.exitValue)
-                      .arg(status) +
-                  replyExcerpt(responseFile) + u'\'');
-    const QString said = lastCurlMessage(outcome.errorOutput);
-    if (!said.isEmpty())
-        ctx.AppendLog(routine + QStringLiteral("| curl said: '") + said + u'\'');
-    if (failureReason)
-        *failureReason =
-            QStringLiteral("exit value %1, HTTP status %2").arg(outcome.exitValue).arg(status) +
-            (said.isEmpty() ? QString() : QStringLiteral(", ") + said);
+                      .arg(result.exitValue)
+                      .arg(result.httpStatus) +
+                  replyExcerpt(result.reply) + u'\'');
+    if (!result.curlSaid.isEmpty())
+        ctx.AppendLog(routine + QStringLiteral("| curl said: '") + result.curlSaid + u'\'');
+}
+
+TryResult tryResult(AppContext &ctx, const CommandOutcome &outcome, const QString &status,
+                    const QString &responseFile, int timeLimitMinutes)
+{
+    TryResult result;
+    result.started = outcome.started;
+    result.exitValue = outcome.exitValue;
+    result.httpStatus = status;
+    result.reply = outcome.started ? replyOf(responseFile) : QByteArray();
+    result.curlSaid = lastCurlMessage(outcome.errorOutput);
+    result.timedOut = outcome.timedOut;
+    result.timeLimitMinutes = timeLimitMinutes;
+    result.stopped = ctx.shutdownRequested();
+    return result;
 }
 
 bool takenByTheService(AppContext &ctx, const QString &routine, const CommandOutcome &outcome,
@@ -123,6 +160,12 @@ std::function<void(const QByteArray &)> progressReporter(AppContext &ctx)
 
 } // namespace
 
+QString UploadSubject::what() const
+{
+    return show > 0 ? QStringLiteral("show %1 '%2'").arg(show).arg(title)
+                    : QStringLiteral("manual upload '%1'").arg(title);
+}
+
 ReplyFile::ReplyFile(AppContext &ctx) : m_ctx(ctx), m_depth(++ctx.uploadsInProgress)
 {
     const QString name =
@@ -141,12 +184,6 @@ QString curlProgramPath(const AppContext &ctx)
 {
     const QString found = CurlProgram::locate(ctx.platform.environment, ctx.WorkingDirectory);
     return found.isEmpty() ? ctx.WorkingDirectory + CurlProgram::fileName() : found;
-}
-
-QString uploadName(int show, const QString &title)
-{
-    return show > 0 ? QStringLiteral("show %1 '%2'").arg(show).arg(title)
-                    : QStringLiteral("manual upload '%1'").arg(title);
 }
 
 QString cutReport(UploadEnd end, const QString &name)
@@ -170,8 +207,8 @@ QString finishedStatus(AppContext &ctx, UploadEnd end)
     }
 }
 
-UploadEnd runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
-                    const QString &responseFile, QString *failureReason)
+UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+                    const CommandLine &command, const QString &responseFile, QString *failureReason)
 {
     // Kept for this upload even if the configuration is reloaded while it runs.
     const UploadOptions options = ctx.Options;
@@ -180,33 +217,68 @@ UploadEnd runUpload(AppContext &ctx, const QString &routine, const CommandLine &
     for (int attempt = 0;; ++attempt) {
         // A reply quoted in the audit must be this try's, never an earlier one's.
         removeFile(responseFile);
+        const QDateTime started = ctx.platform.clock.now();
         const CommandOutcome outcome =
             Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL, progressReporter(ctx));
+        const QDateTime finished = ctx.platform.clock.now();
         const QString status = outcome.started ? httpStatus(outcome.output) : QString();
         if (outcome.started)
             ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
-        if (takenByTheService(ctx, routine, outcome, status))
+        if (takenByTheService(ctx, routine, outcome, status)) {
+            recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("taken"),
+                      {});
+            if (attempt > 0)
+                ctx.view().reportRetry(
+                    subject.what(),
+                    QStringLiteral("taken on retry %1 of %2").arg(attempt).arg(options.retryCount),
+                    false);
             return UploadEnd::Taken;
-        if (outcome.cut)
+        }
+        if (outcome.cut) {
+            recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("cut"),
+                      QStringLiteral("stopped by the close"));
             return wholeBodyMayBeSent(outcome.errorOutput) ? UploadEnd::CutSent
                                                            : UploadEnd::CutUnsent;
+        }
         if (outcome.timedOut)
             ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes")
                                         .arg(options.uploadTimeoutMinutes));
-        if (attempt < options.retryCount && worthRetrying(outcome, status)) {
-            // The service cannot have this one: the close leaves it to the next start.
-            if (ctx.shutdownRequested())
-                return UploadEnd::CutUnsent;
-            ctx.AppendLog(routine + QStringLiteral("| Retry %1 of %2 in %3 seconds")
-                                        .arg(attempt + 1)
-                                        .arg(options.retryCount)
-                                        .arg(options.retryDelaySeconds));
-            waitBeforeRetry(ctx, options.retryDelaySeconds);
-            if (!ctx.shutdownRequested())
+        const TryResult result =
+            tryResult(ctx, outcome, status, responseFile, options.uploadTimeoutMinutes);
+        const bool worth = worthRetrying(outcome, status);
+        const QString happened = FailureWords::whatHappened(result);
+        if (attempt < options.retryCount && worth) {
+            if (!ctx.shutdownRequested()) {
+                ctx.AppendLog(routine + QStringLiteral("| Retry %1 of %2 in %3 seconds")
+                                            .arg(attempt + 1)
+                                            .arg(options.retryCount)
+                                            .arg(options.retryDelaySeconds));
+                const QDateTime at = ctx.platform.clock.now().addSecs(options.retryDelaySeconds);
+                ctx.view().reportRetry(
+                    subject.what(),
+                    happened + QStringLiteral("; ") +
+                        FailureWords::retryingAt(at, attempt + 1, options.retryCount),
+                    true);
+                waitBeforeRetry(ctx, options.retryDelaySeconds);
+            }
+            if (!ctx.shutdownRequested()) {
+                recordTry(ctx, routine, subject, outcome, started, finished,
+                          QStringLiteral("retried"), happened);
                 continue;
+            }
+            // The service cannot have this one: the close leaves it to the next start.
+            recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("cut"),
+                      happened);
             return UploadEnd::CutUnsent;
         }
-        logFailure(ctx, routine, outcome, status, responseFile, failureReason);
+        logFailure(ctx, routine, result);
+        recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("failed"),
+                  happened);
+        if (failureReason)
+            *failureReason =
+                happened + QStringLiteral("; ") +
+                FailureWords::noRetry(worth && attempt == options.retryCount, options.retryCount,
+                                      ctx.shutdownRequested() && !result.stopped);
         return UploadEnd::Failed;
     }
 }

@@ -4,7 +4,19 @@
 
 #include <QString>
 
+#include <QDateTime>
+
 class AppContext;
+
+// What an upload sends, as the operator knows it.
+struct UploadSubject
+{
+    int show = 0; // 0 for a manual upload
+    QString title;
+    QDateTime due; // the minute a scheduled upload was due; when a manual one started
+
+    QString what() const; // "show 3 'Breakfast'" or "manual upload 'Extra'"
+};
 
 // How an upload ended. One cut by the program's close is no failure: the service may still
 // lack it (Unsent, where curl cannot have handed it the whole body) or may have it (Sent).
@@ -18,13 +30,13 @@ enum class UploadEnd
 
 // Runs an upload command and judges whether the service took it: curl must have started,
 // ended with 0 and printed an HTTP status below 400. Failures are logged under `routine`
-// with the service's reply and curl's own message; a cut is left to the caller, who can name
-// the upload. `failureReason`, when given, receives a one-line account of a failure.
-UploadEnd runUpload(AppContext &ctx, const QString &routine, const CommandLine &command,
-                    const QString &responseFile, QString *failureReason = nullptr);
+// with the service's reply and curl's own message; a failure followed by a retry, and a retry
+// taken, are told to the view; a cut is left to the caller, who can name the upload.
+// `failureReason`, when given, receives what happened and that no retry follows, in plain words.
+UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+                    const CommandLine &command, const QString &responseFile,
+                    QString *failureReason = nullptr);
 
-// "show 3 'Breakfast'", or "manual upload 'Extra'" for show 0.
-QString uploadName(int show, const QString &title);
 // What the audit (after the routine) and --upload say of an upload cut by the close.
 QString cutReport(UploadEnd end, const QString &name);
 // "Finished Upload: hh:mm:ss", "Upload Failed: hh:mm:ss" or, for a cut, "Upload Cut: hh:mm:ss".

@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -101,6 +104,12 @@ TEST(Program, EachRunLeavesOneBlockAndTheStartMinuteCountsOnce)
     EXPECT_EQ(ProgramRun::stop(again, SIGINT), 0);
     EXPECT_TRUE(again.readAllStandardError().contains(
         ("File doesnt exist.: " + folder + "tunebarn.ini").toUtf8()));
+    // And where the example to start from is.
+    EXPECT_TRUE(run.auditTexts().contains(
+        "Configmnu_Click| WARNING: there is no configuration file '" + folder +
+        "tunebarn.ini': copy the annotated example '" +
+        QDir::cleanPath(buildDir() + u"../share/doc/tunebarn-uploader/tunebarn.ini.sample"_s) +
+        "' there, set UploadURL and the shows, then reload"));
     EXPECT_EQ(run.auditTexts().last(), TestApp::hyphens());
 }
 
@@ -109,20 +118,24 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     Receiver receiver;
     ProgramRun run;
     run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 40);
-    // Show 1 is refused after 20 seconds, and its FailureCommand hangs; show 2, due meanwhile,
-    // waits 120 seconds for its reply, and show 3 is due after that.
-    receiver.answer("Slow $(touch pwned)", {{500, "slow reply", 20 * 1000 / run.speed()}});
+    // Show 1 is refused after 20 seconds and tried again at once, in vain, and its
+    // FailureCommand hangs; show 2, due meanwhile, waits 120 seconds for its reply, and show 3
+    // is due after that.
+    receiver.answer("Slow $(touch pwned)",
+                    {{503, R"({"error":{"message":"storage backend down"}})", 20 * 1000 / run.speed()},
+                     {500, "slow reply"}});
     receiver.answer("Second", {{200, "slow", 120 * 1000 / run.speed()}});
     const QString alerts = run.path(u"alerts"_s);
     run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() +
                                  "'\nsleep 600 & sleeper=$!\ntrap 'kill $sleeper; : > \"" +
                                  alerts.toUtf8() + ".stopped\"; exit 0' TERM\nwait\n");
     QFile::setPermissions(run.path(u"alert.sh"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
-                    "\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() + '\n' +
-                    run.show(1, u"Mon"_s, u"21:00"_s, u"Slow $(touch pwned)"_s) +
-                    run.show(2, u"Mon"_s, u"21:01"_s, u"Second"_s) +
-                    run.show(3, u"Mon"_s, u"21:04"_s) + "Tilte=typo\n");
+    run.writeConfig(
+        "[General]\nUploadURL=" + receiver.url().toUtf8() +
+        "\nRetryCount=1\nRetryDelaySeconds=5\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() +
+        '\n' + run.show(1, u"Mon"_s, u"21:00"_s, u"Slow $(touch pwned)"_s) +
+        run.show(2, u"Mon"_s, u"21:01"_s, u"Second"_s) + run.show(3, u"Mon"_s, u"21:04"_s) +
+        "Tilte=typo\n");
     // Standard error is the journal's stream, as under systemd.
     const QString log = run.path(u"journal"_s);
     run.write(u"journal"_s, {});
@@ -138,7 +151,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     // The FailureCommand is stopped after its minute while show 2's upload runs inside it.
     ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(alerts + u".stopped"_s); }));
     EXPECT_TRUE(run.auditTexts().filter(u"Uploading: Finished Upload."_s).isEmpty());
-    ASSERT_TRUE(receiver.waitForRequests(3));
+    ASSERT_TRUE(receiver.waitForRequests(4));
     ASSERT_TRUE(run.waitForAudit(QStringLiteral(
         "UploadShow| Upload FAILED: exit value 0, HTTP status 500, reply: 'slow reply'")));
     // The service's reload reads the configuration again.
@@ -151,8 +164,15 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     QFile journal(log);
     ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
     const QStringList stderrLines = QString::fromUtf8(journal.readAll()).split(u'\n');
-    EXPECT_TRUE(stderrLines.contains(
-        u"<3>failed: show 1 'Slow $(touch pwned)': exit value 0, HTTP status 500"_s));
+    const QString reason = u"the service refused it (HTTP 500: slow reply); no retry"_s;
+    EXPECT_TRUE(stderrLines.contains(u"<3>failed: show 1 'Slow $(touch pwned)': "_s + reason));
+    EXPECT_EQ(stderrLines
+                  .filter(QRegularExpression(QStringLiteral(
+                      "^<4>retry: show 1 'Slow \\$\\(touch pwned\\)': the service refused it "
+                      "\\(HTTP 503: storage backend down\\); trying again at "
+                      "\\d\\d:\\d\\d:\\d\\d \\(1 of 1\\)$")))
+                  .size(),
+              1);
     EXPECT_EQ(stderrLines.filter(u"<4>warning: line "_s).size(),
               2); // at start and at the reload
     EXPECT_FALSE(
@@ -162,7 +182,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     EXPECT_FALSE(stderrLines.join(u'\n').contains(QString::fromLatin1(receiver.token())));
     QFile alerted(alerts);
     ASSERT_TRUE(alerted.open(QIODevice::ReadOnly));
-    EXPECT_EQ(alerted.readAll(), "1|Slow $(touch pwned)|exit value 0, HTTP status 500|");
+    EXPECT_EQ(alerted.readAll(), "1|Slow $(touch pwned)|" + reason.toUtf8() + '|');
     EXPECT_FALSE(QFile::exists(run.path(u"home/pwned"_s)));
     EXPECT_EQ(
         run.auditTexts().filter(u"UploadShow| FailureCommand "_s),
@@ -191,12 +211,15 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
          u"UploadShow| Tunebarn Title: 'Second'"_s,
          u"UploadShow| Uploading: '"_s + second + u"' Date Created: *"_s,
          u"UploadShow| DosCommand: '/usr/bin/curl -q -o \""_s + run.auditFolder() +
-             u"upload-2.txt\" -w \"%{http_code}\" -k -X POST -F \"mp3=@"_s + second +
+             u"upload-2.txt\" -w \"%{http_code} %{size_upload}\" -X POST -F \"mp3=@"_s + second +
              u"\" --form-string \"name=Second\" --form-string \"description=D2\" "_s +
              receiver.url() + u'\'',
          u"Shell32Bit| Command: /usr/bin/curl -q -o *"_s, u"Shell32Bit| Command exit value: 0"_s,
          u"UploadShow| HTTP status: 200"_s, u"UploadShow| Uploading: Finished Upload."_s});
-    EXPECT_EQ(receiver.requests()[1].part("name"), "Second");
+    QByteArrayList names;
+    for (const Receiver::Request &request : receiver.requests())
+        names.append(request.part("name"));
+    EXPECT_EQ(names.count("Second"), 1);
     // The status line follows the failure line, within the same minute.
     EXPECT_EQ(stderrLines
                   .filter(u"<6>status: Upload Failed: "_s +
@@ -241,6 +264,25 @@ TEST(Program, RetryWaitsTimeLimitsAndTheNightlyPurgeAllGoOnTogether)
     EXPECT_TRUE(run.auditTexts().contains(QStringLiteral(
         "UploadShow| Upload FAILED: exit value 0, HTTP status 503, reply: 'still busy'")));
     EXPECT_EQ(receiver.requests().size(), 4);
+
+    // Every try is in the upload history, with its due minute and how it ended.
+    QByteArray out;
+    ASSERT_EQ(run.run({u"--history"_s, u"--json"_s}, &out), 0);
+    QStringList tries;
+    for (const QJsonValue &attempt : QJsonDocument::fromJson(out)[u"attempts"_s].toArray())
+        tries.append(u"%1 %2 %3 %4 %5"_s.arg(attempt[u"show"_s].toInt())
+                         .arg(attempt[u"due"_s].toString(), attempt[u"outcome"_s].toString(),
+                              attempt[u"httpStatus"_s].toString(),
+                              attempt[u"reason"_s].toString()));
+    tries.sort();
+    EXPECT_EQ(
+        tries,
+        QStringList({u"1 2026-12-07T00:03 failed 503 the service refused it (HTTP 503: still "
+                     "busy)"_s,
+                     u"1 2026-12-07T00:03 retried 503 the service refused it (HTTP 503: busy)"_s,
+                     u"2 2026-12-07T00:04 taken 200 "_s,
+                     u"3 2026-12-07T00:06 failed 000 it timed out and was stopped after 1 "
+                     "minutes"_s}));
 }
 
 TEST(Program, ARestartNeverSendsAShowTwiceCatchesUpWhatItMissedAndNamesWhatWasCutOff)
@@ -404,14 +446,19 @@ TEST(Program, OneUploadFromTheCommandLine)
     } refusals[] = {
         {{u"--upload"_s, extra, u"--title"_s, u"Refused"_s},
          1,
-         "tunebarn-uploader: the upload failed: exit value 0, HTTP status 401\n"},
+         "tunebarn-uploader: the upload failed: the service refused it (HTTP 401: no); no "
+         "retry\n"},
         {{u"--upload"_s, run.path(u"none.mp3"_s), u"--title"_s, u"T"_s},
          2,
          "tunebarn-uploader: no such file: " + run.path(u"none.mp3"_s).toUtf8() + '\n'},
         {{u"--upload"_s, extra}, 2, "tunebarn-uploader: --upload needs --title (see --help)\n"},
         {{u"--check"_s, u"--headless"_s},
          2,
-         "tunebarn-uploader: choose one of --check, --headless and --upload (see --help)\n"},
+         "tunebarn-uploader: choose one of --check, --headless, --upload and --history (see "
+         "--help)\n"},
+        {{u"--history"_s, u"--days"_s, u"91"_s},
+         2,
+         "tunebarn-uploader: --days takes a whole number from 1 to 90 (see --help)\n"},
         {{u"--bogus"_s}, 2, "tunebarn-uploader: Unknown option 'bogus'. (see --help)\n"},
         {{u"--version"_s}, 0, ""},
     };

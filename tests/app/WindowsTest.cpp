@@ -2,6 +2,7 @@
 #include "app/core/AppController.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/ScheduleWindow.h"
+#include "audit/UploadHistory.h"
 #include "app/gui/TrayIcon.h"
 #include "platform/DesignFont.h"
 #include "platform/QtDialogs.h"
@@ -234,8 +235,23 @@ TEST_F(MainWindowTest, TheScheduleFromTheStatusFramesContextMenuWritesNothingToT
         "[Show2]\nFilename=/nowhere/b.mp3\nTitle=Drive\nUploadDay=Mon\nUploadTime=21:00\nPicture=/"
         "nowhere/b.jpg\nTilte=x\n");
     control<QAction>(window, "configmnu")->trigger();
+    const QString history = app.auditFolder() + u"uploads.jsonl"_s;
+    const auto tried = [](const char *outcome, const QTime &finished, const QString &reason) {
+        return UploadAttempt{{},
+                             1,
+                             {},
+                             QString::fromLatin1(outcome),
+                             reason,
+                             {},
+                             0,
+                             0,
+                             QDateTime(TestApp::sunday().date(), finished)}
+            .toJsonLine();
+    };
+    app.writeFile(history, tried("failed", QTime(9, 0, 2), u"the service refused it (HTTP 500)"_s));
     const QStringList held = app.heldTexts();
     const auto *frame = control<QGroupBox>(window, "Frame1");
+    EXPECT_TRUE(frame->toolTip().startsWith(u"Right-click for the Schedule"_s));
     EXPECT_EQ(frame->contextMenuPolicy(), Qt::ActionsContextMenu);
     ASSERT_EQ(frame->actions().size(), 1);
     EXPECT_EQ(frame->actions()[0]->text(), QStringLiteral("Schedule"));
@@ -247,17 +263,27 @@ TEST_F(MainWindowTest, TheScheduleFromTheStatusFramesContextMenuWritesNothingToT
     auto *table = control<QTableWidget>(*schedule, "shows");
     EXPECT_EQ(rows(*table),
               QList<QStringList>(
-                  {{"1", "Sun", "09:00", "Sun 13/12/2026 09:00", "yes", "-", "Breakfast", ""},
-                   {"2", "Mon", "21:00", "Mon 07/12/2026 21:00", "MISSING", "MISSING", "Drive",
+                  {{"1", "Sun", "09:00", "Sun 13/12/2026 09:00",
+                    "failed 06/12/2026 09:00:02: the service refused it (HTTP 500)", "yes", "-",
+                    "Breakfast", ""},
+                   {"2", "Mon", "21:00", "Mon 07/12/2026 21:00", "-", "MISSING", "MISSING", "Drive",
                     "show 2: recording '/nowhere/b.mp3' does not exist\n"
                     "show 2: picture '/nowhere/b.jpg' does not exist"}}));
     EXPECT_EQ(control<QLabel>(*schedule, "fileProblems")->text(),
               QStringLiteral("line 14: key 'Tilte' in [Show2] is ignored"));
+    // The table is wider than the screen: the window stays on it, and the table scrolls.
+    EXPECT_TRUE(schedule->screen()->availableGeometry().contains(schedule->geometry()));
+    EXPECT_EQ(app.heldTexts(), held);
+
+    // Refresh Config, and every minute the schedule handles, show the schedule as it now is.
     app.writeConfig("[General]\nUploadURL=http://h/\n" + show1);
-    control<QPushButton>(*schedule, "refresh")->click();
+    control<QAction>(window, "configmnu")->trigger();
     EXPECT_EQ(table->rowCount(), 1);
     EXPECT_TRUE(control<QLabel>(*schedule, "fileProblems")->isHidden());
-    EXPECT_EQ(app.heldTexts(), held);
+    app.writeFile(history, tried("taken", QTime(14, 3, 0), {}));
+    app.clock.set(TestApp::sunday().date(), QTime(14, 4, 1));
+    controller.timerTick();
+    EXPECT_EQ(table->item(0, 4)->text(), u"taken 06/12/2026 14:03:00"_s);
 }
 
 TEST_F(MainWindowTest, TheTrayIconsMenuTooltipAndState)
@@ -299,6 +325,11 @@ TEST_F(MainWindowTest, TheTrayIconsMenuTooltipAndState)
     tray.showUploadStatus(status);
     EXPECT_TRUE(tray.toolTip().endsWith(QStringLiteral("\n42% sent (12.3M) at 1.2M/s")));
     EXPECT_EQ(tray.icon().pixmap(24).toImage().pixelColor(18, 18), QColor(25, 118, 210));
+    const QString retry = u"show 3 'Breakfast': the service could not be reached; trying again "
+                          "at 14:05:07 (1 of 2)"_s;
+    status.setRetry(retry);
+    tray.showUploadStatus(status);
+    EXPECT_TRUE(tray.toolTip().endsWith(u'\n' + retry));
 }
 
 #ifndef Q_OS_WIN

@@ -1,10 +1,13 @@
 #include "audit/AuditLog.h"
 #include "audit/AuditPurge.h"
+#include "app/cli/HistoryCommand.h"
+#include "audit/UploadHistory.h"
 #include "support/TestApp.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextStream>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -213,6 +216,24 @@ TEST(Purge, DeletesMatchingFilesModifiedAtOrBeforeTheCutOffInWholeSeconds)
     auditFile(app, u"Tunebarn301126Adt.txt"_s, cutoff.addSecs(1));
     auditFile(app, u"Tunebarn061226Adt.txt"_s, TestApp::sunday());
     auditFile(app, u"tunebarn.ini"_s, cutoff.addDays(-30));
+    // The upload history keeps 90 days, to midnight: 7 September 2026 stays, the 6th goes.
+    const auto tried = [](const QDateTime &finished, const char *outcome) {
+        return UploadAttempt{finished.addSecs(-60),
+                             2,
+                             u"Drive"_s,
+                             QString::fromLatin1(outcome),
+                             {},
+                             u"200"_s,
+                             1234,
+                             2.5,
+                             finished}
+            .toJsonLine();
+    };
+    const QByteArray kept = tried(QDateTime(QDate(2026, 9, 7), QTime(0, 0)), "taken") +
+                            "not a line of the history\n" +
+                            tried(TestApp::sunday().addSecs(-3), "taken");
+    app.writeFile(app.auditFolder() + u"uploads.jsonl"_s,
+                  tried(QDateTime(QDate(2026, 9, 6), QTime(23, 59, 59)), "failed") + kept);
     [[maybe_unused]] const QString locked =
         auditFile(app, u"Tunebarn011126Adt.txt"_s, cutoff.addDays(-28));
     bool immutable = false;
@@ -235,7 +256,7 @@ TEST(Purge, DeletesMatchingFilesModifiedAtOrBeforeTheCutOffInWholeSeconds)
 
     QStringList left = QDir(app.auditFolder()).entryList(QDir::Files, QDir::Name);
     QStringList expectedLeft{u"Tunebarn061226Adt.txt"_s, u"Tunebarn301126Adt.txt"_s,
-                             u"tunebarn.ini"_s};
+                             u"tunebarn.ini"_s, u"uploads.jsonl"_s};
     if (immutable)
         expectedLeft.prepend(u"Tunebarn011126Adt.txt"_s);
     EXPECT_EQ(left, expectedLeft);
@@ -251,8 +272,21 @@ TEST(Purge, DeletesMatchingFilesModifiedAtOrBeforeTheCutOffInWholeSeconds)
     expected += {u"PurgeFiles| Found audit file=Tunebarn061226Adt.txt"_s,
                  u"PurgeFiles| Found audit file=Tunebarn281126Adt.txt"_s,
                  u"PurgeFiles| Found audit file=Tunebarn301126Adt.txt"_s,
-                 u"Form_Load| PurgeFiles: Purged audit files=%1"_s.arg(immutable ? 2 : 3)};
+                 u"Form_Load| PurgeFiles: Purged audit files=%1"_s.arg(immutable ? 2 : 3),
+                 u"Form_Load| PurgeFiles: Purged upload history lines=1"_s};
     EXPECT_EQ(app.heldTexts(), expected);
+    QFile history(app.auditFolder() + u"uploads.jsonl"_s);
+    ASSERT_TRUE(history.open(QIODevice::ReadOnly));
+    EXPECT_EQ(history.readAll(), kept);
+
+    QString out;
+    QTextStream stream(&out);
+    EXPECT_EQ(runHistory(app.platform, 1, false, stream), 0);
+    EXPECT_EQ(out, QStringLiteral(
+                       "Show  Due               Finished             Outcome  HTTP  Bytes  Seconds  "
+                       "Title  Reason\n"
+                       "   2  06/12/2026 14:02  06/12/2026 14:03:24  taken    200   1234   2.5      "
+                       "Drive\n"));
 }
 
 } // namespace

@@ -26,7 +26,8 @@ done
 grep -q '^\./etc/' <<<"$contents" && fail "installs into /etc"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in curl fonts-liberation libqt6core6 libqt6gui6 libqt6widgets6; do
+for needed in curl ca-certificates fonts-liberation libqt6core6 libqt6gui6 libqt6widgets6 \
+    libqt6dbus6 libfontconfig1; do
     grep -qE "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = xdg-utils ] || fail "Recommends is not xdg-utils"

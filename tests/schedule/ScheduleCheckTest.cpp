@@ -1,9 +1,15 @@
 #include "schedule/ScheduleCheck.h"
 #include "app/cli/CheckCommand.h"
+#include "config/ConfigReader.h"
+#include "config/RefreshConfig.h"
+#include "schedule/ConfigWarnings.h"
+#include "core/ScheduleMemory.h"
+#include "core/ShowTableRecord.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
 #include "support/TestApp.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,9 +38,10 @@ protected:
                  QLatin1String(time))
             .toUtf8();
     }
-    ScheduleReport check(const QByteArray &ini) const
+    ScheduleReport check(const QByteArray &ini, const ScheduleMemory &handled = {}) const
     {
-        return ScheduleCheck::analyse(IniFile::parse(ini), u"/cfg/tunebarn.ini"_s, FridayLate);
+        return ScheduleCheck::analyse(IniFile::parse(ini), u"/cfg/tunebarn.ini"_s, FridayLate,
+                                      handled, m_app.environment);
     }
     static QStringList problems(const ScheduleReport &report)
     {
@@ -127,6 +134,39 @@ TEST_F(ScheduleCheckTest, EachShowsNextUploadAndEverythingThatKeepsAShowHome)
     EXPECT_TRUE(report.shows[0].recordingExists);
 }
 
+TEST_F(ScheduleCheckTest, AMinuteAlreadyHandledIsNeverTheNextUpload)
+{
+    const QByteArray ini =
+        show(1, "Fri", "23:59") + show(2, "12/12/2026", "00:00") + show(3, "Sat", "00:01");
+    const struct
+    {
+        QList<QTime> handled; // on Friday 11 or, after midnight, Saturday 12 December
+        QStringList next;
+        int first;
+    } rows[] = {
+        {{}, {u"Fri 11/12/2026 23:59"_s, u"Sat 12/12/2026 00:00"_s, u"Sat 12/12/2026 00:01"_s}, 1},
+        {{QTime(23, 59)},
+         {u"Fri 18/12/2026 23:59"_s, u"Sat 12/12/2026 00:00"_s, u"Sat 12/12/2026 00:01"_s},
+         2},
+        // A clock set back after midnight had handled the dated show's one minute already.
+        {{QTime(23, 59), QTime(0, 0)},
+         {u"Fri 18/12/2026 23:59"_s, u"past"_s, u"Sat 12/12/2026 00:01"_s},
+         3},
+    };
+    for (const auto &row : rows) {
+        ScheduleMemory handled;
+        for (const QTime &minute : row.handled)
+            handled.markHandled(ScheduleMemory::wallMinute(
+                QDateTime(minute.hour() == 0 ? QDate(2026, 12, 12) : FridayLate.date(), minute)));
+        const ScheduleReport report = check(ini, handled);
+        for (int number = 1; number <= 3; ++number)
+            EXPECT_EQ(next(report, number), row.next[number - 1]) << "show " << number;
+        const ScheduleCheck::NextUpload first = ScheduleCheck::firstNextUpload(
+            ConfigReader::showTable(IniFile::parse(ini)), FridayLate, handled);
+        EXPECT_EQ(first.show, row.first);
+    }
+}
+
 TEST_F(ScheduleCheckTest, WhatTheProgramIgnoresOrRefusesIsNamed)
 {
     const ScheduleReport report = check("[General]\n"                 // 1
@@ -158,6 +198,42 @@ TEST_F(ScheduleCheckTest, WhatTheProgramIgnoresOrRefusesIsNamed)
               QStringList{u"[General] UploadURL is empty: every upload will fail"_s});
 }
 
+TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
+{
+    const QString runs = QCoreApplication::applicationFilePath();
+    const QString folder = m_app.home();
+    const QString plain = m_app.writeFile(u"tools/page.txt"_s, "not a program");
+    const auto notRun = [](const QString &command) {
+        return u"[General] FailureCommand '"_s + command +
+               u"' is not an executable file and will not run: it is started directly, never "
+               "through a shell, so it must name a program by its full path or one on PATH"_s;
+    };
+    const QString url = u"UploadURL=https://h.example/up\n"_s;
+    const struct
+    {
+        QString general;
+        QStringList problems;
+        bool insecure = false;
+    } rows[] = {
+        {url + u"FailureCommand="_s + runs, {}},
+        {url + u"FailureCommand=mail -s down ops@example.org"_s,
+         {notRun(u"mail -s down ops@example.org"_s)}},
+        {url + u"FailureCommand=tools/page.sh"_s, {notRun(u"tools/page.sh"_s)}},
+        {url + u"FailureCommand="_s + folder, {notRun(folder)}},
+        {url + u"FailureCommand="_s + plain, {notRun(plain)}},
+        {u"UploadURL=https://h.example/"_s + QString(300, u'a'),
+         {u"[General] UploadURL is cut: only its first 254 characters are read, 64 more are "
+          "lost, so uploads go to another address"_s}},
+        {url + u"InsecureTLS=1"_s, {}, true},
+        {url + u"InsecureTLS=yes"_s, {}},
+    };
+    for (const auto &row : rows) {
+        const ScheduleReport report = check("[General]\n" + row.general.toUtf8() + '\n');
+        EXPECT_EQ(problems(report), row.problems) << row.general.toStdString();
+        EXPECT_EQ(report.insecureTls, row.insecure) << row.general.toStdString();
+    }
+}
+
 TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
 {
     TestApp app(FridayLate);
@@ -173,28 +249,43 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     EXPECT_EQ(err, u"tunebarn-uploader: the configuration file does not exist: "_s +
                        app.auditFolder() + u"tunebarn.ini\n"_s);
 
-    app.writeConfig("[General]\nUploadURL=https://h.example/up?token=abc\n[Show1]\nFilename=" +
+    app.writeConfig("[General]\nUploadURL=https://h.example/up?token=abc\nInsecureTLS=1\n"
+                    "[Show1]\nFilename=" +
                     recording.toUtf8() + "\nTitle=Late %dd%\nUploadDay=Sat\nUploadTime=09:00\n");
     out.clear();
     EXPECT_EQ(run(false, &out, &err), 0);
     EXPECT_EQ(out, u"Configuration:  "_s + app.auditFolder() +
                        QStringLiteral(
                            "tunebarn.ini\nUpload address: https://h.example/up?token=****\n"
-                           "Encoding:       UTF-8\n\n"
+                           "Encoding:       UTF-8\n"
+                           "Warning:        [General] InsecureTLS=1: the service's certificate "
+                           "is not checked, so anyone on the way can read the upload address and "
+                           "its token\n\n"
                            "Show  Day  Time   Next upload           Recording  Picture  Title\n"
                            "   1  Sat  09:00  Sat 12/12/2026 09:00  yes        -        Late 12\n\n"
                            "No problems found.\n"));
+    // The start-up warnings name it too.
+    configmnu_Click(app.ctx);
+    reportConfigWarnings(app.ctx);
+    EXPECT_TRUE(app.heldTexts().contains(u"Configmnu_Click| WARNING: "_s +
+                                         ScheduleCheck::insecureTlsText()));
 
-    app.writeConfig("[Show1]\nUploadDay=Sat\n");
+    // The minute the scheduler has just handled is not next, whatever the clock says.
+    app.writeFile(app.auditFolder() + u"schedule.state"_s,
+                  "Tunebarn Uploader schedule state 1\n"
+                  "handled 2026-12-11T23:59 2026-12-11T23:59\n");
+    app.writeConfig("[Show1]\nUploadDay=Fri\nUploadTime=23:59\nFilename=" + recording.toUtf8() +
+                    '\n');
     out.clear();
     EXPECT_EQ(run(true, &out, &err), 1);
     const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
     EXPECT_EQ(json.keys(),
-              QStringList({"configFile", "encoding", "problems", "shows", "uploadUrl"}));
+              QStringList({"configFile", "encoding", "insecureTls", "problems", "shows",
+                           "uploadUrl"}));
     EXPECT_EQ(json[u"shows"_s][0].toObject().keys(),
               QStringList({"nextUpload", "number", "picture", "pictureExists", "recording",
                            "recordingExists", "title", "uploadDay", "uploadTime"}));
-    EXPECT_EQ(json[u"shows"_s][0][u"nextUpload"_s].toString(), u"never"_s);
+    EXPECT_EQ(json[u"shows"_s][0][u"nextUpload"_s].toString(), u"2026-12-18T23:59"_s);
     EXPECT_TRUE(json[u"problems"_s][0][u"show"_s].isNull());
 
 #ifndef Q_OS_WIN // no named pipes in Windows' folders

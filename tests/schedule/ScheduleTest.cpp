@@ -1,5 +1,6 @@
 #include "app/core/Lifecycle.h"
 #include "support/TestApp.h"
+#include "schedule/ConfigWarnings.h"
 #include "schedule/ScheduleState.h"
 #include "schedule/ScheduleTick.h"
 
@@ -109,9 +110,16 @@ TEST_F(ScheduleTest, OneShowAMinuteTheLowestNumberedDue)
     show(2, u"Mon"_s, u"14:05"_s);
     show(3, u"Sun"_s, u"14:05"_s);
     show(5, u"Sun"_s, u"14:05"_s);
+    show(6, u"Sun"_s, u"14:06"_s);
+    app.clock.set(Sunday, QTime(14, 4, 30));
+    showNextUpload(app.ctx, app.clock.now());
     tickAt(Sunday, QTime(14, 5, 1));
     tickAt(Sunday, QTime(14, 5, 6));
     EXPECT_EQ(sent(), QStringList{u"show 3"_s});
+    // The show going out is no longer next once its upload starts.
+    EXPECT_EQ(app.view.statusHistory.mid(0, 3),
+              QStringList({u"next: Sun 06/12/2026 14:05 show 3 'show 3'"_s,
+                           u"next: Sun 06/12/2026 14:06 show 6 'show 6'"_s, u"Uploading..."_s}));
     EXPECT_EQ(scanLines().filter(u"Time found"_s).size(), 2);
     EXPECT_EQ(app.view.caption, u"Tunebarn Uploader: 14:05"_s);
     EXPECT_EQ(app.ctx.LastMinute, u"14:05"_s);

@@ -49,6 +49,14 @@ public:
     void setCommandText(const QString &text) override { command = text; }
     void setCaption(const QString &text) override { caption = text; }
     bool uploadsDisabled() const override { return disabled; }
+    void reportRetry(const QString &what, const QString &text, bool) override
+    {
+        statusHistory.append(QStringLiteral("retry: ") + what + QStringLiteral(": ") + text);
+    }
+    void setNextUpload(const QString &text) override
+    {
+        statusHistory.append(QStringLiteral("next: ") + text);
+    }
 
     QString status = QStringLiteral("Idle");
     QStringList statusHistory;

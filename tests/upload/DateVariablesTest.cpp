@@ -98,21 +98,22 @@ TEST(UploadCommand, ArgumentsInputAndTheLineShown)
     const CommandLine command = UploadCommand::build(u"/prog/curl"_s, request);
     EXPECT_EQ(command.program, u"/prog/curl"_s);
     EXPECT_EQ(command.arguments,
-              QStringList({"-q", "-o", "/data/upload.txt", "-w", "%{http_code}", "-k", "-X", "POST",
-                           "-F", "mp3=@\"/shows/rock, pop.mp3\"", "--form-string",
+              QStringList({"-q", "-o", "/data/upload.txt", "-w", "%{http_code} %{size_upload}", "-X", "POST", "-F",
+                           "mp3=@\"/shows/rock, pop.mp3\"", "--form-string",
                            "name=Title \"quoted\"", "--form-string", "description=@/etc/passwd",
                            "-F", "picture=@/shows/pic.jpg", "--config", "-"}));
     EXPECT_EQ(command.input, QByteArray("url = \"https://h.example/up?token=a\\\"b\\\\c\"\n"));
     EXPECT_EQ(command.display,
-              QStringLiteral("/prog/curl -q -o \"/data/upload.txt\" -w \"%{http_code}\" -k -X POST "
+              QStringLiteral("/prog/curl -q -o \"/data/upload.txt\" -w \"%{http_code} %{size_upload}\" -X POST "
                              "-F \"mp3=@\"/shows/rock, "
                              "pop.mp3\"\" --form-string \"name=Title \"quoted\"\" --form-string "
                              "\"description=@/etc/passwd\" "
                              "-F \"picture=@/shows/pic.jpg\" https://h.example/up?token=a\"b\\c"));
-    const UploadRequest bare{u"/a.mp3"_s, {}, {}, {}, {}, u"/r"_s};
-    EXPECT_EQ(UploadCommand::build(u"curl"_s, bare).arguments.mid(9, 6),
-              QStringList({"mp3=@/a.mp3", "--form-string", "name=", "--form-string",
-                           "description=", "--config"}));
+    // Only a station that turns the check off gets "-k".
+    const UploadRequest bare{u"/a.mp3"_s, {}, {}, {}, {}, u"/r"_s, true};
+    EXPECT_EQ(UploadCommand::build(u"curl"_s, bare).arguments.mid(5, 10),
+              QStringList({"-k", "-X", "POST", "-F", "mp3=@/a.mp3", "--form-string",
+                           "name=", "--form-string", "description=", "--config"}));
 }
 
 TEST(UploadCommand, FilePathsAreQuotedOnlyWhereCurlWouldReadSyntax)

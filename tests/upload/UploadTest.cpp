@@ -4,6 +4,7 @@
 #include "support/Receiver.h"
 #include "support/TestApp.h"
 #include "upload/CommandRunner.h"
+#include "upload/FailureWords.h"
 #include "upload/ManualUpload.h"
 #include "upload/ShowUpload.h"
 
@@ -50,7 +51,10 @@ protected:
         QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                         QFileDevice::ExeOwner);
     }
-    QString replyFile() const { return app.auditFolder() + u"upload.txt"_s; }
+    QString replyFile() const
+    {
+        return app.auditFolder() + u"upload.txt"_s;
+    }
 
     TestApp app;
     Receiver receiver;
@@ -201,6 +205,65 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
     }
 }
 
+TEST(FailureWords, WhatHappenedAndWhatFollowsInPlainWords)
+{
+    const auto tried = [](int exitValue, const char *status, const QByteArray &reply = {},
+                          const char *said = "") {
+        return TryResult{true, exitValue, QString::fromLatin1(status), reply,
+                         QString::fromLatin1(said)};
+    };
+    TryResult timedOut = tried(143, "000");
+    timedOut.timedOut = true;
+    timedOut.timeLimitMinutes = 5;
+    TryResult stopped = tried(143, "000");
+    stopped.stopped = true;
+    const struct
+    {
+        TryResult result;
+        const char *words;
+    } rows[] = {
+        {{}, "curl could not be started"},
+        {timedOut, "it timed out and was stopped after 5 minutes"},
+        {stopped, "it was stopped as the program closed"},
+        {tried(0, "503", R"({"error":{"message":"storage backend down"}})"),
+         "the service refused it (HTTP 503: storage backend down)"},
+        {tried(22, "401", R"({"errors":[{"detail":"bad token"}]})"),
+         "the service refused it (HTTP 401: bad token)"},
+        {tried(0, "500", "\r\n  Internal   trouble \r\nmore"),
+         "the service refused it (HTTP 500: Internal trouble)"},
+        {tried(0, "502", "<html><head><title>502 Bad Gateway</title></head></html>"),
+         "the service refused it (HTTP 502: 502 Bad Gateway)"},
+        {tried(0, "404"), "the service refused it (HTTP 404)"},
+        {tried(0, "413", QByteArray(200, 'x')),
+         "the service refused it (HTTP 413: "
+         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+         "xxxxxxxxxxxxxxxxx...)"},
+        {tried(6, "000", {}, "curl: (6) Could not resolve host: shows.example"),
+         "the service could not be reached (Could not resolve host: shows.example)"},
+        {tried(7, "000"), "the service could not be reached"},
+        {tried(28, "000", {}, "curl: (28) Operation timed out"),
+         "it timed out (Operation timed out)"},
+        {tried(35, "000"), "no secure connection to the service could be made"},
+        {tried(52, "000"), "the service closed the connection without replying"},
+        {tried(56, "000"), "the connection broke off during the upload"},
+        {tried(60, "000", {}, "curl: (60) SSL certificate problem: self-signed certificate"),
+         "the service's certificate could not be verified (SSL certificate problem: self-signed "
+         "certificate)"},
+        {tried(0, "000"), "the service sent no usable reply (HTTP 000)"},
+        {tried(3, "000", {}, "curl: (3) URL using bad/illegal format"),
+         "curl failed with exit value 3 (URL using bad/illegal format)"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(FailureWords::whatHappened(row.result), QString::fromUtf8(row.words));
+    EXPECT_EQ(FailureWords::retryingAt(QDateTime(QDate(2026, 12, 6), QTime(21, 5, 7)), 1, 3),
+              u"trying again at 21:05:07 (1 of 3)"_s);
+    EXPECT_EQ(FailureWords::noRetry(false, 3, false), u"no retry"_s);
+    EXPECT_EQ(FailureWords::noRetry(true, 0, false), u"no retry"_s);
+    EXPECT_EQ(FailureWords::noRetry(true, 3, false), u"no retry left after 3"_s);
+    EXPECT_EQ(FailureWords::noRetry(true, 3, true), u"no retry, the program is closing"_s);
+}
+
 TEST_F(UploadTest, TakenWhenOnlyTheReplyCouldNotBeWritten)
 {
     QDir().mkpath(replyFile());
@@ -242,6 +305,7 @@ TEST_F(UploadTest, OnlyWhatTheServiceCannotHaveTakenIsTriedAgain)
         EXPECT_TRUE(app.view.status.startsWith(u"Upload Failed:"_s)) << c.exitValue;
     }
     app.ctx.Options.retryCount = 2;
+    app.view = RecordingView();
     const QString runs = app.home() + u"/runs2"_s;
     fakeCurl("echo run >> '" + runs.toUtf8() + "'; if [ $(wc -l < '" + runs.toUtf8() +
              "') -lt 2 ]; then printf 429; else printf 200; fi\n");
@@ -251,6 +315,12 @@ TEST_F(UploadTest, OnlyWhatTheServiceCannotHaveTakenIsTriedAgain)
               QStringList({u"UploadShow| HTTP status: 429"_s, u"UploadShow| HTTP status: 200"_s}));
     EXPECT_TRUE(lines.contains(u"UploadShow| Retry 1 of 2 in 0 seconds"_s));
     EXPECT_EQ(app.view.status, u"Finished Upload: 14:03:27"_s);
+    EXPECT_EQ(app.view.statusHistory.filter(u"retry: "_s),
+              QStringList({QStringLiteral("retry: show 1 'Breakfast \"06th December 2026\"; <x "
+                                          "@y\nz': the service refused it (HTTP 429); trying "
+                                          "again at 14:03:27 (1 of 2)"),
+                           QStringLiteral("retry: show 1 'Breakfast \"06th December 2026\"; <x "
+                                          "@y\nz': taken on retry 1 of 2")}));
 }
 
 TEST_F(UploadTest, CurlThatCannotStartOrIsKilled)
@@ -347,7 +417,9 @@ TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTypedInAnyScript
     app.view.disabled = true;
     app.dialogs.fileAnswers = {unicodeRecording};
     app.dialogs.textAnswers = {title, u"♪ Größe"_s};
+    app.ctx.Options.insecureTls = true;
     manupmnu_Click(app.ctx);
+    EXPECT_TRUE(app.view.command.contains(u" -k -X POST "_s));
     ASSERT_EQ(app.dialogs.shown.size(), 3);
     EXPECT_EQ(app.dialogs.shown[0].text, u"*.mp3 *.MP3"_s);
     EXPECT_EQ(app.dialogs.shown[1].text,

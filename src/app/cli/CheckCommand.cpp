@@ -1,5 +1,6 @@
 #include "app/cli/CheckCommand.h"
 
+#include "app/cli/TextTable.h"
 #include "app/core/Lifecycle.h"
 #include "config/ConfigLocation.h"
 #include "core/AppContext.h"
@@ -7,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "schedule/ScheduleCheck.h"
+#include "schedule/ScheduleState.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,30 +17,14 @@
 
 namespace {
 
-void printTable(const QList<QStringList> &rows, QTextStream &out)
+constexpr qint64 MaxStateBytes = 1024 * 1024;
+
+// The minutes the scheduler has handled, as its state file tells; none when it cannot be read,
+// since --check only reports.
+ScheduleMemory handledMinutes(const AppContext &ctx)
 {
-    QList<qsizetype> widths;
-    for (const QStringList &row : rows) {
-        for (qsizetype column = 0; column < row.size(); ++column) {
-            if (widths.size() <= column)
-                widths.append(0);
-            widths[column] = std::max(widths[column], row[column].size());
-        }
-    }
-    for (const QStringList &row : rows) {
-        QString line;
-        for (qsizetype column = 0; column < row.size(); ++column) {
-            const bool last = column == row.size() - 1;
-            line += column == 0 ? row[column].rightJustified(widths[column])
-                                : (last ? row[column] : row[column].leftJustified(widths[column]));
-            if (!last)
-                line += QStringLiteral("  ");
-        }
-        // An empty last column would leave the padding of the one before it behind.
-        while (line.endsWith(u' '))
-            line.chop(1);
-        out << line << '\n';
-    }
+    const FileRead read = readWholeFile(scheduleStateFile(ctx), MaxStateBytes);
+    return ScheduleMemory::fromText(read.bytes).value_or(ScheduleMemory());
 }
 
 void printText(const ScheduleReport &report, QTextStream &out)
@@ -46,7 +32,10 @@ void printText(const ScheduleReport &report, QTextStream &out)
     out << "Configuration:  " << report.configFile << '\n';
     out << "Upload address: "
         << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << '\n';
-    out << "Encoding:       " << report.encoding << "\n\n";
+    out << "Encoding:       " << report.encoding << '\n';
+    if (report.insecureTls)
+        out << "Warning:        " << ScheduleCheck::insecureTlsText() << '\n';
+    out << '\n';
     if (report.shows.isEmpty()) {
         out << "No shows are configured.\n";
     } else {
@@ -102,6 +91,7 @@ void printJson(const ScheduleReport &report, QTextStream &out)
     const QJsonObject document{{QStringLiteral("configFile"), report.configFile},
                                {QStringLiteral("encoding"), report.encoding},
                                {QStringLiteral("uploadUrl"), report.uploadUrl},
+                               {QStringLiteral("insecureTls"), report.insecureTls},
                                {QStringLiteral("shows"), shows},
                                {QStringLiteral("problems"), problems}};
     out << QJsonDocument(document).toJson(QJsonDocument::Indented);
@@ -126,7 +116,8 @@ int runCheck(Platform &platform, bool json, QTextStream &out, QTextStream &err)
         err << "tunebarn-uploader: cannot read " << path << ": " << error.text << '\n';
         return 2;
     }
-    const ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now());
+    const ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now(),
+                                                         handledMinutes(ctx), platform.environment);
     if (json)
         printJson(report, out);
     else

@@ -2,7 +2,9 @@
 
 #include "app/cli/CheckCommand.h"
 #include "app/cli/HeadlessRunner.h"
+#include "app/cli/HistoryCommand.h"
 #include "app/cli/UploadCommandLine.h"
+#include "audit/UploadHistory.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/ConsoleOutput.h"
@@ -26,7 +28,14 @@ struct Options
         QStringLiteral("check"),
         QStringLiteral("Print the schedule and its problems; upload nothing.")};
     QCommandLineOption json{QStringLiteral("json"),
-                            QStringLiteral("With --check: print one JSON document.")};
+                            QStringLiteral("With --check or --history: print one JSON document.")};
+    QCommandLineOption history{
+        QStringLiteral("history"),
+        QStringLiteral("Print the results of the uploads tried in the last days, oldest first.")};
+    QCommandLineOption days{QStringLiteral("days"),
+                            QStringLiteral("With --history: how many days back, today included "
+                                           "(1 to 90, default 7)."),
+                            QStringLiteral("N"), QStringLiteral("7")};
     QCommandLineOption headless{
         QStringLiteral("headless"),
         QStringLiteral("Run the scheduler without a window until stopped (SIGTERM, "
@@ -56,11 +65,19 @@ QString argumentProblem(const QCommandLineParser &parser, const Options &options
         return QStringLiteral("unexpected argument '%1'")
             .arg(parser.positionalArguments().constFirst());
     const int modes = int(parser.isSet(options.check)) + int(parser.isSet(options.headless)) +
-                      int(parser.isSet(options.upload));
+                      int(parser.isSet(options.upload)) + int(parser.isSet(options.history));
     if (modes != 1)
-        return QStringLiteral("choose one of --check, --headless and --upload");
-    if (parser.isSet(options.json) && !parser.isSet(options.check))
-        return QStringLiteral("--json goes with --check");
+        return QStringLiteral("choose one of --check, --headless, --upload and --history");
+    if (parser.isSet(options.json) && !parser.isSet(options.check) &&
+        !parser.isSet(options.history))
+        return QStringLiteral("--json goes with --check or --history");
+    if (parser.isSet(options.days) && !parser.isSet(options.history))
+        return QStringLiteral("--days goes with --history");
+    bool whole = false;
+    const int days = parser.value(options.days).toInt(&whole);
+    if (!whole || days < 1 || days > UploadHistory::RetentionDays)
+        return QStringLiteral("--days takes a whole number from 1 to %1")
+            .arg(UploadHistory::RetentionDays);
     if ((parser.isSet(options.title) || parser.isSet(options.description)) &&
         !parser.isSet(options.upload))
         return QStringLiteral("--title and --description go with --upload");
@@ -93,6 +110,11 @@ int runMode(QCoreApplication &app, const QCommandLineParser &parser, const Optio
     }
     if (parser.isSet(options.headless))
         return runHeadless(app, platform);
+    if (parser.isSet(options.history)) {
+        QTextStream out(stdout);
+        return runHistory(platform, parser.value(options.days).toInt(), parser.isSet(options.json),
+                          out);
+    }
     return runCommandLineUpload(platform, parser.value(options.upload), parser.value(options.title),
                                 parser.value(options.description));
 }
@@ -113,7 +135,7 @@ int runCommandLine(int argc, char **argv)
     const QCommandLineOption version = parser.addVersionOption();
     const Options options;
     parser.addOptions({options.check, options.json, options.headless, options.upload, options.title,
-                       options.description});
+                       options.description, options.history, options.days});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());

@@ -50,6 +50,12 @@ void StderrView::setLastFailure(const QString &what, const QString &reason)
         printLine(Priority::Error, QStringLiteral("failed"), what + QStringLiteral(": ") + reason);
 }
 
+void StderrView::reportRetry(const QString &what, const QString &text, bool failed)
+{
+    printLine(failed ? Priority::Warning : Priority::Info, QStringLiteral("retry"),
+              what + QStringLiteral(": ") + text);
+}
+
 void StderrView::setProgress(const UploadProgress &progress)
 {
     const int tenth = progress.percent / 10;

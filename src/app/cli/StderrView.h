@@ -18,6 +18,7 @@ public:
     void setCaption(const QString &) override {}
     bool uploadsDisabled() const override { return false; }
     void setLastFailure(const QString &what, const QString &reason) override;
+    void reportRetry(const QString &what, const QString &text, bool failed) override;
     void setProgress(const UploadProgress &progress) override;
     void setConfigWarnings(const QStringList &warnings) override;
     void setNextUpload(const QString &text) override;

@@ -115,6 +115,9 @@ void MainWindow::setStatusText(const QString &text)
     m_frame1->setStatusText(text);
     m_uploadStatus.setStatusText(text);
     showUploadStatus();
+    // An upload that has ended has a new last result, a Refresh Config a new schedule.
+    if (!m_uploadStatus.running())
+        refreshOpenSchedule();
 }
 
 void MainWindow::setTitleText(const QString &text)
@@ -130,6 +133,8 @@ void MainWindow::setCommandText(const QString &text)
 void MainWindow::setCaption(const QString &text)
 {
     setWindowTitle(text);
+    // Set on every minute the schedule handles: the next uploads move on.
+    refreshOpenSchedule();
 }
 
 bool MainWindow::uploadsDisabled() const
@@ -143,6 +148,14 @@ void MainWindow::setLastFailure(const QString &what, const QString &reason)
     showUploadStatus();
     if (!what.isEmpty())
         notifier().uploadFailed(what, reason);
+}
+
+void MainWindow::reportRetry(const QString &what, const QString &text, bool failed)
+{
+    if (!failed)
+        return;
+    m_uploadStatus.setRetry(what + QStringLiteral(": ") + text);
+    showUploadStatus();
 }
 
 void MainWindow::setProgress(const UploadProgress &progress)
@@ -204,11 +217,19 @@ void MainWindow::showFromTray()
     activateWindow();
 }
 
+void MainWindow::refreshOpenSchedule()
+{
+    if (m_schedule && m_schedule->isVisible())
+        m_schedule->refresh();
+}
+
 void MainWindow::showSchedule()
 {
     if (!m_schedule)
         m_schedule = new ScheduleWindow(m_ctx, this);
     m_schedule->refresh();
+    if (!m_schedule->isVisible())
+        m_schedule->fitToScreen();
     m_schedule->show();
     m_schedule->raise();
     m_schedule->activateWindow();

@@ -37,6 +37,7 @@ public:
     void setCaption(const QString &text) override;
     bool uploadsDisabled() const override;
     void setLastFailure(const QString &what, const QString &reason) override;
+    void reportRetry(const QString &what, const QString &text, bool failed) override;
     void setProgress(const UploadProgress &progress) override;
     void setConfigWarnings(const QStringList &warnings) override;
     void setNextUpload(const QString &text) override;
@@ -60,6 +61,7 @@ private:
     void showAbout();
     void showFromTray();
     void showSchedule();
+    void refreshOpenSchedule();
     void showUploadStatus();
     FailureNotifier &notifier();
 

@@ -1,5 +1,6 @@
 #include "app/gui/ScheduleWindow.h"
 
+#include "audit/UploadHistory.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -10,15 +11,33 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-const QStringList Columns{QStringLiteral("Show"),      QStringLiteral("Day"),
-                          QStringLiteral("Time"),      QStringLiteral("Next upload"),
-                          QStringLiteral("Recording"), QStringLiteral("Picture"),
-                          QStringLiteral("Title"),     QStringLiteral("Problems")};
+const QStringList Columns{
+    QStringLiteral("Show"),        QStringLiteral("Day"),         QStringLiteral("Time"),
+    QStringLiteral("Next upload"), QStringLiteral("Last result"), QStringLiteral("Recording"),
+    QStringLiteral("Picture"),     QStringLiteral("Title"),       QStringLiteral("Problems")};
+
+// The last try of each show in the upload history, as "taken 06/12/2026 21:00:03" or
+// "failed ...: why".
+QHash<int, QString> lastResults(const AppContext &ctx)
+{
+    const QDateTime now = ctx.platform.clock.now();
+    QHash<int, QString> results;
+    for (const UploadAttempt &attempt :
+         UploadHistory::read(ctx.CFG, now.addDays(-UploadHistory::RetentionDays)))
+        results.insert(
+            attempt.show,
+            attempt.outcome + u' ' +
+                attempt.finished.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) +
+                (attempt.reason.isEmpty() ? QString() : QStringLiteral(": ") + attempt.reason));
+    return results;
+}
 
 QStringList problemsOf(const ScheduleReport &report, int show)
 {
@@ -30,12 +49,13 @@ QStringList problemsOf(const ScheduleReport &report, int show)
     return texts;
 }
 
-QStringList rowOf(const ScheduleReport &report, const ShowCheck &show)
+QStringList rowOf(const ScheduleReport &report, const ShowCheck &show, const QString &lastResult)
 {
     return {QString::number(show.number),
             show.dayRule,
             show.time,
             show.nextUploadText(),
+            lastResult.isEmpty() ? QStringLiteral("-") : lastResult,
             show.recordingText(),
             show.pictureText(),
             show.title,
@@ -72,7 +92,24 @@ ScheduleWindow::ScheduleWindow(AppContext &ctx, QWidget *parent)
     layout->addWidget(m_shows);
     layout->addWidget(m_fileProblems);
     layout->addLayout(buttons);
-    resize(900, 320);
+}
+
+void ScheduleWindow::fitToScreen()
+{
+    const QRect available = screen()->availableGeometry();
+    const int frameWidth = 2 * m_shows->frameWidth();
+    const QMargins margins = layout()->contentsMargins();
+    const int tableWidth = m_shows->horizontalHeader()->length() + frameWidth +
+                           m_shows->verticalScrollBar()->sizeHint().width();
+    const int tableHeight = m_shows->horizontalHeader()->height() +
+                            m_shows->verticalHeader()->length() + frameWidth +
+                            m_shows->horizontalScrollBar()->sizeHint().height();
+    const QSize wanted(tableWidth + margins.left() + margins.right(),
+                       sizeHint().height() - m_shows->sizeHint().height() + tableHeight);
+    // Room is left for the frame the window manager draws around it.
+    const QSize room = available.size() * 9 / 10;
+    resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
+    move(available.center() - rect().center());
 }
 
 void ScheduleWindow::refresh()
@@ -88,7 +125,8 @@ void ScheduleWindow::refresh()
         showUnreadable(QStringLiteral("Cannot read %1: %2").arg(path, error.text));
         return;
     }
-    showReport(ScheduleCheck::analyse(*ini, path, m_ctx.platform.clock.now()));
+    showReport(ScheduleCheck::analyse(*ini, path, m_ctx.platform.clock.now(), m_ctx.Schedule,
+                                      m_ctx.platform.environment));
 }
 
 void ScheduleWindow::showReport(const ScheduleReport &report)
@@ -97,8 +135,10 @@ void ScheduleWindow::showReport(const ScheduleReport &report)
                     QStringLiteral("\nUpload address: ") +
                     (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl));
     m_shows->setRowCount(int(report.shows.size()));
+    const QHash<int, QString> results = lastResults(m_ctx);
     for (int row = 0; row < report.shows.size(); ++row) {
-        const QStringList cells = rowOf(report, report.shows[row]);
+        const ShowCheck &show = report.shows[row];
+        const QStringList cells = rowOf(report, show, results.value(show.number));
         for (int column = 0; column < cells.size(); ++column) {
             auto *cell = new QTableWidgetItem(cells[column]);
             // The problems often run past the window's edge.

@@ -40,6 +40,9 @@ StatusFrame::StatusFrame(QWidget *parent) : QGroupBox(QStringLiteral("Status"), 
     connect(schedule, &QAction::triggered, this, &StatusFrame::scheduleRequested);
     addAction(schedule);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The menu bar keeps its three items, so the way to the schedule is told here.
+    setToolTip(QStringLiteral("Right-click for the Schedule: each show's next upload, its last "
+                              "result and its problems"));
 }
 
 void StatusFrame::buildControls()

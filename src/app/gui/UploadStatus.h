@@ -21,6 +21,12 @@ public:
     // "show 3 'Breakfast': reason", or empty once an upload was taken.
     void setFailure(const QString &failure) { m_failure = failure; }
     void setProgress(const UploadProgress &progress);
+    // A failed try that another follows, told until that one reports its progress.
+    void setRetry(const QString &text)
+    {
+        m_running = true;
+        m_progressText = text;
+    }
     void setNextUpload(const QString &text) { m_nextUpload = text; }
 
     State state() const;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+// One try of an upload as curl ended it.
+struct TryResult
+{
+    bool started = false;
+    int exitValue = 0;
+    QString httpStatus; // "000" when the service sent no reply
+    QByteArray reply;   // what the service answered
+    QString curlSaid;   // curl's last "curl: (N) ..." line
+    bool timedOut = false;
+    int timeLimitMinutes = 0;
+    bool stopped = false; // the program was closing
+};
+
+// A failed upload told in the operator's words rather than curl's: what happened and what
+// follows. The window, the notification, the service's log and FailureCommand all get the same.
+namespace FailureWords {
+
+// "the service refused it (HTTP 500: storage backend down)", "the service could not be reached
+// (Could not resolve host: shows.example)", "it timed out ...", "it was stopped ...".
+QString whatHappened(const TryResult &result);
+// The service's own words: the message of a JSON reply, else its first line of text.
+QString serviceMessage(const QByteArray &reply);
+// "trying again at 21:05:07 (1 of 3)".
+QString retryingAt(const QDateTime &at, int retry, int retryCount);
+// What follows a failure that is final: no retry, or none left after `retryCount`.
+QString noRetry(bool worthRetrying, int retryCount, bool closing);
+
+} // namespace FailureWords
