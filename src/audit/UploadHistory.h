@@ -16,7 +16,8 @@ struct UploadAttempt
     QDateTime due; // the minute a scheduled upload was due; when a manual one started
     int show = 0;  // 0 for a manual upload
     QString title;
-    QString outcome; // "taken", "retried" (failed, tried again) or "failed"
+    // "taken", "retried" (failed, tried again), "failed", "cut" or "skipped" (never sent)
+    QString outcome;
     QString reason;  // what happened, in plain words; empty when taken
     QString httpStatus;
     qint64 bytesSent = 0;

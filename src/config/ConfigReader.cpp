@@ -108,7 +108,11 @@ QStringList generalKeys()
             QStringLiteral("UploadTimeoutMinutes"),
             QStringLiteral("StopGraceSeconds"),
             QStringLiteral("FailureCommand"),
-            QStringLiteral("InsecureTLS")};
+            QStringLiteral("InsecureTLS"),
+            QStringLiteral("RecordingSettleSeconds"),
+            QStringLiteral("RecordingWaitMinutes"),
+            QStringLiteral("SkipStaleRecordings"),
+            QStringLiteral("PreflightMinutes")};
 }
 
 namespace {
@@ -140,6 +144,17 @@ UploadOptions uploadOptions(const IniFile &ini)
         wholeNumber(ini, QStringLiteral("StopGraceSeconds"), options.stopGraceSeconds,
                     UploadOptions::MaxStopGraceSeconds);
     options.insecureTls = wholeNumber(ini, QStringLiteral("InsecureTLS"), 0, 1) == 1;
+    options.recordingSettleSeconds =
+        wholeNumber(ini, QStringLiteral("RecordingSettleSeconds"), options.recordingSettleSeconds,
+                    UploadOptions::MaxSettleSeconds);
+    options.recordingWaitMinutes =
+        wholeNumber(ini, QStringLiteral("RecordingWaitMinutes"), options.recordingWaitMinutes,
+                    UploadOptions::MaxRecordingWaitMinutes);
+    options.skipStaleRecordings =
+        wholeNumber(ini, QStringLiteral("SkipStaleRecordings"), 0, 1) == 1;
+    options.preflightMinutes =
+        wholeNumber(ini, QStringLiteral("PreflightMinutes"), options.preflightMinutes,
+                    UploadOptions::MaxPreflightMinutes);
     options.failureCommand =
         storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
     return options;

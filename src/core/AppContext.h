@@ -9,7 +9,16 @@
 #include "platform/Platform.h"
 
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QString>
+#include <QStringList>
+
+// What the check ahead last told of a show's coming upload, so each problem is told once.
+struct PreflightNote
+{
+    QDateTime due;
+    QStringList problems;
+};
 
 // The program's shared state for the whole run, handed to every handler.
 class AppContext
@@ -33,6 +42,8 @@ public:
     // When the upload shown to the operator as the next one is due; once it has come, the
     // next one is worked out.
     QDateTime NextUploadAt;
+    // By show number, for the uploads due within PreflightMinutes.
+    QHash<int, PreflightNote> Preflight;
 
     void AppendLog(const QString &text) { Audit.append(text); }
 

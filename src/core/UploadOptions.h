@@ -12,6 +12,9 @@ struct UploadOptions
     static constexpr int MaxTimeoutMinutes = 7 * 24 * 60;
     // Well inside the service's stop timeout (packaging/tunebarn-uploader.service.in).
     static constexpr int MaxStopGraceSeconds = 60;
+    static constexpr int MaxSettleSeconds = 60 * 60;
+    static constexpr int MaxRecordingWaitMinutes = 24 * 60;
+    static constexpr int MaxPreflightMinutes = 24 * 60;
 
     int catchUpMinutes = 0;
     int retryCount = 0;
@@ -22,6 +25,16 @@ struct UploadOptions
     // curl checks the service's certificate unless a station whose service has none valid
     // turns that off ([General] InsecureTLS=1), which lets anyone on the way read the token.
     bool insecureTls = false;
+    // A recording modified less than this ago is still being written: its upload waits until it
+    // has stood still that long, at most recordingWaitMinutes. 0 sends it as it is.
+    int recordingSettleSeconds = 10;
+    int recordingWaitMinutes = 15;
+    // A recording older than the show's previous occurrence is last week's: warned of, and not
+    // sent when this is set.
+    bool skipStaleRecordings = false;
+    // How long before a due upload its show is checked, so a missing recording is told while
+    // someone can still mend it. 0: no check ahead.
+    int preflightMinutes = 10;
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;

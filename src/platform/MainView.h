@@ -43,6 +43,13 @@ public:
         Q_UNUSED(text)
         Q_UNUSED(failed)
     }
+    // Something about a show's upload the operator should see while it can still be mended:
+    // a recording still written, last week's, or missing before its minute.
+    virtual void reportWarning(const QString &what, const QString &text)
+    {
+        Q_UNUSED(what)
+        Q_UNUSED(text)
+    }
     virtual void setProgress(const UploadProgress &progress) { Q_UNUSED(progress) }
     // The problems --check finds in the configuration just loaded; empty when there are none.
     virtual void setConfigWarnings(const QStringList &warnings) { Q_UNUSED(warnings) }

@@ -10,6 +10,7 @@
 #include "upload/DateVariables.h"
 #include "upload/FailureAlert.h"
 #include "schedule/DayRule.h"
+#include "schedule/Preflight.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -173,7 +174,7 @@ QString dayNameRange()
 }
 
 void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, ShowCheck &row,
-               QList<CheckProblem> &problems)
+               QList<CheckProblem> &problems, int preflightMinutes)
 {
     if (!isValidTime(row.time))
         problems.append(
@@ -199,6 +200,13 @@ void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, Sho
         problems.append(
             {show,
              QStringLiteral("show %1: picture '%2' does not exist").arg(show).arg(row.picture)});
+    // What the check ahead tells of the coming upload, once that is near: most of the week the
+    // recording is still last week's, and rightly so.
+    if (row.nextUpload.isValid() && now.secsTo(row.nextUpload) <= preflightMinutes * 60LL) {
+        for (const QString &problem :
+             Preflight::recordingProblems(row.recording, row.nextUpload))
+            problems.append({show, QStringLiteral("show %1: ").arg(show) + problem});
+    }
     reportLosses(table, show, now, problems);
 }
 
@@ -360,6 +368,7 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
     checkGeneral(ini, environment, report);
 
     const ShowTableRecord table = ConfigReader::showTable(ini);
+    const int preflightMinutes = ConfigReader::uploadOptions(ini).preflightMinutes;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         if (!isConfigured(table, show))
             continue;
@@ -378,7 +387,7 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
                                      : QStringLiteral("never");
         row.title = DateVariables::expand(
             table.Title[show], row.nextUpload.isValid() ? row.nextUpload.date() : now.date());
-        checkShow(table, show, now, row, report.problems);
+        checkShow(table, show, now, row, report.problems, preflightMinutes);
         report.shows.append(row);
     }
     reportIgnored(ini, report.problems);

@@ -7,6 +7,7 @@
 #include "platform/LocaleFormat.h"
 #include "schedule/ConfigWarnings.h"
 #include "schedule/DayRule.h"
+#include "schedule/Preflight.h"
 #include "schedule/ScheduleCheck.h"
 #include "schedule/ScheduleState.h"
 #include "upload/ShowUpload.h"
@@ -128,6 +129,7 @@ void Timer1_Timer(AppContext &ctx)
     ctx.view().setCaption(AppContext::applicationTitle() + QStringLiteral(": ") + ctx.LastMinute);
 
     const QDateTime slot = ScheduleMemory::wallMinute(now);
+    Preflight::check(ctx, slot);
     if (ctx.Schedule.isHandled(slot)) {
         ctx.Schedule.markHandled(slot);
         saveScheduleState(ctx, Routine);

@@ -120,6 +120,11 @@ QString retryingAt(const QDateTime &at, int retry, int retryCount)
         .arg(retryCount);
 }
 
+QString recordingEmpty()
+{
+    return QStringLiteral("the recording is empty (0 bytes)");
+}
+
 QString noRetry(bool worthRetrying, int retryCount, bool closing)
 {
     if (closing)

@@ -26,6 +26,8 @@ namespace FailureWords {
 QString whatHappened(const TryResult &result);
 // The service's own words: the message of a JSON reply, else its first line of text.
 QString serviceMessage(const QByteArray &reply);
+// "the recording is empty (0 bytes)": a recorder that opened the file and died.
+QString recordingEmpty();
 // "trying again at 21:05:07 (1 of 3)".
 QString retryingAt(const QDateTime &at, int retry, int retryCount);
 // What follows a failure that is final: no retry, or none left after `retryCount`.

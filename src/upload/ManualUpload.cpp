@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventPump.h"
 #include "upload/FailureAlert.h"
+#include "upload/RecordingReady.h"
 #include "upload/ShowUpload.h"
 #include "upload/UploadRun.h"
 
@@ -27,44 +28,71 @@ void manupmnu_Click(AppContext &ctx)
     uploadManually(ctx, file, title, description);
 }
 
-UploadEnd uploadManually(AppContext &ctx, const QString &file, const QString &title,
-                         const QString &description, QString *failureReason)
+namespace {
+
+const QString Routine = QStringLiteral("Manupmnu_Click");
+
+// A recording still written is waited for, and an empty one is not sent, as for a show.
+std::optional<UploadEnd> recordingHeldBack(AppContext &ctx, const UploadSubject &subject,
+                                           const QString &file, QString *reason)
 {
-    const ReplyFile reply(ctx);
+    if (RecordingReady::waitUntilStill(ctx, Routine, subject, file) ==
+        RecordingReady::Settle::Stopped) {
+        recordUnsent(ctx, Routine, subject, QStringLiteral("cut"),
+                     QStringLiteral("stopped while the recording was still written"));
+        return UploadEnd::CutUnsent;
+    }
+    return RecordingReady::refuseEmpty(ctx, Routine, subject, file, reason);
+}
+
+// `reply` lives on while a failure is told, as for a show.
+UploadEnd sendFile(AppContext &ctx, const UploadSubject &subject, const QString &file,
+                   const QString &description, std::optional<ReplyFile> &reply, QString *reason)
+{
+    reply.emplace(ctx);
     const UploadRequest request{file,
-                                title,
+                                subject.title,
                                 description,
                                 QString(),
                                 ctx.CFG.UploadURL,
-                                reply.path(),
+                                reply->path(),
                                 ctx.Options.insecureTls};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
     ctx.view().setCommandText(ctx.DosCommand);
-    ctx.view().setTitleText(title);
+    ctx.view().setTitleText(subject.title);
     ctx.view().setStatusText(QStringLiteral("Uploading..."));
-    ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: '") + file +
+    ctx.AppendLog(Routine + QStringLiteral("| Manually Uploading: '") + file +
                   QStringLiteral(" Date Created: ") + FileTimeStamp(file));
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
+    return runUpload(ctx, Routine, subject, command, request.responseFile, reason);
+}
 
+} // namespace
+
+UploadEnd uploadManually(AppContext &ctx, const QString &file, const QString &title,
+                         const QString &description, QString *failureReason)
+{
     QString reason;
     const UploadSubject subject{0, title, ctx.platform.clock.now()};
-    const UploadEnd end = runUpload(ctx, QStringLiteral("Manupmnu_Click"), subject, command,
-                                    request.responseFile, &reason);
+    std::optional<ReplyFile> reply;
+    const std::optional<UploadEnd> heldBack = recordingHeldBack(ctx, subject, file, &reason);
+    const UploadEnd end =
+        heldBack ? *heldBack : sendFile(ctx, subject, file, description, reply, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, end));
     if (end == UploadEnd::Taken) {
         clearFailure(ctx);
     } else if (end == UploadEnd::Failed) {
-        alertFailure(ctx, QStringLiteral("Manupmnu_Click"), subject, reason);
+        alertFailure(ctx, Routine, subject, reason);
     } else {
         reason = cutReport(end, subject.what());
-        ctx.AppendLog(QStringLiteral("Manupmnu_Click| ") + reason);
+        ctx.AppendLog(Routine + QStringLiteral("| ") + reason);
     }
     if (failureReason)
         *failureReason = reason;
-    ctx.AppendLog(QStringLiteral("Manupmnu_Click| Manually Uploading: Finished Upload."));
+    ctx.AppendLog(Routine + QStringLiteral("| Manually Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
     return end;
 }

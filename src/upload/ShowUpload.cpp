@@ -8,6 +8,7 @@
 #include "platform/LocaleFormat.h"
 #include "upload/DateVariables.h"
 #include "upload/FailureAlert.h"
+#include "upload/RecordingReady.h"
 #include "upload/UploadRun.h"
 
 #include <QFileInfo>
@@ -27,44 +28,98 @@ QDateTime dueMinute(const AppContext &ctx, int show)
     return QDateTime(now.date(), QTime(now.time().hour(), now.time().minute()));
 }
 
-UploadEnd uploadExistingShow(AppContext &ctx, int show)
+// Last week's recording is told of; it goes out anyway unless the station chose to skip it.
+bool skipsStaleRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording)
+{
+    const QDateTime modified = RecordingReady::stateOf(recording).modified;
+    const QDateTime previous = RecordingReady::previousOccurrence(subject.due);
+    if (!RecordingReady::isStale(modified, previous))
+        return false;
+    const QString text =
+        QStringLiteral("the recording ") + RecordingReady::staleText(modified, previous);
+    ctx.AppendLog(QStringLiteral("UploadShow| WARNING: ") + subject.what() + QStringLiteral(": ") +
+                  text);
+    ctx.view().reportWarning(subject.what(), text);
+    if (!ctx.Options.skipStaleRecordings)
+        return false;
+    ctx.AppendLog(QStringLiteral("UploadShow| Upload skipped: ") + subject.what() +
+                  QStringLiteral(", SkipStaleRecordings is set"));
+    recordUnsent(ctx, QStringLiteral("UploadShow"), subject, QStringLiteral("skipped"), text);
+    return true;
+}
+
+// What holds a recording back before curl runs: still written, last week's, or empty. Nothing
+// when it may go.
+std::optional<UploadEnd> recordingHeldBack(AppContext &ctx, const UploadSubject &subject,
+                                           const QString &recording, QString *reason)
+{
+    const QString routine = QStringLiteral("UploadShow");
+    if (RecordingReady::waitUntilStill(ctx, routine, subject, recording) ==
+        RecordingReady::Settle::Stopped) {
+        recordUnsent(ctx, routine, subject, QStringLiteral("cut"),
+                     QStringLiteral("stopped while the recording was still written"));
+        return UploadEnd::CutUnsent;
+    }
+    if (skipsStaleRecording(ctx, subject, recording))
+        return UploadEnd::Skipped;
+    return RecordingReady::refuseEmpty(ctx, routine, subject, recording, reason);
+}
+
+// `reply` lives on after the upload, while its failure is told, so an upload that starts
+// meanwhile replies into a file of its own.
+UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording,
+                        std::optional<ReplyFile> &reply, QString *reason)
 {
     const ShowTableRecord &table = ctx.ShowTable;
-    const QString recording = table.Filename[show];
-    const QString title = DateVariables::expand(table.Title[show], ctx.platform.clock.now().date());
+    const int show = subject.show;
     const QString picture = table.Picture[show];
     const bool withPicture = FileExists(picture);
     if (!withPicture)
         ctx.AppendLog(QStringLiteral("UploadShow| Picture file doesnt exist: '") + picture + u'\'');
 
-    const ReplyFile reply(ctx);
-    const UploadRequest request{
-        recording,         title,        table.Description[show], withPicture ? picture : QString(),
-        ctx.CFG.UploadURL, reply.path(), ctx.Options.insecureTls};
+    reply.emplace(ctx);
+    const UploadRequest request{recording,
+                                subject.title,
+                                table.Description[show],
+                                withPicture ? picture : QString(),
+                                ctx.CFG.UploadURL,
+                                reply->path(),
+                                ctx.Options.insecureTls};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
 
     ctx.view().setCommandText(ctx.DosCommand);
-    ctx.view().setTitleText(title);
+    ctx.view().setTitleText(subject.title);
     ctx.view().setStatusText(QStringLiteral("Uploading..."));
-    ctx.AppendLog(QStringLiteral("UploadShow| Tunebarn Title: '") + title + u'\'');
+    ctx.AppendLog(QStringLiteral("UploadShow| Tunebarn Title: '") + subject.title + u'\'');
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: '") + recording +
                   QStringLiteral("' Date Created: ") + FileTimeStamp(recording));
     ctx.AppendLog(QStringLiteral("UploadShow| DosCommand: '") + ctx.DosCommand + u'\'');
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
-    QString reason;
+    return runUpload(ctx, QStringLiteral("UploadShow"), subject, command, request.responseFile,
+                     reason);
+}
+
+UploadEnd uploadExistingShow(AppContext &ctx, int show)
+{
+    const QString recording = ctx.ShowTable.Filename[show];
+    const QString title =
+        DateVariables::expand(ctx.ShowTable.Title[show], ctx.platform.clock.now().date());
     const UploadSubject subject{show, title, dueMinute(ctx, show)};
-    const UploadEnd end = runUpload(ctx, QStringLiteral("UploadShow"), subject, command,
-                                    request.responseFile, &reason);
+    QString reason;
+    std::optional<ReplyFile> reply;
+    const std::optional<UploadEnd> heldBack = recordingHeldBack(ctx, subject, recording, &reason);
+    const UploadEnd end =
+        heldBack ? *heldBack : sendRecording(ctx, subject, recording, reply, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, end));
     if (end == UploadEnd::Taken)
         clearFailure(ctx);
     else if (end == UploadEnd::Failed)
         alertFailure(ctx, QStringLiteral("UploadShow"), subject, reason);
-    else
+    else if (end != UploadEnd::Skipped)
         ctx.AppendLog(QStringLiteral("UploadShow| ") + cutReport(end, subject.what()));
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();

@@ -94,13 +94,6 @@ bool worthRetrying(const CommandOutcome &outcome, const QString &status)
            status == QStringLiteral("503");
 }
 
-// Waits before the next try with window events running; closing the program cuts it short.
-void waitBeforeRetry(AppContext &ctx, int seconds)
-{
-    for (int second = 0; second < seconds && !ctx.shutdownRequested(); ++second)
-        ctx.platform.events.waitProcessingEvents(1000);
-}
-
 void logFailure(AppContext &ctx, const QString &routine, const TryResult &result)
 {
     if (!result.started) {
@@ -180,6 +173,20 @@ ReplyFile::~ReplyFile()
         removeFile(m_path);
 }
 
+void recordUnsent(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+                  const QString &outcome, const QString &reason)
+{
+    const QDateTime now = ctx.platform.clock.now();
+    UploadHistory::record(ctx.Audit, ctx.CFG, routine,
+                          {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now});
+}
+
+void waitProcessingEvents(AppContext &ctx, int seconds)
+{
+    for (int second = 0; second < seconds && !ctx.shutdownRequested(); ++second)
+        ctx.platform.events.waitProcessingEvents(1000);
+}
+
 QString curlProgramPath(const AppContext &ctx)
 {
     const QString found = CurlProgram::locate(ctx.platform.environment, ctx.WorkingDirectory);
@@ -202,6 +209,8 @@ QString finishedStatus(AppContext &ctx, UploadEnd end)
         return QStringLiteral("Finished Upload: ") + time;
     case UploadEnd::Failed:
         return QStringLiteral("Upload Failed: ") + time;
+    case UploadEnd::Skipped:
+        return QStringLiteral("Upload Skipped: ") + time;
     default:
         return QStringLiteral("Upload Cut: ") + time;
     }
@@ -259,7 +268,7 @@ UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject
                     happened + QStringLiteral("; ") +
                         FailureWords::retryingAt(at, attempt + 1, options.retryCount),
                     true);
-                waitBeforeRetry(ctx, options.retryDelaySeconds);
+                waitProcessingEvents(ctx, options.retryDelaySeconds);
             }
             if (!ctx.shutdownRequested()) {
                 recordTry(ctx, routine, subject, outcome, started, finished,

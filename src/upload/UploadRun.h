@@ -25,7 +25,8 @@ enum class UploadEnd
     Taken,
     Failed,
     CutUnsent,
-    CutSent
+    CutSent,
+    Skipped // last week's recording, with SkipStaleRecordings set
 };
 
 // Runs an upload command and judges whether the service took it: curl must have started,
@@ -36,6 +37,12 @@ enum class UploadEnd
 UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject &subject,
                     const CommandLine &command, const QString &responseFile,
                     QString *failureReason = nullptr);
+
+// One line of the upload history for an upload that ended before curl was started.
+void recordUnsent(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+                  const QString &outcome, const QString &reason);
+// Waits with window events running; closing the program cuts it short.
+void waitProcessingEvents(AppContext &ctx, int seconds);
 
 // What the audit (after the routine) and --upload say of an upload cut by the close.
 QString cutReport(UploadEnd end, const QString &name);

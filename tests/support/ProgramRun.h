@@ -20,6 +20,8 @@ public:
     ProgramRun();
     ~ProgramRun();
 
+    static inline const QDateTime RecordedAt{QDate(2026, 12, 5), QTime(12, 0)};
+
     QString path(const QString &sub) const { return m_home.filePath(sub); }
     QString auditFolder() const { return path(QStringLiteral("local/TunebarnUploader/")); }
     void write(const QString &sub, const QByteArray &bytes) const;

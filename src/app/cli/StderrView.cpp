@@ -56,6 +56,11 @@ void StderrView::reportRetry(const QString &what, const QString &text, bool fail
               what + QStringLiteral(": ") + text);
 }
 
+void StderrView::reportWarning(const QString &what, const QString &text)
+{
+    printLine(Priority::Warning, QStringLiteral("warning"), what + QStringLiteral(": ") + text);
+}
+
 void StderrView::setProgress(const UploadProgress &progress)
 {
     const int tenth = progress.percent / 10;

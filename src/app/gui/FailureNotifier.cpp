@@ -14,6 +14,11 @@ void FailureNotifier::uploadFailed(const QString &what, const QString &reason)
     notify(QStringLiteral("Upload failed: ") + what, reason);
 }
 
+void FailureNotifier::uploadWarning(const QString &what, const QString &text)
+{
+    notify(QStringLiteral("Upload warning: ") + what, text);
+}
+
 void FailureNotifier::auditFailed(const QString &text)
 {
     if (text == m_lastAuditFailure && m_sinceAuditFailure.isValid() &&

@@ -22,6 +22,7 @@ public:
 
     void setTray(QSystemTrayIcon *tray) { m_tray = tray; }
     void uploadFailed(const QString &what, const QString &reason);
+    void uploadWarning(const QString &what, const QString &text);
     // A full disk fails every flush; the same failure is told again only after an hour.
     void auditFailed(const QString &text);
 

@@ -158,6 +158,11 @@ void MainWindow::reportRetry(const QString &what, const QString &text, bool fail
     showUploadStatus();
 }
 
+void MainWindow::reportWarning(const QString &what, const QString &text)
+{
+    notifier().uploadWarning(what, text);
+}
+
 void MainWindow::setProgress(const UploadProgress &progress)
 {
     m_uploadStatus.setProgress(progress);

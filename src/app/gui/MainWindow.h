@@ -38,6 +38,7 @@ public:
     bool uploadsDisabled() const override;
     void setLastFailure(const QString &what, const QString &reason) override;
     void reportRetry(const QString &what, const QString &text, bool failed) override;
+    void reportWarning(const QString &what, const QString &text) override;
     void setProgress(const UploadProgress &progress) override;
     void setConfigWarnings(const QStringList &warnings) override;
     void setNextUpload(const QString &text) override;
