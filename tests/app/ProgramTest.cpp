@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -408,6 +409,165 @@ TEST(Program, AnUploadCutWhileItsBodyIsOnTheWireIsSentOnceWholeAtTheNextStart)
     ASSERT_EQ(receiver.requests().size(), 2);
     EXPECT_TRUE(receiver.requests()[0].parts.isEmpty());
     EXPECT_EQ(receiver.requests()[1].part("mp3"), recording);
+}
+
+// A file's modification time on the program's faked clock, as a recorder would have left it.
+void stamp(const QString &path, const QDateTime &modified)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+QStringList historyOf(ProgramRun &run)
+{
+    QByteArray out;
+    run.run({u"--history"_s, u"--json"_s}, &out);
+    QStringList tries;
+    for (const QJsonValue &attempt : QJsonDocument::fromJson(out)[u"attempts"_s].toArray())
+        tries.append(u"%1 %2 %3 %4"_s.arg(attempt[u"show"_s].toInt())
+                         .arg(attempt[u"due"_s].toString(), attempt[u"outcome"_s].toString(),
+                              attempt[u"reason"_s].toString()));
+    tries.sort();
+    return tries;
+}
+
+TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
+{
+    Receiver receiver;
+    ProgramRun run;
+    const QString alerts = run.path(u"alerts"_s);
+    run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() + "'\n");
+    QFile::setPermissions(run.path(u"alert.sh"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray general = "[General]\nUploadURL=" + receiver.url().toUtf8() +
+                               "\nRetryCount=1\nRetryDelaySeconds=5\nFailureCommand=" +
+                               run.path(u"alert.sh"_s).toUtf8() + '\n';
+    run.writeConfig(general + run.show(1, u"Mon"_s, u"21:00"_s, u"Gone"_s) +
+                    run.show(2, u"Mon"_s, u"21:01"_s, u"Old"_s) +
+                    run.show(3, u"Mon"_s, u"21:02"_s, u"Empty"_s));
+    // Show 1's recording is gone 13 minutes before its minute, show 2's is 8 days old and show
+    // 3's is empty.
+    const QString gone = run.path(u"shows/show1.mp3"_s);
+    QFile::remove(gone);
+    const QString old = run.path(u"shows/show2.mp3"_s);
+    stamp(old, QDateTime(QDate(2026, 11, 29), QTime(20, 0)));
+    run.write(u"shows/show3.mp3"_s, {});
+    const QString empty = run.path(u"shows/show3.mp3"_s);
+    run.setClock(QDateTime(Monday, QTime(20, 46, 50)), 40);
+    QProcess &headless = run.start({u"--headless"_s});
+    const QString missing = u"show 1 due at 21:00: recording '"_s + gone + u"' does not exist"_s;
+    ASSERT_TRUE(run.waitForAudit(u"Timer1_Timer| WARNING: "_s + missing));
+    run.write(u"shows/show1.mp3"_s, "ID3 recording 1");
+    ASSERT_TRUE(run.waitForAudit(u"Timer1_Timer| Mended before "_s + missing));
+    ASSERT_TRUE(run.waitForAudit(u"UploadShow| Upload FAILED: the recording is empty: '"_s +
+                                 empty + u'\''));
+    EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
+
+    const QString modified = u"was last modified 29/11/2026 20:00:00, before the show's "
+                             u"previous run at 30/11/2026 21:01:00"_s;
+    const QString stale = u"recording '"_s + old + u"' "_s + modified;
+    QStringList texts = run.auditTexts();
+    EXPECT_EQ(texts.filter(u"Timer1_Timer| "_s + u"WARNING: show"_s),
+              QStringList({u"Timer1_Timer| WARNING: "_s + missing,
+                           u"Timer1_Timer| WARNING: show 2 due at 21:01: "_s + stale,
+                           u"Timer1_Timer| WARNING: show 3 due at 21:02: recording '"_s + empty +
+                               u"' is empty (0 bytes)"_s}));
+    EXPECT_TRUE(texts.contains(u"UploadShow| WARNING: show 2 'Old': the recording "_s + modified));
+    EXPECT_EQ(texts.filter(u"UploadShow| Retry 1 of 1 in 5 seconds"_s).size(), 1);
+    const QString errors = QString::fromUtf8(headless.readAllStandardError());
+    EXPECT_TRUE(errors.contains(u"warning: show 2 'Old': the recording "_s + modified));
+    EXPECT_TRUE(errors.contains(u"warning: show 1 due at 21:00: mended: recording"_s));
+    QFile alerted(alerts);
+    ASSERT_TRUE(alerted.open(QIODevice::ReadOnly));
+    EXPECT_EQ(alerted.readAll(),
+              "3|Empty|the recording is empty (0 bytes); no retry left after 1|");
+
+    // With SkipStaleRecordings last week's recording stays home; --check tells it once near.
+    run.writeConfig(general + "SkipStaleRecordings=1\n" +
+                    QByteArray(run.show(2, u"Mon"_s, u"21:05"_s, u"Old"_s)));
+    stamp(old, QDateTime(QDate(2026, 11, 29), QTime(20, 0)));
+    run.setClock(QDateTime(Monday, QTime(21, 4, 50)), 40);
+    QByteArray report;
+    EXPECT_EQ(run.run({u"--check"_s}, &report), 1);
+    const QString staleNow = QString(stale).replace(u"30/11/2026 21:01"_s, u"30/11/2026 21:05"_s);
+    EXPECT_TRUE(report.contains((u"show 2: "_s + staleNow).toUtf8())) << report.constData();
+    QProcess &skipping = run.start({u"--headless"_s});
+    ASSERT_TRUE(run.waitForAudit(
+        u"UploadShow| Upload skipped: show 2 'Old', SkipStaleRecordings is set"_s));
+    EXPECT_EQ(ProgramRun::stop(skipping, SIGTERM), 0);
+    ASSERT_EQ(receiver.requests().size(), 2);
+    EXPECT_EQ(receiver.requests()[0].part("mp3"), "ID3 recording 1");
+    const QString emptyReason = u"the recording is empty (0 bytes)"_s;
+    EXPECT_EQ(historyOf(run),
+              QStringList({u"1 2026-12-07T21:00 taken "_s, u"2 2026-12-07T21:01 taken "_s,
+                           u"2 2026-12-07T21:05 skipped the recording "_s +
+                               QString(modified).replace(u"21:01"_s, u"21:05"_s),
+                           u"3 2026-12-07T21:02 failed "_s + emptyReason,
+                           u"3 2026-12-07T21:02 retried "_s + emptyReason}));
+}
+
+TEST(Program, ARecordingStillWrittenIsWaitedForAndAStopMeanwhileLeavesItToTheNextStart)
+{
+    Receiver receiver;
+    ProgramRun run;
+    const QByteArray general = "[General]\nUploadURL=" + receiver.url().toUtf8() +
+                               "\nRecordingSettleSeconds=60\nRecordingWaitMinutes=2\n";
+    run.writeConfig(general + run.show(1, u"Mon"_s, u"21:01"_s, u"Whole"_s) +
+                    run.show(2, u"Mon"_s, u"21:03"_s, u"Limit"_s) +
+                    run.show(3, u"Mon"_s, u"21:06"_s, u"Cut"_s));
+    // Each recording was last written at its minute, as a recorder closing it late would.
+    for (const auto &[show, minute] : {std::pair{1, 1}, std::pair{2, 3}, std::pair{3, 6}})
+        stamp(run.path(u"shows/show%1.mp3"_s.arg(show)), QDateTime(Monday, QTime(21, minute)));
+    run.setClock(QDateTime(Monday, QTime(21, 0, 50)), 20);
+    QProcess &headless = run.start({u"--headless"_s});
+    const auto waiting = [&](int show) {
+        return run.waitForAudit(u"UploadShow| Waiting for the recording to be finished: '"_s +
+                                run.path(u"shows/show%1.mp3"_s.arg(show)) +
+                                u"' changed within the last 60 seconds"_s);
+    };
+    // The recorder writes on past the minute; show 1 goes once it has stood still, whole.
+    const auto writer = [&](int show, const QString &times) {
+        auto *process = new QProcess(&headless);
+        process->start(u"sh"_s, {u"-c"_s, u"for i in "_s + times +
+                                              u"; do printf 'more' >> \"$0\"; sleep 0.05; done"_s,
+                                 run.path(u"shows/show%1.mp3"_s.arg(show))});
+        return process;
+    };
+    ASSERT_TRUE(waiting(1));
+    QProcess *first = writer(1, u"1 2 3 4 5 6 7 8 9 10"_s);
+    ASSERT_TRUE(first->waitForFinished());
+    // Show 2's recorder never stops: it goes as it is once the wait runs out.
+    ASSERT_TRUE(waiting(2));
+    QProcess *second = writer(2, u"$(seq 100000)"_s);
+    ASSERT_TRUE(run.waitForAudit(u"UploadShow| WARNING: show 2 'Limit': the recording was still "
+                                 u"changing after 2 minutes; sent as it is"_s));
+    second->kill();
+    second->waitForFinished();
+    // A stop during show 3's wait: nothing was sent, so the next start sends it.
+    ASSERT_TRUE(waiting(3));
+    EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
+    QFile state(run.auditFolder() + u"schedule.state"_s);
+    ASSERT_TRUE(state.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(state.readAll().contains("\ninterrupted 2026-12-07T21:06 3 unsent\n"));
+    const QString errors = QString::fromUtf8(headless.readAllStandardError());
+    EXPECT_TRUE(errors.contains(u"warning: show 2 'Limit': the recording was still changing"_s));
+
+    run.write(u"shows/show3.mp3"_s, "ID3 recording 3");
+    run.setClock(QDateTime(Monday, QTime(21, 7, 10)), 20);
+    QProcess &again = run.start({u"--headless"_s});
+    ASSERT_TRUE(receiver.waitForRequests(3));
+    ASSERT_TRUE(run.waitForAudit(u"UploadShow| Uploading: Finished Upload."_s));
+    EXPECT_EQ(ProgramRun::stop(again, SIGTERM), 0);
+    QMap<QByteArray, QByteArray> sent;
+    for (const Receiver::Request &request : receiver.requests())
+        sent.insert(request.part("name"), request.part("mp3"));
+    EXPECT_EQ(sent.value("Whole"), "ID3 recording 1" + QByteArray("more").repeated(10));
+    EXPECT_TRUE(sent.value("Limit").startsWith("ID3 recording 2more"));
+    EXPECT_EQ(sent.value("Cut"), "ID3 recording 3");
+    EXPECT_TRUE(run.auditTexts().contains(
+        u"UploadShow| Upload cut by the stop: show 3 'Cut', the recording was not fully sent"_s));
+    EXPECT_TRUE(historyOf(run).contains(
+        u"3 2026-12-07T21:06 cut stopped while the recording was still written"_s));
 }
 
 TEST(Program, OneUploadFromTheCommandLine)
