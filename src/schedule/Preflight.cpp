@@ -24,15 +24,15 @@ QDateTime dueWithin(const ShowTableRecord &table, int show, const QDateTime &slo
     if (slot.secsTo(due) > minutes * 60LL)
         return {};
     return DayRule::match(table.UploadDay[show], due.date()) == DayRule::Match::None ? QDateTime()
-                                                                                      : due;
+                                                                                     : due;
 }
 
 void tell(AppContext &ctx, const QString &which, const QString &text, bool mended)
 {
-    ctx.AppendLog(QStringLiteral("Timer1_Timer| ") +
-                  (mended ? QStringLiteral("Mended before ") + which
-                          : QStringLiteral("WARNING: ") + which) +
-                  QStringLiteral(": ") + text);
+    ctx.AppendLog(
+        QStringLiteral("Timer1_Timer| ") +
+        (mended ? QStringLiteral("Mended before ") + which : QStringLiteral("WARNING: ") + which) +
+        QStringLiteral(": ") + text);
     ctx.view().reportWarning(which, (mended ? QStringLiteral("mended: ") : QString()) + text);
 }
 
@@ -83,9 +83,8 @@ void check(AppContext &ctx, const QDateTime &slot)
         if (note.due != due)
             note = {due, {}};
         const QStringList now = problems(ctx.ShowTable, show, ctx.CFG.UploadURL, due);
-        const QString which = QStringLiteral("show %1 due at %2")
-                                  .arg(show)
-                                  .arg(LocaleFormat::hourMinute(due.time()));
+        const QString which =
+            QStringLiteral("show %1 due at %2").arg(show).arg(LocaleFormat::hourMinute(due.time()));
         for (const QString &problem : now) {
             if (!note.problems.contains(problem))
                 tell(ctx, which, problem, false);

@@ -36,8 +36,7 @@ bool isStale(const QDateTime &modified, const QDateTime &previous)
 
 QString staleText(const QDateTime &modified, const QDateTime &previous)
 {
-    return QStringLiteral("was last modified ") +
-           LocaleFormat::generalDate(modified) +
+    return QStringLiteral("was last modified ") + LocaleFormat::generalDate(modified) +
            QStringLiteral(", before the show's previous run at ") +
            LocaleFormat::generalDate(previous);
 }
@@ -50,9 +49,9 @@ Settle waitUntilStill(AppContext &ctx, const QString &routine, const UploadSubje
     FileState seen = stateOf(file);
     if (!isRecent(seen.modified, clock.now(), options.recordingSettleSeconds))
         return Settle::Still;
-    ctx.AppendLog(routine + QStringLiteral("| Waiting for the recording to be finished: '") + file +
-                  QStringLiteral("' changed within the last %1 seconds")
-                      .arg(options.recordingSettleSeconds));
+    ctx.AppendLog(
+        routine + QStringLiteral("| Waiting for the recording to be finished: '") + file +
+        QStringLiteral("' changed within the last %1 seconds").arg(options.recordingSettleSeconds));
     WriteLog(ctx);
     const QDateTime limit = clock.now().addSecs(options.recordingWaitMinutes * 60LL);
     // Seen changing by this program's clock, so a file stamped by another clock still settles.

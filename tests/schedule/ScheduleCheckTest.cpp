@@ -3,6 +3,8 @@
 #include "config/ConfigReader.h"
 #include "config/RefreshConfig.h"
 #include "schedule/ConfigWarnings.h"
+#include "schedule/Preflight.h"
+#include "upload/RecordingReady.h"
 #include "core/ScheduleMemory.h"
 #include "core/ShowTableRecord.h"
 #include "platform/IniFile.h"
@@ -296,6 +298,72 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     EXPECT_EQ(err, u"tunebarn-uploader: cannot read "_s + app.auditFolder() +
                        u"tunebarn.ini: Not a regular file\n"_s);
 #endif
+}
+
+} // namespace
+
+namespace {
+
+// Last week's recording and one still being written, by their times around the minute due.
+TEST(RecordingRules, StaleBeforeThePreviousRunRecentWithinTheSettleTimeEitherWay)
+{
+    const QDateTime due(QDate(2026, 12, 7), QTime(21, 0));
+    EXPECT_EQ(RecordingReady::previousOccurrence(due), QDateTime(QDate(2026, 11, 30), QTime(21, 0)));
+    struct Case
+    {
+        qint64 secondsBeforeDue;
+        bool stale;
+        bool recent;
+    };
+    for (const Case &c : {Case{7 * 86400 + 1, true, false}, Case{7 * 86400, false, false},
+                          Case{10, false, false}, Case{9, false, true}, Case{-9, false, true},
+                          Case{-10, false, false}}) {
+        const QDateTime modified = due.addSecs(-c.secondsBeforeDue);
+        EXPECT_EQ(RecordingReady::isStale(modified, RecordingReady::previousOccurrence(due)),
+                  c.stale)
+            << c.secondsBeforeDue;
+        EXPECT_EQ(RecordingReady::isRecent(modified, due, 10), c.recent) << c.secondsBeforeDue;
+    }
+}
+
+TEST(Preflight, NamesWhatWouldKeepAShowFromGoingOutRight)
+{
+    TestApp app;
+    const QDateTime due = TestApp::sunday().addSecs(600);
+    const QString good = app.writeFile(u"shows/good.mp3"_s, "ID3");
+    const QString empty = app.writeFile(u"shows/empty.mp3"_s, {});
+    const QString old = app.writeFile(u"shows/old.mp3"_s, "ID3");
+    QFile oldFile(old);
+    ASSERT_TRUE(oldFile.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(oldFile.setFileTime(due.addDays(-7).addSecs(-1), QFileDevice::FileModificationTime));
+    const QString url = u"https://shows.example/upload"_s;
+    const QString gone = app.home() + u"/shows/gone.mp3"_s;
+    struct Case
+    {
+        QString recording;
+        QString picture;
+        QString url;
+        QStringList problems;
+    };
+    const QList<Case> cases = {
+        {good, good, url, {}},
+        {gone, {}, url, {u"recording '"_s + gone + u"' does not exist"_s}},
+        {empty, {}, url, {u"recording '"_s + empty + u"' is empty (0 bytes)"_s}},
+        {old,
+         {},
+         url,
+         {u"recording '"_s + old + u"' was last modified "_s +
+          LocaleFormat::generalDate(due.addDays(-7).addSecs(-1)) +
+          u", before the show's previous run at "_s + LocaleFormat::generalDate(due.addDays(-7))}},
+        {good, gone, {}, {u"picture '"_s + gone + u"' does not exist"_s,
+                          u"the upload address is empty"_s}},
+    };
+    for (const Case &c : cases) {
+        ShowTableRecord table;
+        table.Filename[1] = c.recording;
+        table.Picture[1] = c.picture;
+        EXPECT_EQ(Preflight::problems(table, 1, c.url, due), c.problems) << c.recording.toStdString();
+    }
 }
 
 } // namespace
