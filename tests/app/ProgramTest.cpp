@@ -476,6 +476,8 @@ TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
                                u"' is empty (0 bytes)"_s}));
     EXPECT_TRUE(texts.contains(u"UploadShow| WARNING: show 2 'Old': the recording "_s + modified));
     EXPECT_EQ(texts.filter(u"UploadShow| Retry 1 of 1 in 5 seconds"_s).size(), 1);
+    // A recording finished long ago goes at once.
+    EXPECT_TRUE(texts.filter(u"Waiting for the recording"_s).isEmpty());
     const QString errors = QString::fromUtf8(headless.readAllStandardError());
     EXPECT_TRUE(errors.contains(u"warning: show 2 'Old': the recording "_s + modified));
     EXPECT_TRUE(errors.contains(u"warning: show 1 due at 21:00: mended: recording"_s));
