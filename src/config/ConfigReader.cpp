@@ -4,6 +4,7 @@
 #include "core/UploadOptions.h"
 #include "platform/IniFile.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -99,65 +100,91 @@ QStringList showKeys()
     return keys;
 }
 
-QStringList generalKeys()
-{
-    return {QStringLiteral("UploadURL"),
-            QStringLiteral("CatchUpMinutes"),
-            QStringLiteral("RetryCount"),
-            QStringLiteral("RetryDelaySeconds"),
-            QStringLiteral("UploadTimeoutMinutes"),
-            QStringLiteral("StopGraceSeconds"),
-            QStringLiteral("FailureCommand"),
-            QStringLiteral("InsecureTLS"),
-            QStringLiteral("RecordingSettleSeconds"),
-            QStringLiteral("RecordingWaitMinutes"),
-            QStringLiteral("SkipStaleRecordings"),
-            QStringLiteral("PreflightMinutes")};
-}
-
 namespace {
 
-int wholeNumber(const IniFile &ini, const QString &key, int fallback, int maximum)
+// The [General] whole numbers and switches (0 or 1). A missing or empty value keeps the default
+// of UploadOptions; any other value outside the range is named, and the nearest bound (for text,
+// the default) is used instead. A new [General] number is one row here.
+struct NumberKey
 {
-    bool ok = false;
-    const int value = storedValue(ini, QStringLiteral("General"), key).toInt(&ok);
-    if (!ok || value < 0)
-        return fallback;
-    return std::min(value, maximum);
+    const char *key;
+    int minimum;
+    int maximum;
+    int UploadOptions::*number = nullptr;
+    bool UploadOptions::*flag = nullptr;
+};
+
+const NumberKey NumberKeys[] = {
+    {"CatchUpMinutes", 0, UploadOptions::MaxCatchUpMinutes, &UploadOptions::catchUpMinutes},
+    {"RetryCount", 0, UploadOptions::MaxRetryCount, &UploadOptions::retryCount},
+    {"RetryDelaySeconds", UploadOptions::MinRetryDelaySeconds, UploadOptions::MaxRetryDelaySeconds,
+     &UploadOptions::retryDelaySeconds},
+    {"UploadTimeoutMinutes", 0, UploadOptions::MaxTimeoutMinutes,
+     &UploadOptions::uploadTimeoutMinutes},
+    {"StopGraceSeconds", 0, UploadOptions::MaxStopGraceSeconds, &UploadOptions::stopGraceSeconds},
+    {"InsecureTLS", 0, 1, nullptr, &UploadOptions::insecureTls},
+    {"RecordingSettleSeconds", 0, UploadOptions::MaxSettleSeconds,
+     &UploadOptions::recordingSettleSeconds},
+    {"RecordingWaitMinutes", 0, UploadOptions::MaxRecordingWaitMinutes,
+     &UploadOptions::recordingWaitMinutes},
+    {"SkipStaleRecordings", 0, 1, nullptr, &UploadOptions::skipStaleRecordings},
+    {"PreflightMinutes", 0, UploadOptions::MaxPreflightMinutes, &UploadOptions::preflightMinutes},
+};
+
+const char *const TextKeys[] = {"UploadURL", "FailureCommand", "CACertificates"};
+
+int defaultOf(const NumberKey &row)
+{
+    const UploadOptions defaults;
+    return row.number ? defaults.*row.number : int(defaults.*row.flag);
+}
+
+// The value to use for `text`, and the problem when it is not the one written.
+int numberFrom(const NumberKey &row, const QString &text, QStringList &problems)
+{
+    if (text.isEmpty())
+        return defaultOf(row);
+    bool whole = false;
+    const qlonglong written = text.toLongLong(&whole);
+    const int used =
+        !whole ? defaultOf(row) : int(std::clamp<qlonglong>(written, row.minimum, row.maximum));
+    if (!whole || used != written)
+        problems.append(QStringLiteral("[General] %1=%2 is not a whole number from %3 to %4: %5 "
+                                       "is used instead")
+                            .arg(QLatin1String(row.key), text)
+                            .arg(row.minimum)
+                            .arg(row.maximum)
+                            .arg(used));
+    return used;
 }
 
 } // namespace
 
-UploadOptions uploadOptions(const IniFile &ini)
+QStringList generalKeys()
 {
-    UploadOptions options;
-    options.catchUpMinutes =
-        wholeNumber(ini, QStringLiteral("CatchUpMinutes"), 0, UploadOptions::MaxCatchUpMinutes);
-    options.retryCount =
-        wholeNumber(ini, QStringLiteral("RetryCount"), 0, UploadOptions::MaxRetryCount);
-    options.retryDelaySeconds =
-        wholeNumber(ini, QStringLiteral("RetryDelaySeconds"), options.retryDelaySeconds,
-                    UploadOptions::MaxRetryDelaySeconds);
-    options.uploadTimeoutMinutes = wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0,
-                                               UploadOptions::MaxTimeoutMinutes);
-    options.stopGraceSeconds =
-        wholeNumber(ini, QStringLiteral("StopGraceSeconds"), options.stopGraceSeconds,
-                    UploadOptions::MaxStopGraceSeconds);
-    options.insecureTls = wholeNumber(ini, QStringLiteral("InsecureTLS"), 0, 1) == 1;
-    options.recordingSettleSeconds =
-        wholeNumber(ini, QStringLiteral("RecordingSettleSeconds"), options.recordingSettleSeconds,
-                    UploadOptions::MaxSettleSeconds);
-    options.recordingWaitMinutes =
-        wholeNumber(ini, QStringLiteral("RecordingWaitMinutes"), options.recordingWaitMinutes,
-                    UploadOptions::MaxRecordingWaitMinutes);
-    options.skipStaleRecordings =
-        wholeNumber(ini, QStringLiteral("SkipStaleRecordings"), 0, 1) == 1;
-    options.preflightMinutes =
-        wholeNumber(ini, QStringLiteral("PreflightMinutes"), options.preflightMinutes,
-                    UploadOptions::MaxPreflightMinutes);
-    options.failureCommand =
-        storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
-    return options;
+    QStringList keys;
+    for (const char *key : TextKeys)
+        keys.append(QLatin1String(key));
+    for (const NumberKey &row : NumberKeys)
+        keys.append(QLatin1String(row.key));
+    return keys;
+}
+
+GeneralOptions uploadOptions(const IniFile &ini)
+{
+    GeneralOptions read;
+    const QString general = QStringLiteral("General");
+    for (const NumberKey &row : NumberKeys) {
+        const int value =
+            numberFrom(row, storedValue(ini, general, QLatin1String(row.key)), read.problems);
+        if (row.number)
+            read.options.*row.number = value;
+        else
+            read.options.*row.flag = value == 1;
+    }
+    read.options.failureCommand = storedValue(ini, general, QStringLiteral("FailureCommand"));
+    read.options.caCertificates = storedValue(ini, general, QStringLiteral("CACertificates"));
+    return read;
 }
 
 } // namespace ConfigReader
@@ -179,6 +206,6 @@ bool ReadConfig(AppContext &ctx, const QString &path)
         ctx.CFG.UploadURL.clear();
     }
     ctx.ShowTable = ConfigReader::showTable(*ini);
-    ctx.Options = ConfigReader::uploadOptions(*ini);
+    ctx.Options = ConfigReader::uploadOptions(*ini).options;
     return true;
 }

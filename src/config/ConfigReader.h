@@ -1,12 +1,13 @@
 #pragma once
 
+#include "core/UploadOptions.h"
+
 #include <QString>
 #include <QStringList>
 
 class AppContext;
 class IniFile;
 struct ShowTableRecord;
-struct UploadOptions;
 
 namespace ConfigReader {
 
@@ -23,8 +24,14 @@ ShowTableRecord showTable(const IniFile &ini);
 // The keys read from [Show1] to [Show100] and from [General]; the program ignores any other.
 QStringList showKeys();
 QStringList generalKeys();
-// The opt-in [General] safeguards; a value that is not a whole number in range gives the default.
-UploadOptions uploadOptions(const IniFile &ini);
+struct GeneralOptions
+{
+    UploadOptions options;
+    // One text for each value that is not a whole number in its range, naming what is used.
+    QStringList problems;
+};
+// The opt-in [General] safeguards.
+GeneralOptions uploadOptions(const IniFile &ini);
 
 } // namespace ConfigReader
 

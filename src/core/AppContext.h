@@ -39,6 +39,12 @@ public:
     ScheduleMemory Schedule;
     // Uploads running now, one inside another; each knows its depth.
     int uploadsInProgress = 0;
+    // FailureCommands being waited for. The upload whose failure one tells is still counted in
+    // uploadsInProgress while it runs, but sends nothing more.
+    int failureCommandsRunning = 0;
+    // Why schedule.state could not be saved the last time, empty when it was saved; the same
+    // error is logged once, not on every save.
+    QString StateSaveError;
     // When the upload shown to the operator as the next one is due; once it has come, the
     // next one is worked out.
     QDateTime NextUploadAt;

@@ -8,6 +8,8 @@ struct UploadOptions
 {
     static constexpr int MaxCatchUpMinutes = 24 * 60;
     static constexpr int MaxRetryCount = 100;
+    // A service that refuses at once is never hammered.
+    static constexpr int MinRetryDelaySeconds = 10;
     static constexpr int MaxRetryDelaySeconds = 24 * 60 * 60;
     static constexpr int MaxTimeoutMinutes = 7 * 24 * 60;
     // Well inside the service's stop timeout (packaging/tunebarn-uploader.service.in).
@@ -38,4 +40,7 @@ struct UploadOptions
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;
+    // The certificate authorities curl trusts instead of the system's, for a service whose
+    // certificate a station's own authority signed. Empty: the system's.
+    QString caCertificates;
 };

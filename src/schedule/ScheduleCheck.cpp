@@ -1,22 +1,21 @@
 #include "schedule/ScheduleCheck.h"
 
 #include "config/ConfigReader.h"
+#include "core/AddressSecrets.h"
 #include "core/ScheduleMemory.h"
-#include "core/UploadOptions.h"
 #include "core/ShowTableRecord.h"
+#include "core/UploadOptions.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
-#include "upload/DateVariables.h"
-#include "upload/FailureAlert.h"
 #include "schedule/DayRule.h"
 #include "schedule/Preflight.h"
+#include "upload/DateVariables.h"
+#include "upload/FailureAlert.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QUrl>
-#include <QUrlQuery>
 
 namespace {
 
@@ -265,11 +264,20 @@ void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleRe
     if (const qsizetype cut = ConfigReader::uploadUrlCut(ini))
         report.problems.append(
             {0, QStringLiteral("[General] UploadURL is cut: only its first %1 characters are "
-                               "read, %2 more are lost, so uploads go to another address")
+                               "read, %2 lost, so uploads go to another address")
                     .arg(ConfigReader::MaxValueLength)
-                    .arg(cut)});
-    const UploadOptions options = ConfigReader::uploadOptions(ini);
+                    .arg(cut == 1 ? QStringLiteral("1 more is")
+                                  : QStringLiteral("%1 more are").arg(cut))});
+    const ConfigReader::GeneralOptions read = ConfigReader::uploadOptions(ini);
+    for (const QString &problem : read.problems)
+        report.problems.append({0, problem});
+    const UploadOptions &options = read.options;
     report.insecureTls = options.insecureTls;
+    if (!options.caCertificates.isEmpty() && !QFileInfo(options.caCertificates).isFile())
+        report.problems.append(
+            {0, QStringLiteral("[General] CACertificates '%1' is not a file: no upload over "
+                               "https can go out")
+                    .arg(options.caCertificates)});
     const QString command = options.failureCommand;
     const QFileInfo program(failureProgramPath(environment, command));
     if (!command.isEmpty() && !(program.isFile() && program.isExecutable()))
@@ -313,26 +321,6 @@ bool isValidDayRule(const QString &dayRule)
     return false;
 }
 
-QString maskSecrets(const QString &url)
-{
-    QUrl parsed(url);
-    if (!parsed.isValid() || url.isEmpty())
-        return url;
-    if (!parsed.password().isEmpty())
-        parsed.setPassword(QStringLiteral("****"));
-    if (parsed.hasQuery()) {
-        QUrlQuery query(parsed);
-        QList<QPair<QString, QString>> items = query.queryItems(QUrl::FullyEncoded);
-        for (auto &[key, value] : items) {
-            if (!value.isEmpty())
-                value = QStringLiteral("****");
-        }
-        query.setQueryItems(items);
-        parsed.setQuery(query);
-    }
-    return parsed.toString();
-}
-
 NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,
                            const ScheduleMemory &handled)
 {
@@ -364,11 +352,11 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
     ScheduleReport report;
     report.configFile = configFile;
     report.encoding = ini.encodingName();
-    report.uploadUrl = maskSecrets(ConfigReader::uploadUrl(ini));
+    report.uploadUrl = AddressSecrets::masked(ConfigReader::uploadUrl(ini));
     checkGeneral(ini, environment, report);
 
     const ShowTableRecord table = ConfigReader::showTable(ini);
-    const int preflightMinutes = ConfigReader::uploadOptions(ini).preflightMinutes;
+    const int preflightMinutes = ConfigReader::uploadOptions(ini).options.preflightMinutes;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         if (!isConfigured(table, show))
             continue;

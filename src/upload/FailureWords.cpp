@@ -1,5 +1,8 @@
 #include "upload/FailureWords.h"
 
+#include "core/AddressSecrets.h"
+#include "core/CountedNoun.h"
+#include "platform/ControlText.h"
 #include "platform/LocaleFormat.h"
 
 #include <QJsonArray>
@@ -65,19 +68,21 @@ QString serviceMessage(const QByteArray &reply)
     QString message = json.isNull() ? firstTextLine(QString::fromUtf8(reply))
                                     : jsonMessage(json.isObject() ? QJsonValue(json.object())
                                                                   : QJsonValue(json.array()));
-    message = message.simplified();
+    message = ControlText::escaped(message.simplified());
     return message.size() > MessageCharacters
                ? message.left(MessageCharacters) + QStringLiteral("...")
                : message;
 }
 
-QString whatHappened(const TryResult &result)
+namespace {
+
+QString happened(const TryResult &result)
 {
     if (!result.started)
         return QStringLiteral("curl could not be started");
     if (result.timedOut)
-        return QStringLiteral("it timed out and was stopped after %1 minutes")
-            .arg(result.timeLimitMinutes);
+        return QStringLiteral("it timed out and was stopped after ") +
+               countedNoun(result.timeLimitMinutes, QStringLiteral("minute"));
     if (result.httpStatus.toInt() >= 400) {
         const QString message = serviceMessage(result.reply);
         return QStringLiteral("the service refused it (HTTP ") + result.httpStatus +
@@ -110,6 +115,13 @@ QString whatHappened(const TryResult &result)
         return withDetail(QStringLiteral("curl failed with exit value %1").arg(result.exitValue),
                           detail);
     }
+}
+
+} // namespace
+
+QString whatHappened(const TryResult &result)
+{
+    return AddressSecrets::maskedIn(happened(result), result.uploadUrl);
 }
 
 QString retryingAt(const QDateTime &at, int retry, int retryCount)

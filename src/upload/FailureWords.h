@@ -15,6 +15,7 @@ struct TryResult
     bool timedOut = false;
     int timeLimitMinutes = 0;
     bool stopped = false; // the program was closing
+    QString uploadUrl{};  // its secrets are masked wherever the service or curl repeats them
 };
 
 // A failed upload told in the operator's words rather than curl's: what happened and what
@@ -24,7 +25,8 @@ namespace FailureWords {
 // "the service refused it (HTTP 500: storage backend down)", "the service could not be reached
 // (Could not resolve host: shows.example)", "it timed out ...", "it was stopped ...".
 QString whatHappened(const TryResult &result);
-// The service's own words: the message of a JSON reply, else its first line of text.
+// The service's own words: the message of a JSON reply, else its first line of text; one line,
+// its control characters escaped.
 QString serviceMessage(const QByteArray &reply);
 // "the recording is empty (0 bytes)": a recorder that opened the file and died.
 QString recordingEmpty();

@@ -56,7 +56,8 @@ UploadEnd sendFile(AppContext &ctx, const UploadSubject &subject, const QString 
                                 QString(),
                                 ctx.CFG.UploadURL,
                                 reply->path(),
-                                ctx.Options.insecureTls};
+                                ctx.Options.insecureTls,
+                                ctx.Options.caCertificates};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
     ctx.view().setCommandText(ctx.DosCommand);

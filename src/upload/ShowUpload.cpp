@@ -84,7 +84,8 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
                                 withPicture ? picture : QString(),
                                 ctx.CFG.UploadURL,
                                 reply->path(),
-                                ctx.Options.insecureTls};
+                                ctx.Options.insecureTls,
+                                ctx.Options.caCertificates};
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
 

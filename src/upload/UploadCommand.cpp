@@ -77,6 +77,11 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     // other user can read it, as the command line of a running process can be.
     command.arguments.append({QStringLiteral("--config"), QStringLiteral("-")});
     command.input = "url = " + configString(request.uploadUrl) + '\n';
+    // Beside the address, so that it reaches curl.exe on Windows exactly as written too.
+    if (!request.caCertificates.isEmpty()) {
+        command.input += "cacert = " + configString(request.caCertificates) + '\n';
+        shown.append(QStringLiteral("--cacert ") + quoted(request.caCertificates));
+    }
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
     return command;

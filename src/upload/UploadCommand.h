@@ -14,6 +14,7 @@ struct UploadRequest
     QString uploadUrl;
     QString responseFile;
     bool insecureTls = false; // "-k": the service's certificate goes unchecked
+    QString caCertificates{}; // "--cacert": the authorities trusted instead of the system's
 };
 
 namespace UploadCommand {

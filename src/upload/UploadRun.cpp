@@ -3,6 +3,7 @@
 #include "audit/AuditLog.h"
 #include "audit/UploadHistory.h"
 #include "core/AppContext.h"
+#include "core/CountedNoun.h"
 #include "platform/Clock.h"
 #include "platform/CurlProgram.h"
 #include "platform/EventPump.h"
@@ -121,6 +122,7 @@ TryResult tryResult(AppContext &ctx, const CommandOutcome &outcome, const QStrin
     result.timedOut = outcome.timedOut;
     result.timeLimitMinutes = timeLimitMinutes;
     result.stopped = ctx.shutdownRequested();
+    result.uploadUrl = ctx.CFG.UploadURL;
     return result;
 }
 
@@ -250,8 +252,8 @@ UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject
                                                            : UploadEnd::CutUnsent;
         }
         if (outcome.timedOut)
-            ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes")
-                                        .arg(options.uploadTimeoutMinutes));
+            ctx.AppendLog(routine + QStringLiteral("| Upload stopped after ") +
+                          countedNoun(options.uploadTimeoutMinutes, QStringLiteral("minute")));
         const TryResult result =
             tryResult(ctx, outcome, status, responseFile, options.uploadTimeoutMinutes);
         const bool worth = worthRetrying(outcome, status);

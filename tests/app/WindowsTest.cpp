@@ -541,6 +541,8 @@ TEST_F(StopTest, TheAboutWindowDoesNotKeepAClosingProgramAlive)
 
 TEST_F(StopTest, BoxesInsideHandlersAreClosedAndTheHandlersFinishTheirLines)
 {
+    ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
+    QDir().mkpath(app.auditFolder());
     ctx.WorkingDirectory = app.ctx.WorkingDirectory;
     ctx.CFG.UploadURL = u"http://127.0.0.1:1/"_s;
     ctx.ShowTable.Filename[1] = app.writeFile(u"shows/a.mp3"_s, "ID3");

@@ -145,14 +145,15 @@ TEST(ReadConfig, SafeguardsAreWholeNumbersInRange)
     ASSERT_TRUE(ReadConfig(
         app.ctx,
         app.writeConfig("[General]\nCatchUpMinutes=15\nRetryCount=-1\nRetryDelaySeconds=0\n"
-                        "UploadTimeoutMinutes=99999999\nFailureCommand= /bin/alert \n")));
+                        "UploadTimeoutMinutes=99999999\nFailureCommand= /bin/alert \n"
+                        "CACertificates=/etc/station ca.pem\n")));
     EXPECT_EQ(app.ctx.Options.catchUpMinutes, 15);
     EXPECT_EQ(app.ctx.Options.retryCount, 0);
-    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 0);
+    // A service that refuses at once is never tried again sooner.
+    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 10);
     EXPECT_EQ(app.ctx.Options.uploadTimeoutMinutes, UploadOptions::MaxTimeoutMinutes);
     EXPECT_EQ(app.ctx.Options.failureCommand, u"/bin/alert"_s);
-    ASSERT_TRUE(ReadConfig(app.ctx, app.writeConfig("[General]\nRetryDelaySeconds=x\n")));
-    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 60);
+    EXPECT_EQ(app.ctx.Options.caCertificates, u"/etc/station ca.pem"_s);
 }
 
 TEST(ReadConfig, AnAddressCurlWouldMisreadIsRefused)

@@ -82,25 +82,11 @@ TEST_F(ScheduleCheckTest, EachShowsNextUploadAndEverythingThatKeepsAShowHome)
               show(13, "21/06/2027", "08:30") + show(14, "24/12/2026", "21:30") +
               show(15, "Thu", "21:30") + "[Show16]\nDescription=only this\n[Show17]\nTitle=\n" +
               show(18, "THU", "21:00") + show(19, "Sat", "24:00"));
-    const QStringList expectedNext{u"Thu 17/12/2026 21:00"_s,
-                                   u"never"_s,
-                                   u"Sat 12/12/2026 00:00"_s,
-                                   u"Fri 18/12/2026 23:58"_s,
-                                   u"Fri 11/12/2026 23:59"_s,
-                                   u"never"_s,
-                                   u"Thu 24/12/2026 21:30"_s,
-                                   u"past"_s,
-                                   u"never"_s,
-                                   u"never"_s,
-                                   u"Mon 14/12/2026 10:00"_s,
-                                   u"Tue 15/12/2026 10:00"_s,
-                                   u"Mon 21/06/2027 08:30"_s,
-                                   u"never"_s,
-                                   u"Thu 17/12/2026 21:30"_s,
-                                   u"never"_s,
-                                   u"not listed"_s,
-                                   u"never"_s,
-                                   u"never"_s};
+    const QStringList expectedNext =
+        u"Thu 17/12/2026 21:00|never|Sat 12/12/2026 00:00|Fri 18/12/2026 23:58|Fri 11/12/2026 "
+        u"23:59|never|Thu 24/12/2026 21:30|past|never|never|Mon 14/12/2026 10:00|Tue 15/12/2026 "
+        u"10:00|Mon 21/06/2027 08:30|never|Thu 17/12/2026 21:30|never|not listed|never|never"_s
+            .split(u'|');
     for (int number = 1; number <= 19; ++number)
         EXPECT_EQ(next(report, number), expectedNext[number - 1]) << "show " << number;
     EXPECT_EQ(problems(report),
@@ -211,6 +197,12 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
                "through a shell, so it must name a program by its full path or one on PATH"_s;
     };
     const QString url = u"UploadURL=https://h.example/up\n"_s;
+    const auto bad = [](const QString &value, int minimum, int maximum, int used) {
+        return u"[General] %1 is not a whole number from %2 to %3: %4 is used instead"_s.arg(value)
+            .arg(minimum)
+            .arg(maximum)
+            .arg(used);
+    };
     const struct
     {
         QString general;
@@ -227,7 +219,19 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
          {u"[General] UploadURL is cut: only its first 254 characters are read, 64 more are "
           "lost, so uploads go to another address"_s}},
         {url + u"InsecureTLS=1"_s, {}, true},
-        {url + u"InsecureTLS=yes"_s, {}},
+        {url + u"InsecureTLS=yes"_s, {bad(u"InsecureTLS=yes"_s, 0, 1, 0)}},
+        {url + u"RetryCount=2 ; two tries"_s, {bad(u"RetryCount=2 ; two tries"_s, 0, 100, 0)}},
+        {url + u"RetryCount=1000000000"_s, {bad(u"RetryCount=1000000000"_s, 0, 100, 100)}},
+        {url + u"RetryDelaySeconds=0"_s, {bad(u"RetryDelaySeconds=0"_s, 10, 86400, 10)}},
+        {url + u"RetryDelaySeconds=10\nCatchUpMinutes=1440\nPreflightMinutes="_s, {}},
+        {url + u"StopGraceSeconds=999"_s, {bad(u"StopGraceSeconds=999"_s, 0, 60, 60)}},
+        {url + u"StopGraceSeconds=abc"_s, {bad(u"StopGraceSeconds=abc"_s, 0, 60, 20)}},
+        {url + u"CatchUpMinutes=-5"_s, {bad(u"CatchUpMinutes=-5"_s, 0, 1440, 0)}},
+        {url + u"SkipStaleRecordings=yes"_s, {bad(u"SkipStaleRecordings=yes"_s, 0, 1, 0)}},
+        {url + u"CACertificates="_s + plain, {}},
+        {url + u"CACertificates="_s + folder,
+         {u"[General] CACertificates '"_s + folder +
+          u"' is not a file: no upload over https can go out"_s}},
     };
     for (const auto &row : rows) {
         const ScheduleReport report = check("[General]\n" + row.general.toUtf8() + '\n');

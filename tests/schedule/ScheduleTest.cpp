@@ -8,6 +8,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
@@ -199,6 +200,28 @@ TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
     for (const auto &f : files)
         EXPECT_EQ(ScheduleMemory::fromText(f.text).has_value(), f.usable) << f.text.toStdString();
     EXPECT_EQ(ScheduleMemory::fromText(files[7].text)->toText(), files[7].text);
+}
+
+TEST(ScheduleState, AnErrorSavingItIsToldOnceAgainWhenItChangesAndWhenMended)
+{
+    TestApp app;
+    const QString path = scheduleStateFile(app.ctx);
+    // Saved, then a folder in its place, then no folder for it at all, then mended.
+    for (const auto &[prepare, saves] :
+         std::initializer_list<std::pair<std::function<bool()>, int>>{
+             {[&] { return QDir().mkpath(app.auditFolder()); }, 1},
+             {[&] { return QFile::remove(path) && QDir().mkpath(path); }, 3},
+             {[&] { return QDir(app.auditFolder()).removeRecursively(); }, 2},
+             {[&] { return QDir().mkpath(app.auditFolder()); }, 2}}) {
+        ASSERT_TRUE(prepare());
+        for (int i = 0; i < saves; ++i)
+            saveScheduleState(app.ctx, u"Timer1_Timer"_s);
+    }
+    expectTexts(app.heldTexts(),
+                {u"Timer1_Timer| ERROR: cannot save the schedule state: *"_s,
+                 u"Timer1_Timer| ERROR: cannot save the schedule state: *"_s,
+                 u"Timer1_Timer| The schedule state is saved again: '"_s + path + u'\''});
+    EXPECT_NE(app.heldTexts()[0], app.heldTexts()[1]);
 }
 
 TEST(StartUp, AnEmptyLocalAppDataIsNoFolder)

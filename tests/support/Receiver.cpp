@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QHash>
 #include <QThread>
 
@@ -16,7 +17,10 @@ using namespace Qt::StringLiterals;
 
 struct Receiver::Impl
 {
-    httplib::Server server;
+    explicit Impl(std::unique_ptr<httplib::Server> made) : owned(std::move(made)), server(*owned) {}
+    std::unique_ptr<httplib::Server> owned;
+    httplib::Server &server;
+    bool secure = false;
     std::thread thread;
     int port = 0;
     mutable std::mutex mutex;
@@ -46,7 +50,19 @@ QByteArrayList Receiver::Request::names() const
     return names;
 }
 
-Receiver::Receiver() : d(std::make_unique<Impl>())
+Receiver::Receiver() : Receiver(std::make_unique<httplib::Server>()) {}
+
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+Receiver::Receiver(const QString &certificateFile, const QString &keyFile)
+    : Receiver(std::make_unique<httplib::SSLServer>(QFile::encodeName(certificateFile).constData(),
+                                                    QFile::encodeName(keyFile).constData()))
+{
+    d->secure = true;
+}
+#endif
+
+Receiver::Receiver(std::unique_ptr<httplib::Server> server)
+    : d(std::make_unique<Impl>(std::move(server)))
 {
     d->server.Post(".*", [this](const httplib::Request &request, httplib::Response &response) {
         Request record{QByteArray::fromStdString(request.target), {}};
@@ -102,7 +118,9 @@ Receiver::~Receiver()
 
 QString Receiver::url() const
 {
-    return u"http://127.0.0.1:%1/upload?token=%2"_s.arg(d->port).arg(QString::fromLatin1(token()));
+    return u"%1://127.0.0.1:%2/upload?token=%3"_s.arg(d->secure ? u"https"_s : u"http"_s)
+        .arg(d->port)
+        .arg(QString::fromLatin1(token()));
 }
 
 void Receiver::answer(const QByteArray &title, const QList<Answer> &answers)

@@ -7,6 +7,10 @@
 #include <functional>
 #include <memory>
 
+namespace httplib {
+class Server;
+}
+
 // An HTTP server on 127.0.0.1, on a thread of its own, that records what curl posts to it, part
 // by part, and answers as the test tells it.
 class Receiver
@@ -33,9 +37,11 @@ public:
     };
 
     Receiver();
+    // Over TLS, with the server's certificate chain and key (PEM files); Linux only.
+    Receiver(const QString &certificateFile, const QString &keyFile);
     ~Receiver();
 
-    QString url() const; // with an access token in the query
+    QString url() const; // with an access token in the query; https when over TLS
     QByteArray token() const { return "s3cr3t-token"; }
     // The answers to the uploads titled `title` (their "name" part), one per upload of that
     // title in turn; the last is given again to later ones. Answering by what arrived rather
@@ -53,6 +59,8 @@ public:
     bool waitForRequests(int count) const;
 
 private:
+    explicit Receiver(std::unique_ptr<httplib::Server> server);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -5,6 +5,7 @@
 #include "config/ConfigLocation.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
+#include "platform/ControlText.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "schedule/ScheduleCheck.h"
@@ -29,9 +30,11 @@ ScheduleMemory handledMinutes(const AppContext &ctx)
 
 void printText(const ScheduleReport &report, QTextStream &out)
 {
-    out << "Configuration:  " << report.configFile << '\n';
+    using ControlText::escaped;
+    out << "Configuration:  " << escaped(report.configFile) << '\n';
     out << "Upload address: "
-        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << '\n';
+        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : escaped(report.uploadUrl))
+        << '\n';
     out << "Encoding:       " << report.encoding << '\n';
     if (report.insecureTls)
         out << "Warning:        " << ScheduleCheck::insecureTlsText() << '\n';
@@ -56,7 +59,7 @@ void printText(const ScheduleReport &report, QTextStream &out)
     }
     out << "Problems (" << report.problems.size() << "):\n";
     for (const CheckProblem &problem : report.problems)
-        out << "  " << problem.text << '\n';
+        out << "  " << escaped(problem.text) << '\n';
 }
 
 QJsonObject showJson(const ShowCheck &show)

@@ -5,12 +5,36 @@
 #include "audit/AuditLog.h"
 #include "config/RefreshConfig.h"
 #include "core/AppContext.h"
+#include "core/CountedNoun.h"
 #include "schedule/ConfigWarnings.h"
-#include "upload/ManualUpload.h"
 #include "schedule/ScheduleState.h"
 #include "schedule/ScheduleTick.h"
+#include "upload/ManualUpload.h"
 
 #include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+// What runs that the close waits for: "the running upload to finish", "the running FailureCommand
+// to end", both, or nothing.
+QString awaitedByTheClose(const AppContext &ctx)
+{
+    const int commands = ctx.failureCommandsRunning;
+    const int uploads = std::max(0, ctx.uploadsInProgress - commands);
+    const QString upload = uploads == 1
+                               ? QStringLiteral("the running upload to finish")
+                               : QStringLiteral("the %1 running uploads to finish").arg(uploads);
+    const QString command =
+        commands == 1 ? QStringLiteral("the running FailureCommand to end")
+                      : QStringLiteral("the %1 running FailureCommands to end").arg(commands);
+    if (commands == 0)
+        return uploads > 0 ? upload : QString();
+    return uploads > 0 ? upload + QStringLiteral(" and ") + command : command;
+}
+
+} // namespace
 
 AppController::AppController(AppContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx) {}
 
@@ -86,11 +110,11 @@ bool AppController::requestClose()
     m_ctx.requestShutdown(grace);
     if (m_depth == 0)
         return true;
-    if (first && grace > 0 && m_ctx.uploadsInProgress > 0) {
-        m_ctx.AppendLog(
-            QStringLiteral("Form_Unload| Closing waits up to %1 seconds for the running upload "
-                           "to finish")
-                .arg(grace));
+    const QString awaited = awaitedByTheClose(m_ctx);
+    if (first && grace > 0 && !awaited.isEmpty()) {
+        m_ctx.AppendLog(QStringLiteral("Form_Unload| Closing waits up to ") +
+                        countedNoun(grace, QStringLiteral("second")) + QStringLiteral(" for ") +
+                        awaited);
         WriteLog(m_ctx);
     }
     return false;
