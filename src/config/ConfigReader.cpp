@@ -70,13 +70,14 @@ QString uploadUrlProblem(const QString &url)
 namespace {
 
 using ShowColumn = ShowTableRecord::Column ShowTableRecord::*;
-const std::array<std::pair<const char *, ShowColumn>, 6> ShowColumns = {{
+const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
     {"Filename", &ShowTableRecord::Filename},
     {"Title", &ShowTableRecord::Title},
     {"Description", &ShowTableRecord::Description},
     {"UploadDay", &ShowTableRecord::UploadDay},
     {"UploadTime", &ShowTableRecord::UploadTime},
     {"Picture", &ShowTableRecord::Picture},
+    {"MaxUploadRate", &ShowTableRecord::MaxUploadRate},
 }};
 
 } // namespace
@@ -131,7 +132,8 @@ const NumberKey NumberKeys[] = {
     {"PreflightMinutes", 0, UploadOptions::MaxPreflightMinutes, &UploadOptions::preflightMinutes},
 };
 
-const char *const TextKeys[] = {"UploadURL", "FailureCommand", "CACertificates"};
+const char *const TextKeys[] = {"UploadURL", "FailureCommand", "CACertificates", "MaxUploadRate",
+                                "UploadPriority"};
 
 int defaultOf(const NumberKey &row)
 {
@@ -160,6 +162,17 @@ int numberFrom(const NumberKey &row, const QString &text, QStringList &problems)
 
 } // namespace
 
+bool uploadPriorityIsLow(const QString &value)
+{
+    return value.compare(QStringLiteral("normal"), Qt::CaseInsensitive) != 0;
+}
+
+bool isUploadPriority(const QString &value)
+{
+    return value.isEmpty() || value.compare(QStringLiteral("low"), Qt::CaseInsensitive) == 0 ||
+           !uploadPriorityIsLow(value);
+}
+
 QStringList generalKeys()
 {
     QStringList keys;
@@ -184,6 +197,9 @@ GeneralOptions uploadOptions(const IniFile &ini)
     }
     read.options.failureCommand = storedValue(ini, general, QStringLiteral("FailureCommand"));
     read.options.caCertificates = storedValue(ini, general, QStringLiteral("CACertificates"));
+    read.options.maxUploadRate = storedValue(ini, general, QStringLiteral("MaxUploadRate"));
+    read.options.lowUploadPriority =
+        uploadPriorityIsLow(storedValue(ini, general, QStringLiteral("UploadPriority")));
     return read;
 }
 

@@ -32,6 +32,10 @@ struct GeneralOptions
 };
 // The opt-in [General] safeguards.
 GeneralOptions uploadOptions(const IniFile &ini);
+// UploadPriority: "normal" runs curl as any other program; anything else, "low" above all, lets
+// playout and the live stream go first.
+bool uploadPriorityIsLow(const QString &value);
+bool isUploadPriority(const QString &value); // empty, "low" or "normal"
 
 } // namespace ConfigReader
 

@@ -43,4 +43,10 @@ struct UploadOptions
     // The certificate authorities curl trusts instead of the system's, for a service whose
     // certificate a station's own authority signed. Empty: the system's.
     QString caCertificates;
+    // The most an upload sends per second, as a rate or a timetable (upload/RateTimetable.h),
+    // so that the live stream keeps its share of the line. Empty: no limit.
+    QString maxUploadRate;
+    // curl runs below normal priority for the processor and idle for the disk, so that it never
+    // starves playout; UploadPriority=normal turns that off.
+    bool lowUploadPriority = true;
 };
