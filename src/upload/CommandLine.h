@@ -12,4 +12,5 @@ struct CommandLine
     QStringList arguments;
     QByteArray input;
     QString display;
+    qint64 fileBytes = 0; // of the files it reads to send what it sends
 };

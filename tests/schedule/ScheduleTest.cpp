@@ -3,9 +3,11 @@
 #include "schedule/ConfigWarnings.h"
 #include "schedule/ScheduleState.h"
 #include "schedule/ScheduleTick.h"
+#include "upload/RecordingReady.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -192,13 +194,19 @@ TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
         {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:00\n", false},
         {"Tunebarn Uploader schedule state 1\nhandled 2020-01-01T00:00 2026-12-06T14:00\n", false},
         {"Tunebarn Uploader schedule state 1\nstarted 2026-12-06T14:05 x\n", false},
+        {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 unsent\n", true},
+        {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 maybe\n", false},
+        {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 sent 20\n", false},
+        {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 sent 20 x\n", false},
         {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:07\nlast "
          "2026-12-06T14:07\n"
-         "started 2026-12-06T14:05 9\n",
+         "started 2026-12-06T14:05 9\ninterrupted 2026-12-06T14:05 1 unsent\n"
+         "interrupted 2026-12-06T14:06 2 sent 20 1765029960123\n",
          true}};
     for (const auto &f : files)
         EXPECT_EQ(ScheduleMemory::fromText(f.text).has_value(), f.usable) << f.text.toStdString();
-    EXPECT_EQ(ScheduleMemory::fromText(files[7].text)->toText(), files[7].text);
+    const QByteArray whole = std::end(files)[-1].text;
+    EXPECT_EQ(ScheduleMemory::fromText(whole)->toText(), whole);
 }
 
 TEST(StartUp, AnEmptyLocalAppDataIsNoFolder)
@@ -265,8 +273,50 @@ TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
     EXPECT_EQ(runs.readAll(), "x\n");
     EXPECT_TRUE(app.auditTexts().contains(u"Timer1_Timer| Minute already handled: '14:05'"_s));
     EXPECT_TRUE(app.auditTexts().contains(QStringLiteral(
-        "Timer1_Timer| Not sending again show 1 due at 14:05, cut by the stop: its next upload "
-        "has come")));
+        "Timer1_Timer| Not sending again show 1 due at 14:05 on 29/11/2026, cut by the stop: its "
+        "next upload has come")));
+}
+
+TEST_F(ScheduleTest, ACutShowGoesAgainForItsOwnDayUnlessItsNextUploadIsNearOrItsRecordingChanged)
+{
+    show(1, u"Sun"_s, u"14:05"_s);
+    app.ctx.ShowTable.Title[1] = u"show 1 %date%"_s;
+    const RecordingReady::FileState cut = RecordingReady::stateOf(app.ctx.ShowTable.Filename[1]);
+    const QDate monday = Sunday.addDays(1);
+    const QDate nextSunday = Sunday.addDays(7);
+    const struct
+    {
+        QDate date;
+        QTime time;
+        qint64 size;
+        qint64 modifiedLaterMs;
+        const char *heldBack; // nothing: sent again
+    } rows[] = {
+        {monday, QTime(9, 0), cut.size, 0, nullptr},
+        {nextSunday, QTime(13, 5), cut.size, 0, nullptr},
+        {nextSunday, QTime(13, 6), cut.size, 0, "its next upload is less than an hour away"},
+        {nextSunday, QTime(14, 5), cut.size, 0, "its next upload has come"},
+        {monday, QTime(9, 0), cut.size + 1, 0, "its recording has changed since"},
+        {monday, QTime(9, 0), cut.size, 1, "its recording has changed since"},
+        {monday, QTime(9, 0), -1, 1, nullptr}, // cut before curl ran: any recording will do
+    };
+    const QString which = u"show 1 due at 14:05 on 06/12/2026, cut by the stop"_s;
+    for (const auto &row : rows) {
+        const qsizetype before = sent().filter(u"06th December"_s).size();
+        app.ctx.Schedule = ScheduleMemory();
+        app.ctx.Schedule.uploadInterrupted({QDateTime(Sunday, QTime(14, 5), QTimeZone::utc()), 1,
+                                            false, row.size,
+                                            cut.modified.addMSecs(row.modifiedLaterMs)});
+        app.clock.set(row.date, row.time);
+        catchUpAfterStart(app.ctx, {}, ScheduleMemory::wallMinute(app.clock.now()));
+        const QString expected = row.heldBack ? u"Timer1_Timer| Not sending again "_s + which +
+                                                    u": "_s + QString::fromLatin1(row.heldBack)
+                                              : u"Timer1_Timer| Sending again "_s + which +
+                                                    u" before the recording was fully sent"_s;
+        EXPECT_EQ(app.auditTexts(row.date).filter(u"ending again"_s).last(), expected);
+        EXPECT_EQ(sent().filter(u"06th December"_s).size(), before + (row.heldBack ? 0 : 1))
+            << expected.toStdString();
+    }
 }
 
 } // namespace
