@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
@@ -282,39 +283,34 @@ TEST_F(ScheduleTest, ACutShowGoesAgainForItsOwnDayUnlessItsNextUploadIsNearOrIts
     show(1, u"Sun"_s, u"14:05"_s);
     app.ctx.ShowTable.Title[1] = u"show 1 %date%"_s;
     const RecordingReady::FileState cut = RecordingReady::stateOf(app.ctx.ShowTable.Filename[1]);
-    const QDate monday = Sunday.addDays(1);
+    const QDateTime monday(Sunday.addDays(1), QTime(9, 0));
     const QDate nextSunday = Sunday.addDays(7);
-    const struct
-    {
-        QDate date;
-        QTime time;
-        qint64 size;
-        qint64 modifiedLaterMs;
-        const char *heldBack; // nothing: sent again
-    } rows[] = {
-        {monday, QTime(9, 0), cut.size, 0, nullptr},
-        {nextSunday, QTime(13, 5), cut.size, 0, nullptr},
-        {nextSunday, QTime(13, 6), cut.size, 0, "its next upload is less than an hour away"},
-        {nextSunday, QTime(14, 5), cut.size, 0, "its next upload has come"},
-        {monday, QTime(9, 0), cut.size + 1, 0, "its recording has changed since"},
-        {monday, QTime(9, 0), cut.size, 1, "its recording has changed since"},
-        {monday, QTime(9, 0), -1, 1, nullptr}, // cut before curl ran: any recording will do
+    // When the next start comes, the cut recording's size and how much later it was modified,
+    // and what holds the upload back (nothing: it goes again).
+    const std::tuple<QDateTime, qint64, qint64, const char *> rows[] = {
+        {monday, cut.size, 0, ""},
+        {QDateTime(nextSunday, QTime(13, 5)), cut.size, 0, ""},
+        {QDateTime(nextSunday, QTime(13, 6)), cut.size, 0,
+         ": its next upload is less than an hour away"},
+        {QDateTime(nextSunday, QTime(14, 5)), cut.size, 0, ": its next upload has come"},
+        {monday, cut.size + 1, 0, ": its recording has changed since"},
+        {monday, cut.size, 1, ": its recording has changed since"},
+        {monday, -1, 1, ""}, // cut before curl ran: any recording will do
     };
-    const QString which = u"show 1 due at 14:05 on 06/12/2026, cut by the stop"_s;
-    for (const auto &row : rows) {
+    for (const auto &[start, size, laterMs, heldBack] : rows) {
         const qsizetype before = sent().filter(u"06th December"_s).size();
         app.ctx.Schedule = ScheduleMemory();
         app.ctx.Schedule.uploadInterrupted({QDateTime(Sunday, QTime(14, 5), QTimeZone::utc()), 1,
-                                            false, row.size,
-                                            cut.modified.addMSecs(row.modifiedLaterMs)});
-        app.clock.set(row.date, row.time);
-        catchUpAfterStart(app.ctx, {}, ScheduleMemory::wallMinute(app.clock.now()));
-        const QString expected = row.heldBack ? u"Timer1_Timer| Not sending again "_s + which +
-                                                    u": "_s + QString::fromLatin1(row.heldBack)
-                                              : u"Timer1_Timer| Sending again "_s + which +
-                                                    u" before the recording was fully sent"_s;
-        EXPECT_EQ(app.auditTexts(row.date).filter(u"ending again"_s).last(), expected);
-        EXPECT_EQ(sent().filter(u"06th December"_s).size(), before + (row.heldBack ? 0 : 1))
+                                            false, size, cut.modified.addMSecs(laterMs)});
+        app.clock.set(start.date(), start.time());
+        catchUpAfterStart(app.ctx, {}, ScheduleMemory::wallMinute(start));
+        const QString expected =
+            (*heldBack ? u"Timer1_Timer| Not sending again "_s
+                       : u"Timer1_Timer| Sending again "_s) +
+            u"show 1 due at 14:05 on 06/12/2026, cut by the stop"_s +
+            (*heldBack ? QString::fromLatin1(heldBack) : u" before the recording was fully sent"_s);
+        EXPECT_EQ(app.auditTexts(start.date()).filter(u"ending again"_s).last(), expected);
+        EXPECT_EQ(sent().filter(u"06th December"_s).size(), before + (*heldBack ? 0 : 1))
             << expected.toStdString();
     }
 }

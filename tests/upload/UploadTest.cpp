@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <tuple>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -281,12 +282,8 @@ TEST(CurlProgress, OnlyWhatCurlCannotHaveReadOrSentRulesOutAWholeBody)
     const QByteArray nearly = meter("99 40.0M 0 0 99 39.0M 0 10.0M 0:00:04 0:00:03 0:00:01 1024k");
     const QByteArray whole = meter("100 40.0M 0 0 100 40.0M 0 10.0M 0:00:04 0:00:04 --:--:-- 10M");
     constexpr qint64 MiB = 1024 * 1024;
-    const struct
-    {
-        QByteArray errorOutput;
-        std::optional<qint64> bytesRead;
-        bool mayBeSent;
-    } rows[] = {
+    // What curl wrote and had read, and whether it may have sent it all.
+    const std::tuple<QByteArray, std::optional<qint64>, bool> rows[] = {
         {{}, std::nullopt, true},      // neither meter nor count
         {unknown, std::nullopt, true}, // a meter that knows no size yet
         {half, std::nullopt, false},   // half still to go
@@ -297,9 +294,9 @@ TEST(CurlProgress, OnlyWhatCurlCannotHaveReadOrSentRulesOutAWholeBody)
         {half, 39 * MiB + 1, true},    // read all but what it may read before it stops
         {{}, 41 * MiB, true},          //
     };
-    for (const auto &row : rows)
-        EXPECT_EQ(wholeBodyMayBeSent(row.errorOutput, row.bytesRead, 40 * MiB), row.mayBeSent)
-            << row.errorOutput.constData() << ' ' << row.bytesRead.value_or(-1);
+    for (const auto &[errorOutput, bytesRead, mayBeSent] : rows)
+        EXPECT_EQ(wholeBodyMayBeSent(errorOutput, bytesRead, 40 * MiB), mayBeSent)
+            << errorOutput.constData() << ' ' << bytesRead.value_or(-1);
     EXPECT_EQ(bytesSentByMeter(half), 20 * MiB);
     EXPECT_EQ(bytesSentByMeter({}), std::nullopt);
 }
