@@ -71,6 +71,10 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     add(QStringLiteral("%{http_code} %{size_upload} %{redirect_url}"), true);
     if (request.insecureTls)
         add(QStringLiteral("-k"), false);
+    if (request.maxBytesPerSecond > 0) {
+        add(QStringLiteral("--limit-rate"), false);
+        add(QString::number(request.maxBytesPerSecond), false);
+    }
     add(QStringLiteral("-X"), false);
     add(QStringLiteral("POST"), false);
     add(QStringLiteral("-F"), false);
@@ -90,6 +94,7 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
     command.fileBytes = sizeOf(request.recording) + sizeOf(request.picture);
+    command.lowPriority = request.lowPriority;
     return command;
 }
 
