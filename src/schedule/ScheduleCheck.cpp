@@ -1,7 +1,7 @@
 #include "schedule/ScheduleCheck.h"
 
 #include "config/ConfigReader.h"
-#include "core/AddressSecrets.h"
+#include "core/AddressMask.h"
 #include "core/ScheduleMemory.h"
 #include "core/ShowTableRecord.h"
 #include "core/UploadOptions.h"
@@ -401,7 +401,7 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
     ScheduleReport report;
     report.configFile = configFile;
     report.encoding = ini.encodingName();
-    report.uploadUrl = AddressSecrets::masked(ConfigReader::uploadUrl(ini));
+    report.uploadUrl = maskSecrets(ConfigReader::uploadUrl(ini));
     checkGeneral(ini, environment, report);
 
     const ShowTableRecord table = ConfigReader::showTable(ini);

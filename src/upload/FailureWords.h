@@ -15,6 +15,7 @@ struct TryResult
     bool timedOut = false;
     int timeLimitMinutes = 0;
     bool stopped = false; // the program was closing
+    QString redirectUrl;  // where a 3xx status pointed, which curl does not follow
     QString uploadUrl{};  // its secrets are masked wherever the service or curl repeats them
 };
 
@@ -23,7 +24,8 @@ struct TryResult
 namespace FailureWords {
 
 // "the service refused it (HTTP 500: storage backend down)", "the service could not be reached
-// (Could not resolve host: shows.example)", "it timed out ...", "it was stopped ...".
+// (Could not resolve host: shows.example)", "the service redirected it to ... (HTTP 302), so
+// nothing was stored", "it timed out ...", "it was stopped ...".
 QString whatHappened(const TryResult &result);
 // The service's own words: the message of a JSON reply, else its first line of text; one line,
 // its control characters escaped.

@@ -1,6 +1,6 @@
 #include "app/cli/StderrView.h"
 
-#include "core/AddressSecrets.h"
+#include "core/AddressMask.h"
 #include "platform/StandardError.h"
 
 namespace {
@@ -18,7 +18,7 @@ QString withSecretsMasked(const QString &text)
     QStringList words = text.split(u' ');
     for (QString &word : words) {
         if (word.contains(QStringLiteral("://")))
-            word = AddressSecrets::masked(word);
+            word = maskSecrets(word);
     }
     return words.join(u' ');
 }

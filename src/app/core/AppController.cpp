@@ -23,9 +23,9 @@ QString awaitedByTheClose(const AppContext &ctx)
 {
     const int commands = ctx.failureCommandsRunning;
     const int uploads = std::max(0, ctx.uploadsInProgress - commands);
-    const QString upload = uploads == 1
-                               ? QStringLiteral("the running upload to finish")
-                               : QStringLiteral("the %1 running uploads to finish").arg(uploads);
+    // An upload nested in another's wait holds the outer one open after its curl has ended, so
+    // the count of uploads in progress is no count of what runs.
+    const QString upload = QStringLiteral("the running upload to finish");
     const QString command =
         commands == 1 ? QStringLiteral("the running FailureCommand to end")
                       : QStringLiteral("the %1 running FailureCommands to end").arg(commands);

@@ -1,4 +1,4 @@
-#include "core/AddressSecrets.h"
+#include "core/AddressMask.h"
 
 #include <QStringList>
 #include <QUrl>
@@ -6,12 +6,9 @@
 
 #include <algorithm>
 
-namespace AddressSecrets {
-
 namespace {
 
 constexpr qsizetype ShortestSecret = 4;
-const QString Mask = QStringLiteral("****");
 
 QStringList secretsOf(const QString &url)
 {
@@ -33,19 +30,19 @@ QStringList secretsOf(const QString &url)
 
 } // namespace
 
-QString masked(const QString &url)
+QString maskSecrets(const QString &url)
 {
     QUrl parsed(url);
     if (!parsed.isValid() || url.isEmpty())
         return url;
     if (!parsed.password().isEmpty())
-        parsed.setPassword(Mask);
+        parsed.setPassword(QStringLiteral("****"));
     if (parsed.hasQuery()) {
         QUrlQuery query(parsed);
         QList<QPair<QString, QString>> items = query.queryItems(QUrl::FullyEncoded);
         for (auto &[key, value] : items) {
             if (!value.isEmpty())
-                value = Mask;
+                value = QStringLiteral("****");
         }
         query.setQueryItems(items);
         parsed.setQuery(query);
@@ -53,12 +50,10 @@ QString masked(const QString &url)
     return parsed.toString();
 }
 
-QString maskedIn(const QString &text, const QString &url)
+QString maskSecretsIn(const QString &text, const QString &url)
 {
     QString result = text;
     for (const QString &secret : secretsOf(url))
-        result.replace(secret, Mask);
+        result.replace(secret, QStringLiteral("****"));
     return result;
 }
-
-} // namespace AddressSecrets
