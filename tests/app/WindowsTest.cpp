@@ -421,7 +421,8 @@ TEST_F(AboutDialogTest, TextsAndTheDesign)
     const Twips twips = Twips::forWidget(&about);
     EXPECT_EQ(about.size(), QSize(twips.toPixels(7005), twips.toPixels(3090)));
     EXPECT_EQ(about.minimumSize(), about.maximumSize());
-    expectDesign(about, {{"lblTitle", "frmAbout", 1680, 240, 3885, 480},
+    expectDesign(about, {{"Image1", "frmAbout", 120, 240, 1020, 1020},
+                         {"lblTitle", "frmAbout", 1680, 240, 3885, 480},
                          {"lblVersion", "frmAbout", 1680, 780, 3885, 225},
                          {"Label3", "frmAbout", 1680, 1200, 3885, 345},
                          {"Label2", "frmAbout", 120, 1560, 3885, 285},
