@@ -69,13 +69,14 @@ QString uploadUrlProblem(const QString &url)
 namespace {
 
 using ShowColumn = ShowTableRecord::Column ShowTableRecord::*;
-const std::array<std::pair<const char *, ShowColumn>, 6> ShowColumns = {{
+const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
     {"Filename", &ShowTableRecord::Filename},
     {"Title", &ShowTableRecord::Title},
     {"Description", &ShowTableRecord::Description},
     {"UploadDay", &ShowTableRecord::UploadDay},
     {"UploadTime", &ShowTableRecord::UploadTime},
     {"Picture", &ShowTableRecord::Picture},
+    {"MaxUploadRate", &ShowTableRecord::MaxUploadRate},
 }};
 
 } // namespace
@@ -112,7 +113,9 @@ QStringList generalKeys()
             QStringLiteral("RecordingSettleSeconds"),
             QStringLiteral("RecordingWaitMinutes"),
             QStringLiteral("SkipStaleRecordings"),
-            QStringLiteral("PreflightMinutes")};
+            QStringLiteral("PreflightMinutes"),
+            QStringLiteral("MaxUploadRate"),
+            QStringLiteral("UploadPriority")};
 }
 
 namespace {
@@ -127,6 +130,17 @@ int wholeNumber(const IniFile &ini, const QString &key, int fallback, int maximu
 }
 
 } // namespace
+
+bool uploadPriorityIsLow(const QString &value)
+{
+    return value.compare(QStringLiteral("normal"), Qt::CaseInsensitive) != 0;
+}
+
+bool isUploadPriority(const QString &value)
+{
+    return value.isEmpty() || value.compare(QStringLiteral("low"), Qt::CaseInsensitive) == 0 ||
+           !uploadPriorityIsLow(value);
+}
 
 UploadOptions uploadOptions(const IniFile &ini)
 {
@@ -157,6 +171,10 @@ UploadOptions uploadOptions(const IniFile &ini)
                     UploadOptions::MaxPreflightMinutes);
     options.failureCommand =
         storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
+    options.maxUploadRate =
+        storedValue(ini, QStringLiteral("General"), QStringLiteral("MaxUploadRate"));
+    options.lowUploadPriority = uploadPriorityIsLow(
+        storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadPriority")));
     return options;
 }
 

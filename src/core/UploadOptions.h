@@ -38,4 +38,10 @@ struct UploadOptions
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;
+    // The most an upload sends per second, as a rate or a timetable (upload/RateTimetable.h),
+    // so that the live stream keeps its share of the line. Empty: no limit.
+    QString maxUploadRate;
+    // curl runs below normal priority for the processor and idle for the disk, so that it never
+    // starves playout; UploadPriority=normal turns that off.
+    bool lowUploadPriority = true;
 };

@@ -23,6 +23,8 @@ struct ShowCheck
     bool recordingExists = false;
     QString picture;
     bool pictureExists = false;
+    qint64 uploadRate = 0;       // bytes a second at its next upload (or now); 0: no limit
+    qint64 expectedSeconds = -1; // its recording's size at that rate; -1 without either
 
     // The cells of the schedule as --check and the Schedule window show them.
     QString nextUploadText() const; // "Sun 13/12/2026 09:00", "past" or "never"
@@ -42,6 +44,7 @@ struct ScheduleReport
     QString encoding;         // how the file was read
     QString uploadUrl;        // access tokens masked
     bool insecureTls = false; // [General] InsecureTLS=1: the certificate is not checked
+    QString uploadRate;       // [General] MaxUploadRate as understood; empty when it is not set
     QList<ShowCheck> shows;
     QList<CheckProblem> problems;
 };

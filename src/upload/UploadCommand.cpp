@@ -61,6 +61,10 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     add(QStringLiteral("%{http_code} %{size_upload}"), true);
     if (request.insecureTls)
         add(QStringLiteral("-k"), false);
+    if (request.maxBytesPerSecond > 0) {
+        add(QStringLiteral("--limit-rate"), false);
+        add(QString::number(request.maxBytesPerSecond), false);
+    }
     add(QStringLiteral("-X"), false);
     add(QStringLiteral("POST"), false);
     add(QStringLiteral("-F"), false);
@@ -79,6 +83,7 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     command.input = "url = " + configString(request.uploadUrl) + '\n';
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
+    command.lowPriority = request.lowPriority;
     return command;
 }
 
