@@ -706,6 +706,19 @@ TEST(Program, OneUploadFromTheCommandLine)
     }
     EXPECT_EQ(out, "Tunebarn Uploader 1.0.46\n");
 
+    // Each option is listed with what it does.
+    ASSERT_EQ(run.run({u"--help"_s}, &out), 0);
+    for (const char *option :
+         {"--check               Print the schedule and its problems; upload nothing.",
+          "--json                With --check or --history: print one JSON document.",
+          "--headless            Run the scheduler without a window until stopped",
+          "--upload <FILE>       Upload FILE now, like Manual Upload.",
+          "--title <TITLE>       With --upload: the title to send.",
+          "--description <TEXT>  With --upload: the description to send.",
+          "--history             Print the results of the uploads tried in the last",
+          "--days <N>            With --history: how many days back, today included (1"})
+        EXPECT_TRUE(out.contains(QByteArray("\n  ") + option + '\n')) << option;
+
     // A label longer than 63 characters is refused before any name server is asked.
     const QByteArray host = QByteArray(64, 'a') + ".invalid";
     run.writeConfig("[General]\nUploadURL=http://" + host + "/upload\n");
