@@ -5,6 +5,7 @@
 
 class AppContext;
 class IniFile;
+struct RecordingLimits;
 struct ShowTableRecord;
 struct UploadOptions;
 
@@ -25,6 +26,12 @@ QStringList showKeys();
 QStringList generalKeys();
 // The opt-in [General] safeguards; a value that is not a whole number in range gives the default.
 UploadOptions uploadOptions(const IniFile &ini);
+// The recording limits of section `section` ("General" or "ShowN"), `base` where it has none.
+RecordingLimits recordingLimits(const IniFile &ini, const QString &section,
+                                const RecordingLimits &base);
+// "[Show3] MaxSilenceSeconds '2 minutes' is not a whole number from 1 to 86400; 120 is used",
+// one for each recording limit in the file that the program does not take.
+QStringList recordingLimitProblems(const IniFile &ini);
 
 } // namespace ConfigReader
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/RecordingLimits.h"
+
 #include <QString>
 
 // Opt-in safeguards read from [General] in tunebarn.ini. Zero keeps the plain behaviour:
@@ -38,4 +40,6 @@ struct UploadOptions
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;
+    // [General]'s limits for a true recording; a show's own section may override them.
+    RecordingLimits recording;
 };

@@ -39,7 +39,7 @@ QString ShowCheck::nextUploadText() const
 
 QString ShowCheck::recordingText() const
 {
-    return presence(recordingExists);
+    return recordingExists && !recordingNote.isEmpty() ? recordingNote : presence(recordingExists);
 }
 
 QString ShowCheck::pictureText() const
@@ -366,6 +366,8 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
     report.encoding = ini.encodingName();
     report.uploadUrl = maskSecrets(ConfigReader::uploadUrl(ini));
     checkGeneral(ini, environment, report);
+    for (const QString &problem : ConfigReader::recordingLimitProblems(ini))
+        report.problems.append({0, problem});
 
     const ShowTableRecord table = ConfigReader::showTable(ini);
     const int preflightMinutes = ConfigReader::uploadOptions(ini).preflightMinutes;

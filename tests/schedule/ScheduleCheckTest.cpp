@@ -9,6 +9,7 @@
 #include "core/ShowTableRecord.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
+#include "support/RecordingMaker.h"
 #include "support/TestApp.h"
 
 #include <QCoreApplication>
@@ -239,7 +240,8 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
 TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
 {
     TestApp app(FridayLate);
-    const QString recording = app.writeFile(u"shows/a.mp3"_s, "ID3");
+    const QString recording =
+        app.writeFile(u"shows/a.mp3"_s, RecordingMaker::mp3({u"1 sine 440"_s}));
     const auto run = [&](bool json, QString *out, QString *err) {
         QTextStream outStream(out);
         QTextStream errStream(err);
@@ -264,7 +266,7 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
                            "is not checked, so anyone on the way can read the upload address and "
                            "its token\n\n"
                            "Show  Day  Time   Next upload           Recording  Picture  Title\n"
-                           "   1  Sat  09:00  Sat 12/12/2026 09:00  yes        -        Late 12\n\n"
+                           "   1  Sat  09:00  Sat 12/12/2026 09:00  0:01       -        Late 12\n\n"
                            "No problems found.\n"));
     // The start-up warnings name it too.
     configmnu_Click(app.ctx);
