@@ -62,6 +62,8 @@ TEST(Program, OnlyATrueRecordingGoesOut)
         u"UploadShow| Upload skipped: show 4 'Silent', SkipSilentRecordings is set"_s));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
 
+    // Told in the first minute, as soon as the reading is done.
+    EXPECT_TRUE(run.auditLines().filter(u"WARNING: "_s + deadAir).value(0).startsWith(u"20:57"_s));
     const QStringList texts = run.auditTexts();
     const QString shortText = u"is 0:04 long, shorter than 80% of the expected 2:00:00"_s;
     // Told ahead in the order the readings end.
