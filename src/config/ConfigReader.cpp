@@ -237,7 +237,8 @@ QStringList recordingLimitProblems(const IniFile &ini)
                                 .arg(section, QString::fromLatin1(limit.key), text)
                                 .arg(limit.minimum)
                                 .arg(limit.maximum)
-                                .arg(limit.showOnly ? QStringLiteral("the show's last uploads are used")
+                                .arg(limit.showOnly
+                                         ? QStringLiteral("the show's last uploads are used")
                                      : section == sections.first()
                                          ? QStringLiteral("%1 is used").arg(fallback)
                                          : QStringLiteral("[General]'s value is used")));

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QString>
 
+#include <memory>
+
 // The findings of each recording read, by path, so the check ahead and the upload do not read
 // an unchanged file twice. A reading still running is kept as its future.
 struct RecordingCache
@@ -18,4 +20,7 @@ struct RecordingCache
     };
 
     QHash<QString, Entry> entries;
+    // Outlives nothing of the context: a reading that ends after the context is gone finds it
+    // expired and calls back no one.
+    std::shared_ptr<int> alive = std::make_shared<int>(0);
 };

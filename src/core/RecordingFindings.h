@@ -11,9 +11,9 @@ struct RecordingFindings
     qint64 size = -1;
     QDateTime modified;
 
-    QString unreadable; // why it could not be read; empty when it could
-    QString notMpeg;    // what it is instead, when it is not MPEG audio
-    qint64 cutAt = -1;  // where the frame that the file breaks off in begins
+    QString unreadable;  // why it could not be read; empty when it could
+    QString notMpeg;     // what it is instead, when it is not MPEG audio
+    qint64 cutAt = -1;   // where the frame that the file breaks off in begins
     int undecodable = 0; // sampled windows whose frames did not decode
 
     QString format; // "MPEG-1 Layer III"

@@ -29,7 +29,8 @@ qsizetype id3v2Length(QByteArrayView bytes)
 AudioSpan audioSpan(QByteArrayView bytes)
 {
     AudioSpan span{id3v2Length(bytes), bytes.size()};
-    if (span.end - span.begin >= Id3v1Bytes && bytes.sliced(span.end - Id3v1Bytes).startsWith("TAG"))
+    if (span.end - span.begin >= Id3v1Bytes &&
+        bytes.sliced(span.end - Id3v1Bytes).startsWith("TAG"))
         span.end -= Id3v1Bytes;
     if (span.end - span.begin >= ApeFooterBytes &&
         bytes.sliced(span.end - ApeFooterBytes).startsWith("APETAGEX")) {
@@ -74,7 +75,8 @@ QString whatElse(QByteArrayView bytes, AudioSpan span)
     if (audio.isEmpty())
         return span.begin > 0 ? QStringLiteral("an ID3 tag and no audio")
                               : QStringLiteral("no bytes");
-    if (audio.startsWith("RIFF") && audio.sliced(std::min<qsizetype>(8, audio.size())).startsWith("WAVE"))
+    if (audio.startsWith("RIFF") &&
+        audio.sliced(std::min<qsizetype>(8, audio.size())).startsWith("WAVE"))
         return QStringLiteral("a WAV file");
     if (audio.startsWith("fLaC"))
         return QStringLiteral("a FLAC file");
@@ -144,7 +146,8 @@ QByteArrayView FrameScan::frames(QByteArrayView bytes, qsizetype from, qsizetype
 {
     from = std::clamp<qsizetype>(from, 0, offsets.size() - 1);
     const qsizetype begin = offsets[from];
-    const qsizetype end = to < offsets.size() ? offsets[to]
-                                              : offsets.last() + MpegFrame::parse(bytes, offsets.last())->length;
+    const qsizetype end = to < offsets.size()
+                              ? offsets[to]
+                              : offsets.last() + MpegFrame::parse(bytes, offsets.last())->length;
     return bytes.sliced(begin, std::min(end, bytes.size()) - begin);
 }

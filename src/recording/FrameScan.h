@@ -16,9 +16,9 @@ struct FrameScan
     // The share of the file (tags aside) that frames must fill.
     static constexpr double AudioShare = 0.95;
 
-    QString notMpeg;     // what the file is instead, when it is not MPEG audio
-    qint64 cutAt = -1;   // where the frame that runs past the end begins
-    MpegFrame first;     // the first audio frame
+    QString notMpeg;       // what the file is instead, when it is not MPEG audio
+    qint64 cutAt = -1;     // where the frame that runs past the end begins
+    MpegFrame first;       // the first audio frame
     QList<qint64> offsets; // of the audio frames, in order
     qint64 audioBytes = 0;
     bool variableBitrate = false;

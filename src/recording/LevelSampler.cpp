@@ -42,9 +42,8 @@ Handle newHandle(const MpegFrame &stream)
 qsizetype leadFrames(const FrameScan &scan, qsizetype frame)
 {
     qsizetype lead = 0;
-    while (frame - lead > 0 &&
-           (lead < LeastLeadFrames ||
-            scan.offsets[frame] - scan.offsets[frame - lead] < ReservoirBytes))
+    while (frame - lead > 0 && (lead < LeastLeadFrames ||
+                                scan.offsets[frame] - scan.offsets[frame - lead] < ReservoirBytes))
         ++lead;
     return lead;
 }
@@ -97,7 +96,8 @@ QList<float> levels(QByteArrayView bytes, const FrameScan &scan, double step)
     const qsizetype windowFrames = std::max<qsizetype>(1, qsizetype(WindowSeconds / frameSeconds));
     const double seconds = scan.seconds();
     for (double at = 0; at < seconds; at += step) {
-        const qsizetype frame = std::min<qsizetype>(qsizetype(at / frameSeconds), scan.offsets.size() - 1);
+        const qsizetype frame =
+            std::min<qsizetype>(qsizetype(at / frameSeconds), scan.offsets.size() - 1);
         const qsizetype lead = leadFrames(scan, frame);
         // One frame more than the window, as the decoder may hold the last frame back.
         const QByteArrayView data = scan.frames(bytes, frame - lead, frame + windowFrames + 1);

@@ -36,9 +36,14 @@ std::optional<RecordingFindings> findings(AppContext &ctx, const QString &path,
     RecordingCache::Entry &entry = entryFor(ctx, path, &started);
     if (entry.findings.isFinished())
         return entry.findings.result();
-    if (started && whenRead)
+    if (started && whenRead) {
+        const std::weak_ptr<int> alive = ctx.Recordings.alive;
         entry.findings.then(QCoreApplication::instance(),
-                            [whenRead](const RecordingFindings &) { whenRead(); });
+                            [alive, whenRead](const RecordingFindings &) {
+                                if (!alive.expired())
+                                    whenRead();
+                            });
+    }
     return std::nullopt;
 }
 

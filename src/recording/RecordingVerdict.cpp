@@ -14,7 +14,8 @@ std::optional<RecordingProblem> brokenProblem(const RecordingFindings &findings)
 {
     using Kind = RecordingProblem::Kind;
     if (!findings.unreadable.isEmpty())
-        return RecordingProblem{Kind::Broken, QStringLiteral("cannot be read: ") + findings.unreadable};
+        return RecordingProblem{Kind::Broken,
+                                QStringLiteral("cannot be read: ") + findings.unreadable};
     if (!findings.notMpeg.isEmpty())
         return RecordingProblem{Kind::Broken,
                                 QStringLiteral("is not MPEG audio: it holds ") + findings.notMpeg};
@@ -33,24 +34,27 @@ std::optional<RecordingProblem> brokenProblem(const RecordingFindings &findings)
 std::optional<RecordingProblem> lengthProblem(const RecordingFindings &findings,
                                               const RecordingLimits &limits, double expected)
 {
-    const QString lengths = QStringLiteral("is %1 long, %2 the expected %3")
-                                .arg(clockText(findings.seconds));
+    const QString lengths =
+        QStringLiteral("is %1 long, %2 the expected %3").arg(clockText(findings.seconds));
     if (findings.seconds * 100 < expected * limits.shortPercent)
         return RecordingProblem{
             RecordingProblem::Kind::Short,
             lengths.arg(QStringLiteral("shorter than %1% of").arg(limits.shortPercent),
                         clockText(expected))};
     if (findings.seconds > 2 * expected)
-        return RecordingProblem{RecordingProblem::Kind::Long,
-                                lengths.arg(QStringLiteral("more than twice"), clockText(expected))};
+        return RecordingProblem{
+            RecordingProblem::Kind::Long,
+            lengths.arg(QStringLiteral("more than twice"), clockText(expected))};
     return std::nullopt;
 }
 
 QString runsText(const SilenceRuns &silence, int named)
 {
     QStringList runs;
-    for (const SilenceRun &run : silence.runs.first(std::min<qsizetype>(named, silence.runs.size())))
-        runs.append(QStringLiteral("from %1 for %2").arg(clockText(run.start), clockText(run.seconds)));
+    for (const SilenceRun &run :
+         silence.runs.first(std::min<qsizetype>(named, silence.runs.size())))
+        runs.append(
+            QStringLiteral("from %1 for %2").arg(clockText(run.start), clockText(run.seconds)));
     if (silence.runs.size() > named)
         runs.append(QStringLiteral("and %1 more").arg(silence.runs.size() - named));
     return runs.join(QStringLiteral(", "));
@@ -66,12 +70,11 @@ std::optional<RecordingProblem> silenceProblem(const RecordingFindings &findings
                                 QStringLiteral("is silent from start to end")};
     if (silence.share(findings.seconds) <= 0.5)
         return std::nullopt;
-    return RecordingProblem{
-        RecordingProblem::Kind::Silent,
-        QStringLiteral("is silent for %1 of %2 (%3%): %4")
-            .arg(clockText(silence.seconds), clockText(findings.seconds))
-            .arg(int(100 * silence.share(findings.seconds)))
-            .arg(runsText(silence, runsNamed))};
+    return RecordingProblem{RecordingProblem::Kind::Silent,
+                            QStringLiteral("is silent for %1 of %2 (%3%): %4")
+                                .arg(clockText(silence.seconds), clockText(findings.seconds))
+                                .arg(int(100 * silence.share(findings.seconds)))
+                                .arg(runsText(silence, runsNamed))};
 }
 
 } // namespace

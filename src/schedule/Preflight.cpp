@@ -2,9 +2,9 @@
 
 #include "core/AppContext.h"
 #include "core/ShowTableRecord.h"
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
-#include "platform/Clock.h"
 #include "recording/RecordingReader.h"
 #include "schedule/DayRule.h"
 #include "upload/RecordingCheck.h"
@@ -122,10 +122,11 @@ void checkShows(AppContext &ctx, const QDateTime &slot, bool followReadings)
         PreflightNote &note = ctx.Preflight[show];
         if (note.due != due)
             note = {due, {}, {}};
-        if (const std::optional<QStringList> content = contentProblems(ctx, show, slot, followReadings))
+        if (const std::optional<QStringList> content =
+                contentProblems(ctx, show, slot, followReadings))
             note.recordingProblems = *content;
-        const QStringList now = problems(ctx.ShowTable, show, ctx.CFG.UploadURL, due) +
-                                note.recordingProblems;
+        const QStringList now =
+            problems(ctx.ShowTable, show, ctx.CFG.UploadURL, due) + note.recordingProblems;
         const QString which =
             QStringLiteral("show %1 due at %2").arg(show).arg(LocaleFormat::hourMinute(due.time()));
         for (const QString &problem : now) {

@@ -1,10 +1,10 @@
 #include "schedule/RecordingReport.h"
 
+#include "core/AppContext.h"
 #include "recording/RecordingVerdict.h"
 #include "recording/SilenceRuns.h"
 #include "schedule/ScheduleCheck.h"
 #include "upload/RecordingCheck.h"
-#include "core/AppContext.h"
 
 namespace RecordingReport {
 
@@ -54,7 +54,8 @@ void add(ScheduleReport &report, const AppContext &ctx, const Lookup &lookup, in
             RecordingCheck::problems(ctx, row.number, *findings, runsNamed);
         row.recordingNote = noteOf(*findings, ctx.RecordingRules[row.number], problems);
         for (const QString &text : RecordingCheck::texts(row.recording, problems))
-            report.problems.append({row.number, QStringLiteral("show %1: ").arg(row.number) + text});
+            report.problems.append(
+                {row.number, QStringLiteral("show %1: ").arg(row.number) + text});
     }
 }
 

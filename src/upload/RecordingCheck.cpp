@@ -8,8 +8,7 @@ namespace RecordingCheck {
 
 QList<double> takenLengths(const AppContext &ctx, int show)
 {
-    const QDateTime since =
-        ctx.platform.clock.now().addDays(-UploadHistory::RetentionDays);
+    const QDateTime since = ctx.platform.clock.now().addDays(-UploadHistory::RetentionDays);
     QList<double> lengths;
     for (const UploadAttempt &attempt : UploadHistory::read(ctx.CFG, since)) {
         if (attempt.show == show && attempt.outcome == QStringLiteral("taken") &&
@@ -19,8 +18,8 @@ QList<double> takenLengths(const AppContext &ctx, int show)
     return lengths;
 }
 
-QList<RecordingProblem> problems(const AppContext &ctx, int show,
-                                 const RecordingFindings &findings, int runsNamed)
+QList<RecordingProblem> problems(const AppContext &ctx, int show, const RecordingFindings &findings,
+                                 int runsNamed)
 {
     const RecordingLimits &limits = ctx.RecordingRules[show];
     const std::optional<double> expected =

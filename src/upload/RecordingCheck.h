@@ -17,8 +17,7 @@ namespace RecordingCheck {
 
 // The lengths of the show's taken uploads in the upload history, oldest first.
 QList<double> takenLengths(const AppContext &ctx, int show);
-QList<RecordingProblem> problems(const AppContext &ctx, int show,
-                                 const RecordingFindings &findings,
+QList<RecordingProblem> problems(const AppContext &ctx, int show, const RecordingFindings &findings,
                                  int runsNamed = RecordingVerdict::RunsInWarning);
 // "recording '/shows/a.mp3' is silent from start to end", for each problem.
 QStringList texts(const QString &recording, const QList<RecordingProblem> &problems);

@@ -156,9 +156,8 @@ UploadEnd uploadExistingShow(AppContext &ctx, int show)
     std::optional<ReplyFile> reply;
     const std::optional<UploadEnd> heldBack =
         recordingHeldBack(ctx, subject, recording, &reason, &description);
-    const UploadEnd end = heldBack ? *heldBack
-                                   : sendRecording(ctx, subject, recording, description, reply,
-                                                   &reason);
+    const UploadEnd end =
+        heldBack ? *heldBack : sendRecording(ctx, subject, recording, description, reply, &reason);
 
     ctx.view().setStatusText(finishedStatus(ctx, end));
     if (end == UploadEnd::Taken)

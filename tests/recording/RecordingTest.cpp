@@ -54,24 +54,47 @@ TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
         double seconds = 0;
     };
     const QList<Row> rows{
-        {"a tone", RecordingMaker::mp3({Tone}, {u"-b"_s, u"320"_s}),
-         u"MPEG-1 Layer III, 320 kbit/s, 44.1 kHz, stereo, 0:02, silent 0:00"_s, {}, 2},
-        {"mono MPEG-2", RecordingMaker::mp3({Tone}, {u"-m"_s, u"m"_s, u"--resample"_s, u"22.05"_s}),
-         u"MPEG-2 Layer III, 32 kbit/s, 22.05 kHz, mono, 0:02, silent 0:00"_s, {}, 2},
-        {"tone then silence", mp3, u"MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, stereo, 0:06, silent 0:04"_s,
-         {u"is silent for 0:04 of 0:06 (6*"_s}, 6},
+        {"a tone",
+         RecordingMaker::mp3({Tone}, {u"-b"_s, u"320"_s}),
+         u"MPEG-1 Layer III, 320 kbit/s, 44.1 kHz, stereo, 0:02, silent 0:00"_s,
+         {},
+         2},
+        {"mono MPEG-2",
+         RecordingMaker::mp3({Tone}, {u"-m"_s, u"m"_s, u"--resample"_s, u"22.05"_s}),
+         u"MPEG-2 Layer III, 32 kbit/s, 22.05 kHz, mono, 0:02, silent 0:00"_s,
+         {},
+         2},
+        {"tone then silence",
+         mp3,
+         u"MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, stereo, 0:06, silent 0:04"_s,
+         {u"is silent for 0:04 of 0:06 (6*"_s},
+         6},
         {"all silence", RecordingMaker::mp3({Hush}), u"*"_s, {u"is silent from start to end"_s}, 4},
-        {"VBR with Xing", RecordingMaker::mp3({Tone, Hush}, {u"-V2"_s, u"--add-id3v2"_s, u"--tt"_s, u"T"_s}),
-         u"MPEG-1 Layer III, * VBR, 44.1 kHz, stereo, 0:06, silent 0:04"_s, {u"*"_s}, 6},
-        {"VBR without Xing", RecordingMaker::mp3({Tone, Hush}, {u"-V2"_s, u"-t"_s}),
-         u"MPEG-1 Layer III, * VBR, 44.1 kHz, stereo, 0:06, silent 0:04"_s, {u"*"_s}, 6},
-        {"a WAV", pcm, u"is not MPEG audio: it holds a WAV file"_s,
+        {"VBR with Xing",
+         RecordingMaker::mp3({Tone, Hush}, {u"-V2"_s, u"--add-id3v2"_s, u"--tt"_s, u"T"_s}),
+         u"MPEG-1 Layer III, * VBR, 44.1 kHz, stereo, 0:06, silent 0:04"_s,
+         {u"*"_s},
+         6},
+        {"VBR without Xing",
+         RecordingMaker::mp3({Tone, Hush}, {u"-V2"_s, u"-t"_s}),
+         u"MPEG-1 Layer III, * VBR, 44.1 kHz, stereo, 0:06, silent 0:04"_s,
+         {u"*"_s},
+         6},
+        {"a WAV",
+         pcm,
+         u"is not MPEG audio: it holds a WAV file"_s,
          {u"is not MPEG audio: it holds a WAV file"_s}},
-        {"zeros", QByteArray(100000, '\0'), u"is not MPEG audio: it holds only zero bytes"_s,
+        {"zeros",
+         QByteArray(100000, '\0'),
+         u"is not MPEG audio: it holds only zero bytes"_s,
          {u"is not MPEG audio: it holds only zero bytes"_s}},
-        {"one false frame in PCM", mp3.left(mp3.indexOf("\xff\xfb", 1) + 4) + pcm.mid(44), u"is not MPEG audio: *"_s,
+        {"one false frame in PCM",
+         mp3.left(mp3.indexOf("\xff\xfb", 1) + 4) + pcm.mid(44),
+         u"is not MPEG audio: *"_s,
          {u"is not MPEG audio: it holds no MPEG audio frames at its start"_s}},
-        {"cut mid-frame", mp3.left(mp3.size() / 2 + 7), u"MPEG-1 Layer III, 128 kbit/s*"_s,
+        {"cut mid-frame",
+         mp3.left(mp3.size() / 2 + 7),
+         u"MPEG-1 Layer III, 128 kbit/s*"_s,
          {u"breaks off in the middle of the frame at byte *"_s}},
     };
     for (const Row &row : rows) {
@@ -92,6 +115,10 @@ TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
         if (row.seconds > 0)
             EXPECT_NEAR(findings.seconds, row.seconds, 0.1);
     }
+    // The encoder's Info frame is no audio: with it or without, the same length.
+    EXPECT_DOUBLE_EQ(
+        analysed(mp3).seconds,
+        analysed(RecordingMaker::mp3({Tone, Hush}, {u"-b"_s, u"128"_s, u"-t"_s})).seconds);
 }
 
 TEST(Recording, SilentRunsAreFoundWithinTheSamplingStep)
@@ -153,11 +180,12 @@ TEST(Recording, TheRulesJudgeLengthSilenceAndWhatIsSkipped)
     findings.seconds = 600;
     findings.levels = QList<float>(600, -20.0f);
     for (const int from : {100, 300, 500})
-        std::fill(findings.levels.begin() + from, findings.levels.begin() + std::min(from + 180, 600),
-                  -70.0f);
+        std::fill(findings.levels.begin() + from,
+                  findings.levels.begin() + std::min(from + 180, 600), -70.0f);
     limits = {};
     EXPECT_EQ(problemTexts(findings, limits),
-              QStringList{u"is silent for 6:00 of 10:00 (60%): from 1:40 for 3:00, from 5:00 for 3:00"_s});
+              QStringList{
+                  u"is silent for 6:00 of 10:00 (60%): from 1:40 for 3:00, from 5:00 for 3:00"_s});
     limits.maxSilenceSeconds = 180;
     EXPECT_EQ(problemTexts(findings, limits), QStringList{}) << "runs of the limit are no silence";
     limits.maxSilenceSeconds = 120;
@@ -189,8 +217,8 @@ TEST(Recording, EachProblemHasItsOwnSkipSetting)
 TEST(Recording, TheExpectedLengthIsTheMedianOfTheLastFourUploads)
 {
     const QList<std::pair<QList<double>, std::optional<double>>> rows{
-        {{}, std::nullopt},          {{60}, std::nullopt},          {{60, 120}, 90},
-        {{60, 120, 100}, 100},       {{5, 60, 120, 90, 100}, 95},
+        {{}, std::nullopt},    {{60}, std::nullopt},        {{60, 120}, 90},
+        {{60, 120, 100}, 100}, {{5, 60, 120, 90, 100}, 95},
     };
     for (const auto &[lengths, median] : rows)
         EXPECT_EQ(RecordingVerdict::expectedFromHistory(lengths), median) << lengths.size();

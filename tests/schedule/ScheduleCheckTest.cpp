@@ -229,6 +229,12 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
           "lost, so uploads go to another address"_s}},
         {url + u"InsecureTLS=1"_s, {}, true},
         {url + u"InsecureTLS=yes"_s, {}},
+        {url + u"SilenceThresholdDb=-60\nMaxSilenceSeconds=30\nSkipSilentRecordings=1"_s, {}},
+        {url + u"MaxSilenceSeconds=0\nSilenceThresholdDb=6 dB\n[Show2]\nExpectedMinutes=2h"_s,
+         {u"[General] SilenceThresholdDb '6 dB' is not a whole number from -120 to 0; -50 is used"_s,
+          u"[General] MaxSilenceSeconds '0' is not a whole number from 1 to 86400; 120 is used"_s,
+          u"[Show2] ExpectedMinutes '2h' is not a whole number from 1 to 10080; the show's last "
+          u"uploads are used"_s}},
     };
     for (const auto &row : rows) {
         const ScheduleReport report = check("[General]\n" + row.general.toUtf8() + '\n');

@@ -25,11 +25,11 @@ QByteArray made(const QStringList &parts, const QStringList *options)
     QStringList pieces;
     for (const QString &part : parts) {
         pieces.append(folder.filePath(QStringLiteral("part%1.wav").arg(pieces.size())));
-        run(QStringLiteral("sox"), QStringList{QStringLiteral("-n"), QStringLiteral("-r"),
-                                               QStringLiteral("44100"), QStringLiteral("-c"),
-                                               QStringLiteral("2"), pieces.last(),
-                                               QStringLiteral("synth")} +
-                                       part.split(u' '));
+        run(QStringLiteral("sox"),
+            QStringList{QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+                        QStringLiteral("-c"), QStringLiteral("2"), pieces.last(),
+                        QStringLiteral("synth")} +
+                part.split(u' '));
     }
     run(QStringLiteral("sox"), pieces + QStringList{wavFile});
     QString result = wavFile;

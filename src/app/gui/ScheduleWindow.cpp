@@ -143,13 +143,13 @@ void ScheduleWindow::showRecordings(bool followReadings)
         if (window)
             window->showRecordings(false);
     };
-    RecordingReport::add(report, m_ctx,
-                         [&](const QString &recording) {
-                             return RecordingReader::findings(
-                                 m_ctx, recording,
-                                 followReadings ? std::function<void()>(whenRead) : nullptr);
-                         },
-                         RecordingVerdict::RunsInWarning);
+    RecordingReport::add(
+        report, m_ctx,
+        [&](const QString &recording) {
+            return RecordingReader::findings(
+                m_ctx, recording, followReadings ? std::function<void()>(whenRead) : nullptr);
+        },
+        RecordingVerdict::RunsInWarning);
     showReport(report);
 }
 
