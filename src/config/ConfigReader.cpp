@@ -69,13 +69,14 @@ QString uploadUrlProblem(const QString &url)
 namespace {
 
 using ShowColumn = ShowTableRecord::Column ShowTableRecord::*;
-const std::array<std::pair<const char *, ShowColumn>, 6> ShowColumns = {{
+const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
     {"Filename", &ShowTableRecord::Filename},
     {"Title", &ShowTableRecord::Title},
     {"Description", &ShowTableRecord::Description},
     {"UploadDay", &ShowTableRecord::UploadDay},
     {"UploadTime", &ShowTableRecord::UploadTime},
     {"Picture", &ShowTableRecord::Picture},
+    {"MaxUploadRate", &ShowTableRecord::MaxUploadRate},
 }};
 
 // A recording limit: its key, its range and where RecordingLimits keeps it.
@@ -152,7 +153,9 @@ QStringList generalKeys()
             QStringLiteral("MaxSilenceSeconds"),
             QStringLiteral("SkipBrokenRecordings"),
             QStringLiteral("SkipShortRecordings"),
-            QStringLiteral("SkipSilentRecordings")};
+            QStringLiteral("SkipSilentRecordings"),
+            QStringLiteral("MaxUploadRate"),
+            QStringLiteral("UploadPriority")};
 }
 
 namespace {
@@ -167,6 +170,17 @@ int wholeNumber(const IniFile &ini, const QString &key, int fallback, int maximu
 }
 
 } // namespace
+
+bool uploadPriorityIsLow(const QString &value)
+{
+    return value.compare(QStringLiteral("normal"), Qt::CaseInsensitive) != 0;
+}
+
+bool isUploadPriority(const QString &value)
+{
+    return value.isEmpty() || value.compare(QStringLiteral("low"), Qt::CaseInsensitive) == 0 ||
+           !uploadPriorityIsLow(value);
+}
 
 UploadOptions uploadOptions(const IniFile &ini)
 {
@@ -197,6 +211,10 @@ UploadOptions uploadOptions(const IniFile &ini)
                     UploadOptions::MaxPreflightMinutes);
     options.failureCommand =
         storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
+    options.maxUploadRate =
+        storedValue(ini, QStringLiteral("General"), QStringLiteral("MaxUploadRate"));
+    options.lowUploadPriority = uploadPriorityIsLow(
+        storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadPriority")));
     options.recording = recordingLimits(ini, QStringLiteral("General"), {});
     return options;
 }

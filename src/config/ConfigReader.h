@@ -32,6 +32,10 @@ RecordingLimits recordingLimits(const IniFile &ini, const QString &section,
 // "[Show3] MaxSilenceSeconds '2 minutes' is not a whole number from 1 to 86400; 120 is used",
 // one for each recording limit in the file that the program does not take.
 QStringList recordingLimitProblems(const IniFile &ini);
+// UploadPriority: "normal" runs curl as any other program; anything else, "low" above all, lets
+// playout and the live stream go first.
+bool uploadPriorityIsLow(const QString &value);
+bool isUploadPriority(const QString &value); // empty, "low" or "normal"
 
 } // namespace ConfigReader
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-// The weekly shows as six parallel columns; show n is index n, 1 to 100. Index 0 stays empty.
+// The weekly shows as parallel columns; show n is index n, 1 to 100. Index 0 stays empty.
 struct ShowTableRecord
 {
     static constexpr int MaxShows = 100;
@@ -16,6 +16,8 @@ struct ShowTableRecord
     Column UploadDay;
     Column UploadTime;
     Column Picture;
+    // The show's own rate limit, which takes the place of the general one; empty for none.
+    Column MaxUploadRate;
 
     static bool isShowNumber(int number) { return number >= 0 && number <= MaxShows; }
 };

@@ -1,6 +1,7 @@
 #include "platform/ChildProcess.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -13,18 +14,47 @@
 
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #endif
 
 namespace {
 
 constexpr qsizetype ErrorTailBytes = 16 * 1024;
 constexpr qsizetype OutputLimitBytes = 1024 * 1024;
+
+// What the process has read so far, files through the page cache included; a count of 0 comes
+// from a system that keeps none.
+std::optional<qint64> readCount(qint64 processId)
+{
+    if (processId <= 0)
+        return std::nullopt;
+    qint64 count = 0;
+#if defined(Q_OS_WIN)
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(processId));
+    if (!process)
+        return std::nullopt;
+    IO_COUNTERS counters = {};
+    if (GetProcessIoCounters(process, &counters))
+        count = qint64(counters.ReadTransferCount);
+    CloseHandle(process);
+#elif defined(Q_OS_LINUX)
+    QFile io(QStringLiteral("/proc/%1/io").arg(processId));
+    if (!io.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            count = line.mid(6).trimmed().toLongLong();
+    }
+#endif
+    return count > 0 ? std::optional<qint64>(count) : std::nullopt;
+}
 
 #ifdef Q_OS_WIN
 // The system's own text for a Windows error number, its placeholder filled with the program.
@@ -106,6 +136,23 @@ bool sendCtrlBreak(qint64 processId)
     return sent;
 }
 #else
+constexpr int LowPriorityNice = 10;
+
+// Runs in the child between fork and exec, where only plain system calls are safe. A program
+// already set lower than this stays where it is; a failure leaves the priority as it was.
+void lowerOwnPriority()
+{
+    if (::getpriority(PRIO_PROCESS, 0) < LowPriorityNice)
+        ::setpriority(PRIO_PROCESS, 0, LowPriorityNice);
+#ifdef Q_OS_LINUX
+    // The idle class: the disk serves this program only when no other wants it.
+    constexpr int IoprioWhoProcess = 1;
+    constexpr int IoprioClassIdle = 3;
+    constexpr int IoprioClassShift = 13;
+    ::syscall(SYS_ioprio_set, IoprioWhoProcess, 0, IoprioClassIdle << IoprioClassShift);
+#endif
+}
+
 // QProcess reports an exec failure as "execve: <strerror text>"; give back the number too.
 LaunchFailure failureFromText(const QString &text)
 {
@@ -138,13 +185,20 @@ ChildProcess::ChildProcess(QObject *parent) : QObject(parent)
     connect(&m_process, &QProcess::finished, this, [this] {
         readOutput();
         readErrorOutput();
+        emit ended();
     });
 #ifdef Q_OS_WIN
-    m_process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
-        arguments->flags |= CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP;
-    });
+    m_process.setCreateProcessArgumentsModifier(
+        [this](QProcess::CreateProcessArguments *arguments) {
+            arguments->flags |= CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP;
+            // Background mode proper can be entered by a process on itself alone.
+            if (m_lowPriority)
+                arguments->flags |= BELOW_NORMAL_PRIORITY_CLASS;
+        });
 #else
-    m_process.setChildProcessModifier([] {
+    m_process.setChildProcessModifier([this] {
+        if (m_lowPriority)
+            lowerOwnPriority();
         // What it writes (curl's reply) is for the user alone.
         ::umask(077);
 #ifdef Q_OS_LINUX
@@ -220,10 +274,20 @@ void ChildProcess::waitProcessingEvents(int milliseconds)
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
     loop.exec();
+    noteBytesRead();
+}
+
+void ChildProcess::noteBytesRead()
+{
+    if (!isRunning())
+        return;
+    if (const std::optional<qint64> count = readCount(m_process.processId()))
+        m_bytesRead = count;
 }
 
 void ChildProcess::requestStop()
 {
+    noteBytesRead();
 #ifdef Q_OS_WIN
     // Where Ctrl+Break cannot be delivered (a console of this program's own, Wine) waiting
     // would only delay the end: the program is ended at once, with the exit value that
@@ -242,6 +306,7 @@ void ChildProcess::requestStop()
 
 void ChildProcess::forceStop()
 {
+    noteBytesRead();
     m_process.kill();
 }
 

@@ -24,6 +24,8 @@ struct ShowCheck
     QString recordingNote; // what reading it found: "1:59:58", "0:04:00 SHORT"; empty unread
     QString picture;
     bool pictureExists = false;
+    qint64 uploadRate = 0;       // bytes a second at its next upload (or now); 0: no limit
+    qint64 expectedSeconds = -1; // its recording's size at that rate; -1 without either
 
     // The cells of the schedule as --check and the Schedule window show them.
     QString nextUploadText() const; // "Sun 13/12/2026 09:00", "past" or "never"
@@ -43,6 +45,7 @@ struct ScheduleReport
     QString encoding;         // how the file was read
     QString uploadUrl;        // access tokens masked
     bool insecureTls = false; // [General] InsecureTLS=1: the certificate is not checked
+    QString uploadRate;       // [General] MaxUploadRate as understood; empty when it is not set
     QList<ShowCheck> shows;
     QList<CheckProblem> problems;
 };
@@ -71,8 +74,6 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
 // handled: what every report of "the next upload" names.
 NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,
                            const ScheduleMemory &handled);
-// The address with query values and any password replaced by "****".
-QString maskSecrets(const QString &url);
 bool isValidTime(const QString &time);
 // True when `dayRule` names `date`: its abbreviated day name or its dd/MM/yyyy date.
 bool dayRuleMatches(const QString &dayRule, const QDate &date);

@@ -31,7 +31,8 @@ QDateTime dueMinute(const AppContext &ctx, int show)
 }
 
 // Last week's recording is told of; it goes out anyway unless the station chose to skip it.
-bool skipsStaleRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording)
+bool skipsStaleRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording,
+                         QString *reason)
 {
     const QDateTime modified = RecordingReady::stateOf(recording).modified;
     const QDateTime previous = RecordingReady::previousOccurrence(subject.due);
@@ -47,13 +48,15 @@ bool skipsStaleRecording(AppContext &ctx, const UploadSubject &subject, const QS
     ctx.AppendLog(QStringLiteral("UploadShow| Upload skipped: ") + subject.what() +
                   QStringLiteral(", SkipStaleRecordings is set"));
     recordUnsent(ctx, QStringLiteral("UploadShow"), subject, QStringLiteral("skipped"), text);
+    *reason = text + QStringLiteral("; skipped, SkipStaleRecordings is set");
     return true;
 }
 
 // A recording that is no MP3, far from the show's length or dead air is told of; it goes out
 // anyway unless the station chose to skip that kind. `description` receives what was found.
 std::optional<UploadEnd> skipsUntrueRecording(AppContext &ctx, UploadSubject &subject,
-                                              const QString &recording, QString *description)
+                                              const QString &recording, QString *description,
+                                              QString *reason)
 {
     const QString routine = QStringLiteral("UploadShow");
     const std::optional<RecordingFindings> findings = RecordingReader::waitFor(ctx, recording);
@@ -82,6 +85,7 @@ std::optional<UploadEnd> skipsUntrueRecording(AppContext &ctx, UploadSubject &su
     ctx.AppendLog(routine + QStringLiteral("| Upload skipped: ") + subject.what() +
                   QStringLiteral(", ") + skippedBy + QStringLiteral(" is set"));
     recordUnsent(ctx, routine, subject, QStringLiteral("skipped"), skippedFor);
+    *reason = skippedFor + QStringLiteral("; skipped, ") + skippedBy + QStringLiteral(" is set");
     return UploadEnd::Skipped;
 }
 
@@ -98,19 +102,19 @@ std::optional<UploadEnd> recordingHeldBack(AppContext &ctx, UploadSubject &subje
                      QStringLiteral("stopped while the recording was still written"));
         return UploadEnd::CutUnsent;
     }
-    if (skipsStaleRecording(ctx, subject, recording))
+    if (skipsStaleRecording(ctx, subject, recording, reason))
         return UploadEnd::Skipped;
     if (const std::optional<UploadEnd> empty =
             RecordingReady::refuseEmpty(ctx, routine, subject, recording, reason))
         return empty;
-    return skipsUntrueRecording(ctx, subject, recording, description);
+    return skipsUntrueRecording(ctx, subject, recording, description, reason);
 }
 
 // `reply` lives on after the upload, while its failure is told, so an upload that starts
 // meanwhile replies into a file of its own.
 UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording,
                         const QString &description, std::optional<ReplyFile> &reply,
-                        QString *reason)
+                        QString *reason, RecordingReady::FileState *sent)
 {
     const ShowTableRecord &table = ctx.ShowTable;
     const int show = subject.show;
@@ -120,13 +124,14 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
         ctx.AppendLog(QStringLiteral("UploadShow| Picture file doesnt exist: '") + picture + u'\'');
 
     reply.emplace(ctx);
-    const UploadRequest request{recording,
-                                subject.title,
-                                table.Description[show],
-                                withPicture ? picture : QString(),
-                                ctx.CFG.UploadURL,
-                                reply->path(),
-                                ctx.Options.insecureTls};
+    UploadRequest request{recording,
+                          subject.title,
+                          table.Description[show],
+                          withPicture ? picture : QString(),
+                          ctx.CFG.UploadURL,
+                          reply->path(),
+                          ctx.Options.insecureTls};
+    const UploadRate rate = paceUpload(ctx, request, show);
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
 
@@ -137,34 +142,42 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: '") + recording +
                   QStringLiteral("' Date Created: ") + FileTimeStamp(recording));
     ctx.AppendLog(QStringLiteral("UploadShow| Recording: ") + description);
+    if (rate.configured())
+        ctx.AppendLog(QStringLiteral("UploadShow| Upload rate: ") + rate.text());
     ctx.AppendLog(QStringLiteral("UploadShow| DosCommand: '") + ctx.DosCommand + u'\'');
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
+    if (sent)
+        *sent = RecordingReady::stateOf(recording);
     return runUpload(ctx, QStringLiteral("UploadShow"), subject, command, request.responseFile,
                      reason);
 }
 
-UploadEnd uploadExistingShow(AppContext &ctx, int show)
+UploadEnd uploadExistingShow(AppContext &ctx, int show, RecordingReady::FileState *sent)
 {
     const QString recording = ctx.ShowTable.Filename[show];
-    const QString title =
-        DateVariables::expand(ctx.ShowTable.Title[show], ctx.platform.clock.now().date());
-    UploadSubject subject{show, title, dueMinute(ctx, show)};
+    // A show sent late, caught up or sent again after a stop, is titled for its own day.
+    const QDateTime due = dueMinute(ctx, show);
+    const QString title = DateVariables::expand(ctx.ShowTable.Title[show], due.date());
+    UploadSubject subject{show, title, due};
     QString reason;
     QString description;
     std::optional<ReplyFile> reply;
     const std::optional<UploadEnd> heldBack =
         recordingHeldBack(ctx, subject, recording, &reason, &description);
     const UploadEnd end =
-        heldBack ? *heldBack : sendRecording(ctx, subject, recording, description, reply, &reason);
+        heldBack ? *heldBack
+                 : sendRecording(ctx, subject, recording, description, reply, &reason, sent);
 
     ctx.view().setStatusText(finishedStatus(ctx, end));
     if (end == UploadEnd::Taken)
         clearFailure(ctx);
     else if (end == UploadEnd::Failed)
         alertFailure(ctx, QStringLiteral("UploadShow"), subject, reason);
-    else if (end != UploadEnd::Skipped)
+    else if (end == UploadEnd::Skipped)
+        alertSkip(ctx, QStringLiteral("UploadShow"), subject, reason);
+    else
         ctx.AppendLog(QStringLiteral("UploadShow| ") + cutReport(end, subject.what()));
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
@@ -173,7 +186,7 @@ UploadEnd uploadExistingShow(AppContext &ctx, int show)
 
 } // namespace
 
-UploadEnd UploadShow(AppContext &ctx, int ShowID)
+UploadEnd UploadShow(AppContext &ctx, int ShowID, RecordingReady::FileState *sent)
 {
     ctx.AppendLog(QStringLiteral("UploadShow| Started..."));
     UploadEnd end = UploadEnd::Failed;
@@ -183,7 +196,7 @@ UploadEnd UploadShow(AppContext &ctx, int ShowID)
         ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") +
                       ctx.ShowTable.Filename[ShowID] + u'\'');
     } else {
-        end = uploadExistingShow(ctx, ShowID);
+        end = uploadExistingShow(ctx, ShowID, sent);
     }
     WriteLog(ctx);
     return end;

@@ -48,6 +48,28 @@ QByteArrayList Receiver::Request::names() const
 
 Receiver::Receiver() : d(std::make_unique<Impl>())
 {
+    d->server.Post("/timed", [this](const httplib::Request &request, httplib::Response &,
+                                    const httplib::ContentReader &content) {
+        using Clock = std::chrono::steady_clock;
+        const auto half = request.get_header_value<uint64_t>("Content-Length") / 2;
+        uint64_t received = 0;
+        uint64_t atHalf = 0;
+        Clock::time_point halfway;
+        content([](const httplib::MultipartFormData &) { return true; },
+                [&](const char *, size_t length) {
+                    received += length;
+                    if (atHalf == 0 && received >= half) {
+                        atHalf = received;
+                        halfway = Clock::now();
+                    }
+                    return true;
+                });
+        const std::chrono::duration<double> took = Clock::now() - halfway;
+        const std::lock_guard lock(d->mutex);
+        d->requests.append({QByteArray::fromStdString(request.target),
+                            {},
+                            double(received - atHalf) / took.count()});
+    });
     d->server.Post(".*", [this](const httplib::Request &request, httplib::Response &response) {
         Request record{QByteArray::fromStdString(request.target), {}};
         for (const auto &[name, file] : request.files)
@@ -72,6 +94,8 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
                                  [this] { return d->stopped; });
         }
         response.status = answer.status;
+        if (!answer.location.isEmpty())
+            response.set_header("Location", answer.location.toStdString());
         response.set_content(answer.body.toStdString(), "application/json");
     });
     d->server.set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &) {
@@ -103,6 +127,11 @@ Receiver::~Receiver()
 QString Receiver::url() const
 {
     return u"http://127.0.0.1:%1/upload?token=%2"_s.arg(d->port).arg(QString::fromLatin1(token()));
+}
+
+QString Receiver::timedUrl() const
+{
+    return u"http://127.0.0.1:%1/timed"_s.arg(d->port);
 }
 
 void Receiver::answer(const QByteArray &title, const QList<Answer> &answers)

@@ -22,6 +22,9 @@ public:
     {
         QByteArray target; // path and query
         QList<Part> parts; // sorted by name
+        // Bytes a second over the second half of a body posted to timedUrl(), whose parts are
+        // not kept; curl's wait for "100 Continue" and its catching up after it lie before.
+        double secondHalfRate = 0;
         QByteArray part(const QByteArray &name) const;
         QByteArrayList names() const;
     };
@@ -30,12 +33,14 @@ public:
         int status = 200;
         QByteArray body = "{\"ok\":true}";
         int delayMs = 0;
+        QByteArray location; // sent as the Location header when given
     };
 
     Receiver();
     ~Receiver();
 
     QString url() const; // with an access token in the query
+    QString timedUrl() const;
     QByteArray token() const { return "s3cr3t-token"; }
     // The answers to the uploads titled `title` (their "name" part), one per upload of that
     // title in turn; the last is given again to later ones. Answering by what arrived rather
