@@ -80,6 +80,38 @@ const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
     {"MaxUploadRate", &ShowTableRecord::MaxUploadRate},
 }};
 
+// A recording limit: its key, its range and where RecordingLimits keeps it.
+struct LimitKey
+{
+    const char *key;
+    int minimum;
+    int maximum;
+    int RecordingLimits::*number;
+    bool RecordingLimits::*flag;
+    bool showOnly;
+};
+const std::array<LimitKey, 7> LimitKeys = {{
+    {"ExpectedMinutes", 1, RecordingLimits::MaxExpectedMinutes, &RecordingLimits::expectedMinutes,
+     nullptr, true},
+    {"ShortRecordingPercent", 1, 100, &RecordingLimits::shortPercent, nullptr, false},
+    {"SilenceThresholdDb", RecordingLimits::LowestThresholdDb, 0,
+     &RecordingLimits::silenceThresholdDb, nullptr, false},
+    {"MaxSilenceSeconds", 1, RecordingLimits::MaxSilenceLimitSeconds,
+     &RecordingLimits::maxSilenceSeconds, nullptr, false},
+    {"SkipBrokenRecordings", 0, 1, nullptr, &RecordingLimits::skipBroken, false},
+    {"SkipShortRecordings", 0, 1, nullptr, &RecordingLimits::skipShort, false},
+    {"SkipSilentRecordings", 0, 1, nullptr, &RecordingLimits::skipSilent, false},
+}};
+
+std::optional<int> limitValue(const QString &text, const LimitKey &limit)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < limit.minimum || value > limit.maximum)
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 ShowTableRecord showTable(const IniFile &ini)
@@ -98,6 +130,8 @@ QStringList showKeys()
     QStringList keys;
     for (const auto &[key, column] : ShowColumns)
         keys.append(QString::fromLatin1(key));
+    for (const LimitKey &limit : LimitKeys)
+        keys.append(QString::fromLatin1(limit.key));
     return keys;
 }
 
@@ -180,6 +214,10 @@ QStringList generalKeys()
         keys.append(QLatin1String(key));
     for (const NumberKey &row : NumberKeys)
         keys.append(QLatin1String(row.key));
+    for (const LimitKey &limit : LimitKeys) {
+        if (!limit.showOnly)
+            keys.append(QLatin1String(limit.key));
+    }
     return keys;
 }
 
@@ -200,7 +238,54 @@ GeneralOptions uploadOptions(const IniFile &ini)
     read.options.maxUploadRate = storedValue(ini, general, QStringLiteral("MaxUploadRate"));
     read.options.lowUploadPriority =
         uploadPriorityIsLow(storedValue(ini, general, QStringLiteral("UploadPriority")));
+    read.options.recording = recordingLimits(ini, general, {});
     return read;
+}
+
+RecordingLimits recordingLimits(const IniFile &ini, const QString &section,
+                                const RecordingLimits &base)
+{
+    RecordingLimits limits = base;
+    const bool general = section == QStringLiteral("General");
+    for (const LimitKey &limit : LimitKeys) {
+        if (general && limit.showOnly)
+            continue;
+        const std::optional<int> value =
+            limitValue(storedValue(ini, section, QString::fromLatin1(limit.key)), limit);
+        if (value && limit.number)
+            limits.*limit.number = *value;
+        else if (value)
+            limits.*limit.flag = *value == 1;
+    }
+    return limits;
+}
+
+QStringList recordingLimitProblems(const IniFile &ini)
+{
+    QStringList problems;
+    const RecordingLimits defaults;
+    QStringList sections{QStringLiteral("General")};
+    for (int show = 1; show <= ShowTableRecord::MaxShows; ++show)
+        sections.append(QStringLiteral("Show") + QString::number(show));
+    for (const QString &section : sections) {
+        for (const LimitKey &limit : LimitKeys) {
+            const QString text = storedValue(ini, section, QString::fromLatin1(limit.key));
+            if (text.isEmpty() || limitValue(text, limit) ||
+                (limit.showOnly && section == sections.first()))
+                continue;
+            const int fallback = limit.number ? defaults.*limit.number : 0;
+            problems.append(QStringLiteral("[%1] %2 '%3' is not a whole number from %4 to %5; %6")
+                                .arg(section, QString::fromLatin1(limit.key), text)
+                                .arg(limit.minimum)
+                                .arg(limit.maximum)
+                                .arg(limit.showOnly
+                                         ? QStringLiteral("the show's last uploads are used")
+                                     : section == sections.first()
+                                         ? QStringLiteral("%1 is used").arg(fallback)
+                                         : QStringLiteral("[General]'s value is used")));
+        }
+    }
+    return problems;
 }
 
 } // namespace ConfigReader
@@ -223,5 +308,8 @@ bool ReadConfig(AppContext &ctx, const QString &path)
     }
     ctx.ShowTable = ConfigReader::showTable(*ini);
     ctx.Options = ConfigReader::uploadOptions(*ini).options;
+    for (int show = 1; show <= ShowTableRecord::MaxShows; ++show)
+        ctx.RecordingRules[show] = ConfigReader::recordingLimits(
+            *ini, QStringLiteral("Show") + QString::number(show), ctx.Options.recording);
     return true;
 }

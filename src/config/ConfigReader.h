@@ -7,6 +7,7 @@
 
 class AppContext;
 class IniFile;
+struct RecordingLimits;
 struct ShowTableRecord;
 
 namespace ConfigReader {
@@ -32,6 +33,12 @@ struct GeneralOptions
 };
 // The opt-in [General] safeguards.
 GeneralOptions uploadOptions(const IniFile &ini);
+// The recording limits of section `section` ("General" or "ShowN"), `base` where it has none.
+RecordingLimits recordingLimits(const IniFile &ini, const QString &section,
+                                const RecordingLimits &base);
+// "[Show3] MaxSilenceSeconds '2 minutes' is not a whole number from 1 to 86400; 120 is used",
+// one for each recording limit in the file that the program does not take.
+QStringList recordingLimitProblems(const IniFile &ini);
 // UploadPriority: "normal" runs curl as any other program; anything else, "low" above all, lets
 // playout and the live stream go first.
 bool uploadPriorityIsLow(const QString &value);

@@ -2,6 +2,8 @@
 
 #include "core/AuditBuffer.h"
 #include "core/ConfigRecord.h"
+#include "core/RecordingCache.h"
+#include "core/RecordingLimits.h"
 #include "core/ScheduleMemory.h"
 #include "core/ShowTableRecord.h"
 #include "core/UploadOptions.h"
@@ -13,11 +15,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 // What the check ahead last told of a show's coming upload, so each problem is told once.
 struct PreflightNote
 {
     QDateTime due;
     QStringList problems;
+    // Those of the problems found by reading the recording, kept while it is read again.
+    QStringList recordingProblems;
 };
 
 // The program's shared state for the whole run, handed to every handler.
@@ -50,6 +56,9 @@ public:
     QDateTime NextUploadAt;
     // By show number, for the uploads due within PreflightMinutes.
     QHash<int, PreflightNote> Preflight;
+    // By show number: [General]'s recording limits with the show's own values over them.
+    std::array<RecordingLimits, ShowTableRecord::MaxShows + 1> RecordingRules;
+    RecordingCache Recordings;
 
     void AppendLog(const QString &text) { Audit.append(text); }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/RecordingLimits.h"
+
 #include <QString>
 
 // Opt-in safeguards read from [General] in tunebarn.ini. Zero keeps the plain behaviour:
@@ -43,6 +45,8 @@ struct UploadOptions
     // The certificate authorities curl trusts instead of the system's, for a service whose
     // certificate a station's own authority signed. Empty: the system's.
     QString caCertificates;
+    // [General]'s limits for a true recording; a show's own section may override them.
+    RecordingLimits recording;
     // The most an upload sends per second, as a rate or a timetable (upload/RateTimetable.h),
     // so that the live stream keeps its share of the line. Empty: no limit.
     QString maxUploadRate;

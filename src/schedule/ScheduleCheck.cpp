@@ -40,7 +40,7 @@ QString ShowCheck::nextUploadText() const
 
 QString ShowCheck::recordingText() const
 {
-    return presence(recordingExists);
+    return recordingExists && !recordingNote.isEmpty() ? recordingNote : presence(recordingExists);
 }
 
 QString ShowCheck::pictureText() const
@@ -403,6 +403,8 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
     report.encoding = ini.encodingName();
     report.uploadUrl = maskSecrets(ConfigReader::uploadUrl(ini));
     checkGeneral(ini, environment, report);
+    for (const QString &problem : ConfigReader::recordingLimitProblems(ini))
+        report.problems.append({0, problem});
 
     const ShowTableRecord table = ConfigReader::showTable(ini);
     const UploadOptions options = ConfigReader::uploadOptions(ini).options;

@@ -21,6 +21,7 @@ struct ShowCheck
     QString nextUploadNote; // "past" or "never" when there is none
     QString recording;
     bool recordingExists = false;
+    QString recordingNote; // what reading it found: "1:59:58", "0:04:00 SHORT"; empty unread
     QString picture;
     bool pictureExists = false;
     qint64 uploadRate = 0;       // bytes a second at its next upload (or now); 0: no limit
@@ -28,7 +29,7 @@ struct ShowCheck
 
     // The cells of the schedule as --check and the Schedule window show them.
     QString nextUploadText() const; // "Sun 13/12/2026 09:00", "past" or "never"
-    QString recordingText() const;  // "yes" or "MISSING"
+    QString recordingText() const;  // the note, else "yes" or "MISSING"
     QString pictureText() const;    // "yes", "MISSING" or "-" when there is none
 };
 

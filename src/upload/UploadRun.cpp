@@ -87,7 +87,8 @@ void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &sub
                                 outcome.started ? httpStatus(outcome.output) : QString(),
                                 bytesSent(outcome),
                                 outcome.startedAt.msecsTo(outcome.endedAt) / 1000.0,
-                                outcome.endedAt};
+                                outcome.endedAt,
+                                subject.recordingSeconds};
     UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
 }
 
@@ -195,7 +196,8 @@ void recordUnsent(AppContext &ctx, const QString &routine, const UploadSubject &
 {
     const QDateTime now = ctx.platform.clock.now();
     UploadHistory::record(ctx.Audit, ctx.CFG, routine,
-                          {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now});
+                          {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now,
+                           subject.recordingSeconds});
 }
 
 void waitProcessingEvents(AppContext &ctx, int seconds)

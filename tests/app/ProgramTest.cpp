@@ -210,9 +210,10 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
               u"UploadShow| Uploading: Finished Upload."_s),
         {u"Timer1_Timer| Show Upload [2] Time found: '"_s + second + u"' Show Upload date: 'MON'"_s,
          u"Timer1_Timer| Show Upload [2] Day found: '"_s + second + u'\'',
-         u"UploadShow| Started..."_s, u"UploadShow| Picture file doesnt exist: ''"_s,
-         u"UploadShow| Tunebarn Title: 'Second'"_s,
+         u"UploadShow| Started..."_s, u"UploadShow| WARNING: show 2 'Second': the recording *"_s,
+         u"UploadShow| Picture file doesnt exist: ''"_s, u"UploadShow| Tunebarn Title: 'Second'"_s,
          u"UploadShow| Uploading: '"_s + second + u"' Date Created: *"_s,
+         u"UploadShow| Recording: is not MPEG audio: it holds an ID3 tag and no audio"_s,
          u"UploadShow| DosCommand: '/usr/bin/curl -q -o \""_s + run.auditFolder() +
              u"upload-2.txt\" -w \"%{http_code} %{size_upload} %{redirect_url}\" -X POST -F \"mp3=@"_s +
              second + u"\" --form-string \"name=Second\" --form-string \"description=D2\" "_s +
@@ -531,6 +532,10 @@ TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
     EXPECT_EQ(texts.filter(u"Timer1_Timer| "_s + u"WARNING: show"_s),
               QStringList({u"Timer1_Timer| WARNING: "_s + missing,
                            u"Timer1_Timer| WARNING: show 2 due at 21:01: "_s + stale,
+                           u"Timer1_Timer| WARNING: show 1 due at 21:00: recording '"_s + gone +
+                               u"' is not MPEG audio: it holds an ID3 tag and no audio"_s,
+                           u"Timer1_Timer| WARNING: show 2 due at 21:01: recording '"_s + old +
+                               u"' is not MPEG audio: it holds an ID3 tag and no audio"_s,
                            u"Timer1_Timer| WARNING: show 3 due at 21:02: recording '"_s + empty +
                                u"' is empty (0 bytes)"_s}));
     EXPECT_TRUE(texts.contains(u"UploadShow| WARNING: show 2 'Old': the recording "_s + modified));

@@ -271,6 +271,11 @@ TEST_F(MainWindowTest, TheScheduleFromTheStatusFramesContextMenuWritesNothingToT
                     "show 2: picture '/nowhere/b.jpg' does not exist"}}));
     EXPECT_EQ(control<QLabel>(*schedule, "fileProblems")->text(),
               QStringLiteral("line 14: key 'Tilte' in [Show2] is ignored"));
+    // Read meanwhile, the recording is told for what it is.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return table->item(0, 5)->text() == u"BROKEN"_s; }));
+    EXPECT_EQ(table->item(0, 8)->text(),
+              u"show 1: recording '"_s + app.home() +
+                  u"/a.mp3' is not MPEG audio: it holds no MPEG audio frames at its start"_s);
     // The table is wider than the screen: the window stays on it, and the table scrolls.
     EXPECT_TRUE(schedule->screen()->availableGeometry().contains(schedule->geometry()));
     EXPECT_EQ(app.heldTexts(), held);

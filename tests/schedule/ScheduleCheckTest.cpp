@@ -9,6 +9,7 @@
 #include "core/ShowTableRecord.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
+#include "support/RecordingMaker.h"
 #include "support/TestApp.h"
 
 #include <QCoreApplication>
@@ -264,6 +265,12 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
         {url + u"CACertificates="_s + folder,
          {u"[General] CACertificates '"_s + folder +
           u"' is not a file: no upload over https can go out"_s}},
+        {url + u"SilenceThresholdDb=-60\nMaxSilenceSeconds=30\nSkipSilentRecordings=1"_s, {}},
+        {url + u"MaxSilenceSeconds=0\nSilenceThresholdDb=6 dB\n[Show2]\nExpectedMinutes=2h"_s,
+         {u"[General] SilenceThresholdDb '6 dB' is not a whole number from -120 to 0; -50 is used"_s,
+          u"[General] MaxSilenceSeconds '0' is not a whole number from 1 to 86400; 120 is used"_s,
+          u"[Show2] ExpectedMinutes '2h' is not a whole number from 1 to 10080; the show's last "
+          u"uploads are used"_s}},
         {url + u"MaxUploadRate=Mon-08:00,512k 23:00,off\nUploadPriority=Normal"_s, {}},
         {url + u"MaxUploadRate=08:00 512k\nUploadPriority=high"_s,
          {u"[General] MaxUploadRate '08:00 512k' is not understood ('08:00' is not a time and a "
@@ -281,7 +288,8 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
 TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
 {
     TestApp app(FridayLate);
-    const QString recording = app.writeFile(u"shows/a.mp3"_s, "ID3");
+    const QString recording =
+        app.writeFile(u"shows/a.mp3"_s, RecordingMaker::mp3({u"1 sine 440"_s}));
     const auto run = [&](bool json, QString *out, QString *err) {
         QTextStream outStream(out);
         QTextStream errStream(err);
@@ -306,7 +314,7 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
                            "is not checked, so anyone on the way can read the upload address and "
                            "its token\n\n"
                            "Show  Day  Time   Next upload           Recording  Picture  Title\n"
-                           "   1  Sat  09:00  Sat 12/12/2026 09:00  yes        -        Late 12\n\n"
+                           "   1  Sat  09:00  Sat 12/12/2026 09:00  0:01       -        Late 12\n\n"
                            "No problems found.\n"));
     // The start-up warnings name it too.
     configmnu_Click(app.ctx);

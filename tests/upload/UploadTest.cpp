@@ -336,8 +336,11 @@ TEST_F(UploadTest, WithoutPictureOrRecording)
     ASSERT_EQ(receiver.requests().size(), 1);
     EXPECT_EQ(receiver.requests()[0].names(), QByteArrayList({"description", "mp3", "name"}));
     EXPECT_EQ(
-        app.auditTexts().mid(0, 2),
-        QStringList({u"UploadShow| Started..."_s, u"UploadShow| Picture file doesnt exist: ''"_s}));
+        app.auditTexts().mid(0, 3),
+        QStringList({u"UploadShow| Started..."_s,
+                     u"UploadShow| WARNING: show 1 'Breakfast \"06th December 2026\"; <x @y\\x0Az': "
+                     u"the recording is not MPEG audio: it holds an ID3 tag and no audio"_s,
+                     u"UploadShow| Picture file doesnt exist: ''"_s}));
 
     app.view = RecordingView();
     QFile::remove(recording);
@@ -584,8 +587,9 @@ TEST_F(UploadTest, CurlThatCannotStartOrIsKilled)
     QFile::remove(app.auditFilePath(TestApp::sunday().date()));
     app.environment.pathDirs.clear();
     UploadShow(app.ctx, 1);
-    expectTexts(app.auditTexts(), {u"UploadShow| Started..."_s, u"UploadShow| Tunebarn Title: *"_s,
-                                   u"UploadShow| Uploading: *"_s, u"UploadShow| DosCommand: *"_s,
+    expectTexts(app.auditTexts(), {u"UploadShow| Started..."_s, u"UploadShow| WARNING: *"_s,
+                                   u"UploadShow| Tunebarn Title: *"_s, u"UploadShow| Uploading: *"_s,
+                                   u"UploadShow| Recording: *"_s, u"UploadShow| DosCommand: *"_s,
                                    u"Shell32Bit| Error: 2 - "_s + qt_error_string(2),
                                    u"UploadShow| Upload FAILED: curl could not be started"_s,
                                    u"UploadShow| Uploading: Finished Upload."_s});

@@ -1,5 +1,9 @@
 #include "app/cli/CheckCommand.h"
 
+#include "config/ConfigReader.h"
+#include "recording/RecordingAnalysis.h"
+#include "schedule/RecordingReport.h"
+
 #include "app/cli/TextTable.h"
 #include "app/core/Lifecycle.h"
 #include "config/ConfigLocation.h"
@@ -145,8 +149,10 @@ int runCheck(Platform &platform, bool json, QTextStream &out, QTextStream &err)
         err << "tunebarn-uploader: cannot read " << path << ": " << error.text << '\n';
         return 2;
     }
-    const ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now(),
-                                                         handledMinutes(ctx), platform.environment);
+    ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now(),
+                                                   handledMinutes(ctx), platform.environment);
+    ReadConfig(ctx, path);
+    RecordingReport::add(report, ctx, &RecordingAnalysis::analyse, std::numeric_limits<int>::max());
     if (json)
         printJson(report, out);
     else
