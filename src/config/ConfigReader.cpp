@@ -69,13 +69,14 @@ QString uploadUrlProblem(const QString &url)
 namespace {
 
 using ShowColumn = ShowTableRecord::Column ShowTableRecord::*;
-const std::array<std::pair<const char *, ShowColumn>, 6> ShowColumns = {{
+const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
     {"Filename", &ShowTableRecord::Filename},
     {"Title", &ShowTableRecord::Title},
     {"Description", &ShowTableRecord::Description},
     {"UploadDay", &ShowTableRecord::UploadDay},
     {"UploadTime", &ShowTableRecord::UploadTime},
     {"Picture", &ShowTableRecord::Picture},
+    {"PingURL", &ShowTableRecord::PingURL},
 }};
 
 } // namespace
@@ -112,7 +113,11 @@ QStringList generalKeys()
             QStringLiteral("RecordingSettleSeconds"),
             QStringLiteral("RecordingWaitMinutes"),
             QStringLiteral("SkipStaleRecordings"),
-            QStringLiteral("PreflightMinutes")};
+            QStringLiteral("PreflightMinutes"),
+            QStringLiteral("PingURL"),
+            QStringLiteral("AlivePingURL"),
+            QStringLiteral("AlivePingMinutes"),
+            QStringLiteral("MetricsFile")};
 }
 
 namespace {
@@ -157,6 +162,14 @@ UploadOptions uploadOptions(const IniFile &ini)
                     UploadOptions::MaxPreflightMinutes);
     options.failureCommand =
         storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
+    const QString general = QStringLiteral("General");
+    options.pingUrl = storedValue(ini, general, QStringLiteral("PingURL"));
+    options.alivePingUrl = storedValue(ini, general, QStringLiteral("AlivePingURL"));
+    // No pause between pings is no pause at all: the default holds.
+    if (const int minutes = wholeNumber(ini, QStringLiteral("AlivePingMinutes"), 0,
+                                        UploadOptions::MaxAlivePingMinutes))
+        options.alivePingMinutes = minutes;
+    options.metricsFile = storedValue(ini, general, QStringLiteral("MetricsFile"));
     return options;
 }
 

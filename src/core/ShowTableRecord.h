@@ -4,7 +4,7 @@
 
 #include <array>
 
-// The weekly shows as six parallel columns; show n is index n, 1 to 100. Index 0 stays empty.
+// The weekly shows as parallel columns; show n is index n, 1 to 100. Index 0 stays empty.
 struct ShowTableRecord
 {
     static constexpr int MaxShows = 100;
@@ -16,6 +16,7 @@ struct ShowTableRecord
     Column UploadDay;
     Column UploadTime;
     Column Picture;
+    Column PingURL; // empty: the one of [General]
 
     static bool isShowNumber(int number) { return number >= 0 && number <= MaxShows; }
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Opt-in safeguards read from [General] in tunebarn.ini. Zero keeps the plain behaviour:
 // no catching up of missed minutes, no retries, no time limit.
@@ -15,6 +16,7 @@ struct UploadOptions
     static constexpr int MaxSettleSeconds = 60 * 60;
     static constexpr int MaxRecordingWaitMinutes = 24 * 60;
     static constexpr int MaxPreflightMinutes = 24 * 60;
+    static constexpr int MaxAlivePingMinutes = 24 * 60;
 
     int catchUpMinutes = 0;
     int retryCount = 0;
@@ -38,4 +40,17 @@ struct UploadOptions
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;
+    // A monitor's address told when each show starts and how it ends (a show's own PingURL
+    // goes first), and one told every alivePingMinutes while the program runs. Empty: none.
+    QString pingUrl;
+    QString alivePingUrl;
+    int alivePingMinutes = 5;
+    // Where the figures for Prometheus go. Empty: nowhere.
+    QString metricsFile;
+
+    // The certificate options of every curl the program runs, uploads and pings alike.
+    QStringList curlCertificateArguments() const
+    {
+        return insecureTls ? QStringList{QStringLiteral("-k")} : QStringList{};
+    }
 };

@@ -138,6 +138,7 @@ ChildProcess::ChildProcess(QObject *parent) : QObject(parent)
     connect(&m_process, &QProcess::finished, this, [this] {
         readOutput();
         readErrorOutput();
+        emit finished();
     });
 #ifdef Q_OS_WIN
     m_process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {

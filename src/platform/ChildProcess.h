@@ -38,6 +38,10 @@ public:
     void requestStop();
     void forceStop();
 
+signals:
+    // The program has ended and all it wrote has been read.
+    void finished();
+
 private:
     void readOutput();
     void readErrorOutput();

@@ -2,15 +2,15 @@
 
 #include "config/ConfigReader.h"
 #include "core/ScheduleMemory.h"
-#include "core/UploadOptions.h"
 #include "core/ShowTableRecord.h"
+#include "core/UploadOptions.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
-#include "upload/DateVariables.h"
-#include "upload/FailureAlert.h"
 #include "schedule/DayRule.h"
 #include "schedule/Preflight.h"
+#include "upload/DateVariables.h"
+#include "upload/FailureAlert.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -69,13 +69,6 @@ bool isPast(const QString &rule, const QString &time, const QDateTime &now)
         return false;
     const QDate date = ruleDate(rule);
     return date < now.date() || (date == now.date() && time < LocaleFormat::hourMinute(now.time()));
-}
-
-bool isConfigured(const ShowTableRecord &table, int show)
-{
-    return !(table.Filename[show].isEmpty() && table.Title[show].isEmpty() &&
-             table.Description[show].isEmpty() && table.UploadDay[show].isEmpty() &&
-             table.UploadTime[show].isEmpty() && table.Picture[show].isEmpty());
 }
 
 bool matches(const ShowTableRecord &table, int show, const QDate &date, const QString &time)
@@ -203,8 +196,7 @@ void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, Sho
     // What the check ahead tells of the coming upload, once that is near: most of the week the
     // recording is still last week's, and rightly so.
     if (row.nextUpload.isValid() && now.secsTo(row.nextUpload) <= preflightMinutes * 60LL) {
-        for (const QString &problem :
-             Preflight::recordingProblems(row.recording, row.nextUpload))
+        for (const QString &problem : Preflight::recordingProblems(row.recording, row.nextUpload))
             problems.append({show, QStringLiteral("show %1: ").arg(show) + problem});
     }
     reportLosses(table, show, now, problems);
@@ -294,6 +286,38 @@ bool isValidTime(const QString &time)
 {
     static const QRegularExpression form(QStringLiteral("^([01]\\d|2[0-3]):[0-5]\\d$"));
     return form.match(time).hasMatch();
+}
+
+bool isConfigured(const ShowTableRecord &table, int show)
+{
+    return !(table.Filename[show].isEmpty() && table.Title[show].isEmpty() &&
+             table.Description[show].isEmpty() && table.UploadDay[show].isEmpty() &&
+             table.UploadTime[show].isEmpty() && table.Picture[show].isEmpty());
+}
+
+bool isPastDate(const QString &dayRule, const QDate &today)
+{
+    return isDate(dayRule) && ruleDate(dayRule) < today;
+}
+
+QDateTime lastDue(const ShowTableRecord &table, int show, const QDateTime &now)
+{
+    const QString time = table.UploadTime[show];
+    const QString rule = table.UploadDay[show];
+    if (!isValidTime(time) || !isValidDayRule(rule))
+        return {};
+    const QTime at = QTime::fromString(time, QStringLiteral("HH:mm"));
+    if (isDate(rule)) {
+        const QDateTime slot(ruleDate(rule), at);
+        return slot <= now ? slot : QDateTime();
+    }
+    const bool laterToday = time > LocaleFormat::hourMinute(now.time());
+    for (int back = laterToday ? 1 : 0; back <= 7; ++back) {
+        const QDate date = now.date().addDays(-back);
+        if (dayRuleMatches(rule, date))
+            return QDateTime(date, at);
+    }
+    return {};
 }
 
 bool dayRuleMatches(const QString &dayRule, const QDate &date)

@@ -98,6 +98,7 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
+    ctx.watch().curlStarting(show);
     return runUpload(ctx, QStringLiteral("UploadShow"), subject, command, request.responseFile,
                      reason);
 }
@@ -137,6 +138,9 @@ UploadEnd UploadShow(AppContext &ctx, int ShowID)
     } else if (!FileExists(ctx.ShowTable.Filename[ShowID])) {
         ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") +
                       ctx.ShowTable.Filename[ShowID] + u'\'');
+        ctx.watch().tryEnded({ShowID, QStringLiteral("failed"),
+                              QStringLiteral("the recording does not exist"), 0, 0,
+                              ctx.platform.clock.now()});
     } else {
         end = uploadExistingShow(ctx, ShowID);
     }

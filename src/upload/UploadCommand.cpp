@@ -1,5 +1,7 @@
 #include "upload/UploadCommand.h"
 
+#include "platform/CurlProgram.h"
+
 namespace UploadCommand {
 
 namespace {
@@ -24,16 +26,6 @@ QString escapedAndQuoted(const QString &text)
     escaped.replace(u'\\', QStringLiteral("\\\\"));
     escaped.replace(u'"', QStringLiteral("\\\""));
     return quoted(escaped);
-}
-
-// A quoted string of curl's configuration syntax, which also names line breaks and tabs, so
-// that nothing in it can end the line.
-QByteArray configString(const QString &text)
-{
-    QString escaped = escapedAndQuoted(text);
-    escaped.replace(u'\t', QStringLiteral("\\t")).replace(u'\n', QStringLiteral("\\n"));
-    escaped.replace(u'\r', QStringLiteral("\\r")).replace(u'\v', QStringLiteral("\\v"));
-    return escaped.toUtf8();
 }
 
 } // namespace
@@ -76,7 +68,7 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     // The address carries the service's token: it goes to curl on its standard input, where no
     // other user can read it, as the command line of a running process can be.
     command.arguments.append({QStringLiteral("--config"), QStringLiteral("-")});
-    command.input = "url = " + configString(request.uploadUrl) + '\n';
+    command.input = "url = " + CurlProgram::configString(request.uploadUrl) + '\n';
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
     return command;

@@ -60,6 +60,14 @@ qint64 bytesSent(const QByteArray &output)
     return QString::fromLatin1(output).simplified().section(u' ', 1, 1).toLongLong();
 }
 
+// Every finished try goes to the history and to whoever watches the station.
+void recordAttempt(AppContext &ctx, const QString &routine, const UploadAttempt &attempt)
+{
+    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
+    ctx.watch().tryEnded({attempt.show, attempt.outcome, attempt.reason, attempt.bytesSent,
+                          attempt.seconds, attempt.finished});
+}
+
 // One line of the upload history for the try that ended at `finished`.
 void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &subject,
                const CommandOutcome &outcome, const QDateTime &started, const QDateTime &finished,
@@ -74,7 +82,7 @@ void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &sub
                                 bytesSent(outcome.output),
                                 started.msecsTo(finished) / 1000.0,
                                 finished};
-    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
+    recordAttempt(ctx, routine, attempt);
 }
 
 bool statusTaken(const QString &status)
@@ -177,8 +185,8 @@ void recordUnsent(AppContext &ctx, const QString &routine, const UploadSubject &
                   const QString &outcome, const QString &reason)
 {
     const QDateTime now = ctx.platform.clock.now();
-    UploadHistory::record(ctx.Audit, ctx.CFG, routine,
-                          {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now});
+    recordAttempt(ctx, routine,
+                  {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now});
 }
 
 void waitProcessingEvents(AppContext &ctx, int seconds)

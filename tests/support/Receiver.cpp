@@ -49,7 +49,9 @@ QByteArrayList Receiver::Request::names() const
 Receiver::Receiver() : d(std::make_unique<Impl>())
 {
     d->server.Post(".*", [this](const httplib::Request &request, httplib::Response &response) {
-        Request record{QByteArray::fromStdString(request.target), {}};
+        Request record{QByteArray::fromStdString(request.target), {}, {}};
+        if (request.files.empty())
+            record.body = QByteArray::fromStdString(request.body);
         for (const auto &[name, file] : request.files)
             record.parts.append({QByteArray::fromStdString(name),
                                  QByteArray::fromStdString(file.filename),
@@ -78,7 +80,7 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
         std::unique_lock lock(d->mutex);
         if (d->heldPath.empty() || request.path != d->heldPath)
             return httplib::Server::HandlerResponse::Unhandled;
-        d->requests.append({QByteArray::fromStdString(request.target), {}});
+        d->requests.append({QByteArray::fromStdString(request.target), {}, {}});
         d->stopping.wait(lock, [this] { return d->stopped; });
         return httplib::Server::HandlerResponse::Handled;
     });
@@ -103,6 +105,11 @@ Receiver::~Receiver()
 QString Receiver::url() const
 {
     return u"http://127.0.0.1:%1/upload?token=%2"_s.arg(d->port).arg(QString::fromLatin1(token()));
+}
+
+QString Receiver::address(const QString &path) const
+{
+    return u"http://127.0.0.1:%1"_s.arg(d->port) + path;
 }
 
 void Receiver::answer(const QByteArray &title, const QList<Answer> &answers)

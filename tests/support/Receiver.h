@@ -22,6 +22,7 @@ public:
     {
         QByteArray target; // path and query
         QList<Part> parts; // sorted by name
+        QByteArray body;   // what was posted when it is no form
         QByteArray part(const QByteArray &name) const;
         QByteArrayList names() const;
     };
@@ -36,6 +37,7 @@ public:
     ~Receiver();
 
     QString url() const; // with an access token in the query
+    QString address(const QString &path) const; // "http://127.0.0.1:PORT" + path
     QByteArray token() const { return "s3cr3t-token"; }
     // The answers to the uploads titled `title` (their "name" part), one per upload of that
     // title in turn; the last is given again to later ones. Answering by what arrived rather
