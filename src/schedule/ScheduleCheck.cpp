@@ -2,15 +2,15 @@
 
 #include "config/ConfigReader.h"
 #include "core/ScheduleMemory.h"
-#include "core/ShowTableRecord.h"
 #include "core/UploadOptions.h"
+#include "core/ShowTableRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
-#include "schedule/DayRule.h"
-#include "schedule/Preflight.h"
 #include "upload/DateVariables.h"
 #include "upload/FailureAlert.h"
+#include "schedule/DayRule.h"
+#include "schedule/Preflight.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

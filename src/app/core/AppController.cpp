@@ -7,9 +7,9 @@
 #include "config/RefreshConfig.h"
 #include "core/AppContext.h"
 #include "schedule/ConfigWarnings.h"
+#include "upload/ManualUpload.h"
 #include "schedule/ScheduleState.h"
 #include "schedule/ScheduleTick.h"
-#include "upload/ManualUpload.h"
 
 #include <QTimer>
 
