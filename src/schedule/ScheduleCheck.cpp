@@ -11,6 +11,7 @@
 #include "upload/FailureAlert.h"
 #include "schedule/DayRule.h"
 #include "schedule/Preflight.h"
+#include "monitoring/PingAddress.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -262,6 +263,15 @@ void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleRe
                     .arg(cut)});
     const UploadOptions options = ConfigReader::uploadOptions(ini);
     report.insecureTls = options.insecureTls;
+    if (!options.alivePingUrl.isEmpty())
+        report.alivePingUrl = PingAddress::masked(options.alivePingUrl);
+    for (const auto &[key, url] :
+         {std::pair{"PingURL", options.pingUrl}, std::pair{"AlivePingURL", options.alivePingUrl}}) {
+        const QString plain =
+            PingAddress::problem(QStringLiteral("[General] ") + QLatin1String(key), url);
+        if (!plain.isEmpty())
+            report.problems.append({0, plain});
+    }
     const QString command = options.failureCommand;
     const QFileInfo program(failureProgramPath(environment, command));
     if (!command.isEmpty() && !(program.isFile() && program.isExecutable()))
@@ -392,7 +402,8 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
     checkGeneral(ini, environment, report);
 
     const ShowTableRecord table = ConfigReader::showTable(ini);
-    const int preflightMinutes = ConfigReader::uploadOptions(ini).preflightMinutes;
+    const UploadOptions options = ConfigReader::uploadOptions(ini);
+    const int preflightMinutes = options.preflightMinutes;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         if (!isConfigured(table, show))
             continue;
@@ -404,6 +415,12 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
         row.recordingExists = fileExists(row.recording);
         row.picture = table.Picture[show];
         row.pictureExists = fileExists(row.picture);
+        const QString ping = PingAddress::forShow(options, table, show);
+        row.pingUrl = ping.isEmpty() ? QString() : PingAddress::masked(ping);
+        const QString plain =
+            PingAddress::problem(QStringLiteral("show %1: PingURL").arg(show), table.PingURL[show]);
+        if (!plain.isEmpty())
+            report.problems.append({show, plain});
         row.nextUpload = nextUpload(table, show, now, handled);
         if (!row.nextUpload.isValid())
             row.nextUploadNote = isPast(row.dayRule, row.time, now) || isDoneDate(row, handled)

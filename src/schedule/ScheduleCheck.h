@@ -23,6 +23,7 @@ struct ShowCheck
     bool recordingExists = false;
     QString picture;
     bool pictureExists = false;
+    QString pingUrl; // masked; empty when it has none
 
     // The cells of the schedule as --check and the Schedule window show them.
     QString nextUploadText() const; // "Sun 13/12/2026 09:00", "past" or "never"
@@ -42,6 +43,7 @@ struct ScheduleReport
     QString encoding;         // how the file was read
     QString uploadUrl;        // access tokens masked
     bool insecureTls = false; // [General] InsecureTLS=1: the certificate is not checked
+    QString alivePingUrl;     // masked; empty when there is none
     QList<ShowCheck> shows;
     QList<CheckProblem> problems;
 };

@@ -27,6 +27,20 @@ ScheduleMemory handledMinutes(const AppContext &ctx)
     return ScheduleMemory::fromText(read.bytes).value_or(ScheduleMemory());
 }
 
+// Masked: the address is the monitor's secret.
+void printPingAddresses(const ScheduleReport &report, QTextStream &out)
+{
+    QStringList lines;
+    for (const ShowCheck &show : report.shows) {
+        if (!show.pingUrl.isEmpty())
+            lines.append(QStringLiteral("  show %1: %2").arg(show.number).arg(show.pingUrl));
+    }
+    if (!report.alivePingUrl.isEmpty())
+        lines.append(QStringLiteral("  while running: ") + report.alivePingUrl);
+    if (!lines.isEmpty())
+        out << "\nPing addresses:\n" << lines.join(u'\n') << '\n';
+}
+
 void printText(const ScheduleReport &report, QTextStream &out)
 {
     out << "Configuration:  " << report.configFile << '\n';
@@ -49,6 +63,7 @@ void printText(const ScheduleReport &report, QTextStream &out)
                          show.title});
         printTable(rows, out);
     }
+    printPingAddresses(report, out);
     out << '\n';
     if (report.problems.isEmpty()) {
         out << "No problems found.\n";
@@ -73,6 +88,7 @@ QJsonObject showJson(const ShowCheck &show)
         {QStringLiteral("recordingExists"), show.recordingExists},
         {QStringLiteral("picture"), show.picture},
         {QStringLiteral("pictureExists"), show.pictureExists},
+        {QStringLiteral("pingUrl"), show.pingUrl},
     };
 }
 
@@ -92,6 +108,7 @@ void printJson(const ScheduleReport &report, QTextStream &out)
                                {QStringLiteral("encoding"), report.encoding},
                                {QStringLiteral("uploadUrl"), report.uploadUrl},
                                {QStringLiteral("insecureTls"), report.insecureTls},
+                               {QStringLiteral("alivePingUrl"), report.alivePingUrl},
                                {QStringLiteral("shows"), shows},
                                {QStringLiteral("problems"), problems}};
     out << QJsonDocument(document).toJson(QJsonDocument::Indented);
