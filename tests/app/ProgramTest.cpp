@@ -642,7 +642,8 @@ TEST(Program, OneUploadFromTheCommandLine)
 TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
 {
     Receiver receiver;
-    receiver.answer("Refused", {{500, "no"}});
+    // Show 2 is tried again once, in vain.
+    receiver.answer("Refused", {{503, "busy"}, {500, "no"}});
     // Show 3's monitor never answers; the alive ping's refuses.
     receiver.holdBodies("/hang/h-id/start");
     ProgramRun run;
@@ -652,7 +653,8 @@ TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
     const auto pingUrl = [&](const char *path) {
         return "PingURL=" + receiver.address(QString::fromLatin1(path)).toUtf8() + '\n';
     };
-    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + '\n' + pingUrl("/a-id") +
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
+                    "\nRetryCount=1\nRetryDelaySeconds=5\n" + pingUrl("/a-id") +
                     "AlivePingURL=http://127.0.0.1:1/alive-id\nMetricsFile=" + metrics.toUtf8() +
                     '\n' + run.show(1, u"Mon"_s, u"21:00"_s, u"First"_s) +
                     run.show(2, u"Mon"_s, u"21:01"_s, u"Refused"_s) + pingUrl("/b-id") +
@@ -660,7 +662,7 @@ TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
                     run.show(4, u"Mon"_s, u"21:03"_s, u"Last"_s));
     QProcess &headless = run.start({u"--headless"_s});
     ASSERT_TRUE(ProgramRun::waitFor([&] {
-        return run.auditTexts().filter(u"UploadShow| HTTP status: "_s).size() == 4 &&
+        return run.auditTexts().filter(u"UploadShow| HTTP status: "_s).size() == 5 &&
                run.auditTexts().filter(u"Ping| WARNING: the alive ping"_s).size() == 1;
     }));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
@@ -695,6 +697,12 @@ TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
     EXPECT_TRUE(figures.contains("\ntunebarn_up 0\n"));
     EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"taken\"} 3\n"));
     EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"failed\"} 1\n"));
+    EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"retried\"} 1\n"));
+    const QRegularExpressionMatch tick =
+        QRegularExpression(u"\ntunebarn_last_tick_timestamp_seconds (\\d+)\n"_s)
+            .match(QString::fromUtf8(figures));
+    EXPECT_GE(tick.captured(1).toLongLong(),
+              QDateTime(Monday, QTime(21, 3)).toSecsSinceEpoch());
 }
 
 } // namespace
