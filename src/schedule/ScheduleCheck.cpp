@@ -246,6 +246,39 @@ void reportIgnored(const IniFile &ini, QList<CheckProblem> &problems)
     }
 }
 
+// What the monitoring keys would do wrong: a ping address anyone on the way can read, a period
+// that is not one, a metrics file that cannot be written.
+void checkMonitoring(const IniFile &ini, const UploadOptions &options, ScheduleReport &report)
+{
+    if (!options.alivePingUrl.isEmpty())
+        report.alivePingUrl = PingAddress::masked(options.alivePingUrl);
+    for (const auto &[key, url] : {std::pair{"PingURL", options.pingUrl},
+                                   std::pair{"AlivePingURL", options.alivePingUrl}}) {
+        const QString plain =
+            PingAddress::problem(QStringLiteral("[General] ") + QLatin1String(key), url);
+        if (!plain.isEmpty())
+            report.problems.append({0, plain});
+    }
+    const QString minutes =
+        ConfigReader::storedValue(ini, QStringLiteral("General"), QStringLiteral("AlivePingMinutes"));
+    bool whole = false;
+    const int value = minutes.toInt(&whole);
+    if (!minutes.isEmpty() &&
+        (!whole || value < 1 || value > UploadOptions::MaxAlivePingMinutes))
+        report.problems.append(
+            {0, QStringLiteral("[General] AlivePingMinutes '%1' is not a whole number from 1 to "
+                               "%2: %3 is used")
+                    .arg(minutes)
+                    .arg(UploadOptions::MaxAlivePingMinutes)
+                    .arg(options.alivePingMinutes)});
+    const QString metrics = options.metricsFile;
+    if (!metrics.isEmpty() && !folderExists(QFileInfo(metrics).absolutePath()))
+        report.problems.append(
+            {0, QStringLiteral("[General] MetricsFile '%1': its folder does not exist, so no "
+                               "figures are written")
+                    .arg(metrics)});
+}
+
 void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleReport &report)
 {
     const QString url = ConfigReader::uploadUrl(ini);
@@ -263,15 +296,7 @@ void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleRe
                     .arg(cut)});
     const UploadOptions options = ConfigReader::uploadOptions(ini);
     report.insecureTls = options.insecureTls;
-    if (!options.alivePingUrl.isEmpty())
-        report.alivePingUrl = PingAddress::masked(options.alivePingUrl);
-    for (const auto &[key, url] :
-         {std::pair{"PingURL", options.pingUrl}, std::pair{"AlivePingURL", options.alivePingUrl}}) {
-        const QString plain =
-            PingAddress::problem(QStringLiteral("[General] ") + QLatin1String(key), url);
-        if (!plain.isEmpty())
-            report.problems.append({0, plain});
-    }
+    checkMonitoring(ini, options, report);
     const QString command = options.failureCommand;
     const QFileInfo program(failureProgramPath(environment, command));
     if (!command.isEmpty() && !(program.isFile() && program.isExecutable()))

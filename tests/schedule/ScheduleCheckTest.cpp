@@ -232,6 +232,12 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
         {url + u"AlivePingURL=http://mon.example/id"_s,
          {u"[General] AlivePingURL 'http://mon.example/****' is not https: anyone on the way can "
           "read the address and ping in the station's name"_s}},
+        {url + u"AlivePingMinutes=1440"_s, {}},
+        {url + u"AlivePingMinutes=0"_s,
+         {u"[General] AlivePingMinutes '0' is not a whole number from 1 to 1440: 5 is used"_s}},
+        {url + u"MetricsFile="_s + folder + u"/none/tunebarn.prom"_s,
+         {u"[General] MetricsFile '"_s + folder +
+          u"/none/tunebarn.prom': its folder does not exist, so no figures are written"_s}},
     };
     for (const auto &row : rows) {
         const ScheduleReport report = check("[General]\n" + row.general.toUtf8() + '\n');
