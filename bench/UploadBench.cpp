@@ -1,6 +1,7 @@
 // A 200 MiB recording uploaded by UploadShow through the real curl to the loopback receiver,
 // set against the same curl command run on its own in the same run: how much longer the
-// program takes, whether its memory grows with the file, and how long its event loop stalls.
+// program takes, whether its memory grows with the file, and how long its event loop stalls;
+// then once more with MaxUploadRate=10M, whether curl keeps to that rate.
 
 #include "CloseWatch.h"
 #include "ProcStatus.h"
@@ -43,6 +44,8 @@ constexpr qint64 SmallSize = 20 * MiB;
 constexpr int Rounds = 5;
 constexpr double RatioTarget = 1.05;
 constexpr double StallTargetMs = 50.0;
+constexpr double LimitMibPerSecond = 10.0;
+constexpr double LimitTolerance = 0.05;
 // Peak memory may differ by this much between a 20 MiB and a 200 MiB upload and still count as
 // flat: a hundredth of the difference in file size.
 constexpr long GrowthAllowanceKib = (LargeSize - SmallSize) / 100 / 1024;
@@ -146,6 +149,7 @@ public:
     QString largeRecording() const { return m_app.home() + QStringLiteral("/recordings/large.mp3"); }
     QString smallRecording() const { return m_app.home() + QStringLiteral("/recordings/small.mp3"); }
     bool peakCanBeReset() const { return m_peakResets; }
+    void limitRate(const QString &rate) { m_app.ctx.Options.maxUploadRate = rate; }
 
 private:
     UploadRequest request(const QString &recording) const;
@@ -265,6 +269,7 @@ struct Measurements
     long smallPeakKib = 0;
     long largePeakKib = 0;
     ShowRun watched;
+    double limitedMs = 0;
 };
 
 std::optional<Measurements> measure(UploadBench &bench, const TargetReport &report)
@@ -304,6 +309,13 @@ std::optional<Measurements> measure(UploadBench &bench, const TargetReport &repo
     if (!watched)
         return std::nullopt;
     measured.watched = *watched;
+
+    bench.limitRate(QString::number(LimitMibPerSecond) + u'M');
+    const std::optional<ShowRun> limited = bench.uploadShow(bench.largeRecording());
+    bench.limitRate({});
+    if (!limited)
+        return std::nullopt;
+    measured.limitedMs = limited->milliseconds;
     return measured;
 }
 
@@ -344,6 +356,13 @@ void checkTargets(TargetReport &report, const Measurements &measured, bool peaks
                  ms(measured.watched.longestStallMs) + QStringLiteral(" (upload of ")
                      + ms(measured.watched.milliseconds) + QStringLiteral(" watched by a 2 ms timer)"),
                  measured.watched.longestStallMs <= StallTargetMs);
+
+    // Over the whole upload, curl's wait for "100 Continue" included.
+    const double limitedRate = double(LargeSize) / MiB / (measured.limitedMs / 1000.0);
+    report.check(QStringLiteral("MaxUploadRate=10M: 200 MiB sent at 10 MiB/s within 5%"),
+                 QString::number(limitedRate, 'f', 2) + QStringLiteral(" MiB/s (") + ms(measured.limitedMs)
+                     + u')',
+                 std::abs(limitedRate - LimitMibPerSecond) <= LimitMibPerSecond * LimitTolerance);
 }
 
 int runBench()

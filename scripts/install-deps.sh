@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
           curl ccache fonts-liberation faketime libcpp-httplib-dev dbus-daemon
-          libfontconfig-dev
+          libfontconfig-dev gcovr
           # The monitoring tests: node_exporter serves the metrics file, promtool judges it and
           # the alert rules.
           prometheus-node-exporter prometheus)

@@ -69,13 +69,14 @@ QString uploadUrlProblem(const QString &url)
 namespace {
 
 using ShowColumn = ShowTableRecord::Column ShowTableRecord::*;
-const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
+const std::array<std::pair<const char *, ShowColumn>, 8> ShowColumns = {{
     {"Filename", &ShowTableRecord::Filename},
     {"Title", &ShowTableRecord::Title},
     {"Description", &ShowTableRecord::Description},
     {"UploadDay", &ShowTableRecord::UploadDay},
     {"UploadTime", &ShowTableRecord::UploadTime},
     {"Picture", &ShowTableRecord::Picture},
+    {"MaxUploadRate", &ShowTableRecord::MaxUploadRate},
     {"PingURL", &ShowTableRecord::PingURL},
 }};
 
@@ -114,6 +115,8 @@ QStringList generalKeys()
             QStringLiteral("RecordingWaitMinutes"),
             QStringLiteral("SkipStaleRecordings"),
             QStringLiteral("PreflightMinutes"),
+            QStringLiteral("MaxUploadRate"),
+            QStringLiteral("UploadPriority"),
             QStringLiteral("PingURL"),
             QStringLiteral("AlivePingURL"),
             QStringLiteral("AlivePingMinutes"),
@@ -132,6 +135,17 @@ int wholeNumber(const IniFile &ini, const QString &key, int fallback, int maximu
 }
 
 } // namespace
+
+bool uploadPriorityIsLow(const QString &value)
+{
+    return value.compare(QStringLiteral("normal"), Qt::CaseInsensitive) != 0;
+}
+
+bool isUploadPriority(const QString &value)
+{
+    return value.isEmpty() || value.compare(QStringLiteral("low"), Qt::CaseInsensitive) == 0 ||
+           !uploadPriorityIsLow(value);
+}
 
 UploadOptions uploadOptions(const IniFile &ini)
 {
@@ -162,6 +176,10 @@ UploadOptions uploadOptions(const IniFile &ini)
                     UploadOptions::MaxPreflightMinutes);
     options.failureCommand =
         storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
+    options.maxUploadRate =
+        storedValue(ini, QStringLiteral("General"), QStringLiteral("MaxUploadRate"));
+    options.lowUploadPriority = uploadPriorityIsLow(
+        storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadPriority")));
     const QString general = QStringLiteral("General");
     options.pingUrl = storedValue(ini, general, QStringLiteral("PingURL"));
     options.alivePingUrl = storedValue(ini, general, QStringLiteral("AlivePingURL"));

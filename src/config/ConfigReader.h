@@ -25,6 +25,10 @@ QStringList showKeys();
 QStringList generalKeys();
 // The opt-in [General] safeguards; a value that is not a whole number in range gives the default.
 UploadOptions uploadOptions(const IniFile &ini);
+// UploadPriority: "normal" runs curl as any other program; anything else, "low" above all, lets
+// playout and the live stream go first.
+bool uploadPriorityIsLow(const QString &value);
+bool isUploadPriority(const QString &value); // empty, "low" or "normal"
 
 } // namespace ConfigReader
 

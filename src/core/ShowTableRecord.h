@@ -17,6 +17,8 @@ struct ShowTableRecord
     Column UploadTime;
     Column Picture;
     Column PingURL; // empty: the one of [General]
+    // The show's own rate limit, which takes the place of the general one; empty for none.
+    Column MaxUploadRate;
 
     static bool isShowNumber(int number) { return number >= 0 && number <= MaxShows; }
 };

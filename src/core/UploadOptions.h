@@ -53,4 +53,10 @@ struct UploadOptions
     {
         return insecureTls ? QStringList{QStringLiteral("-k")} : QStringList{};
     }
+    // The most an upload sends per second, as a rate or a timetable (upload/RateTimetable.h),
+    // so that the live stream keeps its share of the line. Empty: no limit.
+    QString maxUploadRate;
+    // curl runs below normal priority for the processor and idle for the disk, so that it never
+    // starves playout; UploadPriority=normal turns that off.
+    bool lowUploadPriority = true;
 };

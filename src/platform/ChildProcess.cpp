@@ -13,12 +13,14 @@
 
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #endif
 
 namespace {
@@ -106,6 +108,23 @@ bool sendCtrlBreak(qint64 processId)
     return sent;
 }
 #else
+constexpr int LowPriorityNice = 10;
+
+// Runs in the child between fork and exec, where only plain system calls are safe. A program
+// already set lower than this stays where it is; a failure leaves the priority as it was.
+void lowerOwnPriority()
+{
+    if (::getpriority(PRIO_PROCESS, 0) < LowPriorityNice)
+        ::setpriority(PRIO_PROCESS, 0, LowPriorityNice);
+#ifdef Q_OS_LINUX
+    // The idle class: the disk serves this program only when no other wants it.
+    constexpr int IoprioWhoProcess = 1;
+    constexpr int IoprioClassIdle = 3;
+    constexpr int IoprioClassShift = 13;
+    ::syscall(SYS_ioprio_set, IoprioWhoProcess, 0, IoprioClassIdle << IoprioClassShift);
+#endif
+}
+
 // QProcess reports an exec failure as "execve: <strerror text>"; give back the number too.
 LaunchFailure failureFromText(const QString &text)
 {
@@ -141,11 +160,17 @@ ChildProcess::ChildProcess(QObject *parent) : QObject(parent)
         emit finished();
     });
 #ifdef Q_OS_WIN
-    m_process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
-        arguments->flags |= CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP;
-    });
+    m_process.setCreateProcessArgumentsModifier(
+        [this](QProcess::CreateProcessArguments *arguments) {
+            arguments->flags |= CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP;
+            // Background mode proper can be entered by a process on itself alone.
+            if (m_lowPriority)
+                arguments->flags |= BELOW_NORMAL_PRIORITY_CLASS;
+        });
 #else
-    m_process.setChildProcessModifier([] {
+    m_process.setChildProcessModifier([this] {
+        if (m_lowPriority)
+            lowerOwnPriority();
         // What it writes (curl's reply) is for the user alone.
         ::umask(077);
 #ifdef Q_OS_LINUX

@@ -28,6 +28,9 @@ public:
     // nothing. The program ends with this one.
     std::optional<LaunchFailure> start(const QString &program, const QStringList &arguments,
                                        const QByteArray &input = {});
+    // A program of low priority yields the processor and the disk to every other; set before
+    // start(). This process keeps its own.
+    void setLowPriority(bool low) { m_lowPriority = low; }
     bool isRunning() const;
     // Lets window events run for up to `milliseconds`, returning as soon as the program ends.
     void waitProcessingEvents(int milliseconds);
@@ -49,4 +52,5 @@ private:
     QProcess m_process;
     QByteArray m_output;
     QByteArray m_errorTail;
+    bool m_lowPriority = false;
 };

@@ -9,6 +9,8 @@
 #include "platform/LocaleFormat.h"
 #include "upload/DateVariables.h"
 #include "upload/FailureAlert.h"
+#include "upload/RateTimetable.h"
+#include "upload/UploadRate.h"
 #include "schedule/DayRule.h"
 #include "schedule/Preflight.h"
 #include "monitoring/PingAddress.h"
@@ -296,6 +298,23 @@ void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleRe
                     .arg(cut)});
     const UploadOptions options = ConfigReader::uploadOptions(ini);
     report.insecureTls = options.insecureTls;
+    QString rateProblem;
+    if (const auto timetable = RateTimetable::parse(options.maxUploadRate, &rateProblem)) {
+        if (!options.maxUploadRate.isEmpty())
+            report.uploadRate = timetable->text();
+    } else {
+        report.problems.append(
+            {0, QStringLiteral("[General] MaxUploadRate '%1' is not understood (%2): uploads go "
+                               "without a limit")
+                    .arg(options.maxUploadRate, rateProblem)});
+    }
+    const QString priority =
+        ConfigReader::storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadPriority"));
+    if (!ConfigReader::isUploadPriority(priority))
+        report.problems.append(
+            {0, QStringLiteral("[General] UploadPriority '%1' is neither 'low' nor 'normal': curl "
+                               "runs at low priority")
+                    .arg(priority)});
     checkMonitoring(ini, options, report);
     const QString command = options.failureCommand;
     const QFileInfo program(failureProgramPath(environment, command));
@@ -305,6 +324,36 @@ void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleRe
                                "not run: it is started directly, never through a shell, so it "
                                "must name a program by its full path or one on PATH")
                     .arg(command)});
+}
+
+// The rate the show's upload will get, how long its recording takes at it, and whether its
+// time limit stops it first.
+void checkRate(const ShowTableRecord &table, int show, const UploadOptions &options,
+               const QDateTime &now, ShowCheck &row, QList<CheckProblem> &problems)
+{
+    const QString own = table.MaxUploadRate[show];
+    if (const QString problem = UploadRate::problemOf(own); !problem.isEmpty())
+        problems.append({show, QStringLiteral("show %1: MaxUploadRate '%2' is not understood "
+                                              "(%3): its uploads take [General] MaxUploadRate")
+                                   .arg(show)
+                                   .arg(own, problem)});
+    const QDateTime at = row.nextUpload.isValid() ? row.nextUpload : now;
+    row.uploadRate = UploadRate::inForce(table, options, show, at).bytesPerSecond;
+    if (!row.recordingExists)
+        return;
+    const qint64 bytes = QFileInfo(row.recording).size();
+    row.expectedSeconds = UploadRate::expectedSeconds(bytes, row.uploadRate);
+    if (options.uploadTimeoutMinutes > 0 &&
+        row.expectedSeconds > options.uploadTimeoutMinutes * 60LL)
+        problems.append(
+            {show, QStringLiteral("show %1: at %2 its recording of %3 bytes takes about %4, longer "
+                                  "than UploadTimeoutMinutes=%5 allows, so the upload will be "
+                                  "stopped")
+                       .arg(show)
+                       .arg(RateTimetable::rateText(row.uploadRate))
+                       .arg(bytes)
+                       .arg(UploadRate::durationText(row.expectedSeconds))
+                       .arg(options.uploadTimeoutMinutes)});
 }
 
 // A dated show whose minute has been handled has had its one chance.
@@ -454,6 +503,7 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
         row.title = DateVariables::expand(
             table.Title[show], row.nextUpload.isValid() ? row.nextUpload.date() : now.date());
         checkShow(table, show, now, row, report.problems, preflightMinutes);
+        checkRate(table, show, options, now, row, report.problems);
         report.shows.append(row);
     }
     reportIgnored(ini, report.problems);

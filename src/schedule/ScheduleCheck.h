@@ -24,6 +24,8 @@ struct ShowCheck
     QString picture;
     bool pictureExists = false;
     QString pingUrl; // masked; empty when it has none
+    qint64 uploadRate = 0;       // bytes a second at its next upload (or now); 0: no limit
+    qint64 expectedSeconds = -1; // its recording's size at that rate; -1 without either
 
     // The cells of the schedule as --check and the Schedule window show them.
     QString nextUploadText() const; // "Sun 13/12/2026 09:00", "past" or "never"
@@ -44,6 +46,7 @@ struct ScheduleReport
     QString uploadUrl;        // access tokens masked
     bool insecureTls = false; // [General] InsecureTLS=1: the certificate is not checked
     QString alivePingUrl;     // masked; empty when there is none
+    QString uploadRate;       // [General] MaxUploadRate as understood; empty when it is not set
     QList<ShowCheck> shows;
     QList<CheckProblem> problems;
 };

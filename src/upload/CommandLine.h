@@ -12,4 +12,6 @@ struct CommandLine
     QStringList arguments;
     QByteArray input;
     QString display;
+    // Runs below the priority of other programs, for the processor and the disk alike.
+    bool lowPriority = false;
 };

@@ -35,6 +35,7 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
 {
     CommandOutcome outcome;
     ChildProcess process;
+    process.setLowPriority(command.lowPriority);
     if (const auto failure = process.start(command.program, command.arguments, command.input)) {
         const QString error =
             QString::number(failure->number) + QStringLiteral(" - ") + failure->text;

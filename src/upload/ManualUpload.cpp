@@ -50,13 +50,10 @@ UploadEnd sendFile(AppContext &ctx, const UploadSubject &subject, const QString 
                    const QString &description, std::optional<ReplyFile> &reply, QString *reason)
 {
     reply.emplace(ctx);
-    const UploadRequest request{file,
-                                subject.title,
-                                description,
-                                QString(),
-                                ctx.CFG.UploadURL,
-                                reply->path(),
-                                ctx.Options.insecureTls};
+    UploadRequest request{
+        file,          subject.title,          description, QString(), ctx.CFG.UploadURL,
+        reply->path(), ctx.Options.insecureTls};
+    const UploadRate rate = paceUpload(ctx, request, 0);
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
     ctx.view().setCommandText(ctx.DosCommand);
@@ -64,6 +61,8 @@ UploadEnd sendFile(AppContext &ctx, const UploadSubject &subject, const QString 
     ctx.view().setStatusText(QStringLiteral("Uploading..."));
     ctx.AppendLog(Routine + QStringLiteral("| Manually Uploading: '") + file +
                   QStringLiteral(" Date Created: ") + FileTimeStamp(file));
+    if (rate.configured())
+        ctx.AppendLog(Routine + QStringLiteral("| Upload rate: ") + rate.text());
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
     return runUpload(ctx, Routine, subject, command, request.responseFile, reason);

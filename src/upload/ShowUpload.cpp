@@ -78,13 +78,14 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
         ctx.AppendLog(QStringLiteral("UploadShow| Picture file doesnt exist: '") + picture + u'\'');
 
     reply.emplace(ctx);
-    const UploadRequest request{recording,
-                                subject.title,
-                                table.Description[show],
-                                withPicture ? picture : QString(),
-                                ctx.CFG.UploadURL,
-                                reply->path(),
-                                ctx.Options.insecureTls};
+    UploadRequest request{recording,
+                          subject.title,
+                          table.Description[show],
+                          withPicture ? picture : QString(),
+                          ctx.CFG.UploadURL,
+                          reply->path(),
+                          ctx.Options.insecureTls};
+    const UploadRate rate = paceUpload(ctx, request, show);
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
 
@@ -94,6 +95,8 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
     ctx.AppendLog(QStringLiteral("UploadShow| Tunebarn Title: '") + subject.title + u'\'');
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: '") + recording +
                   QStringLiteral("' Date Created: ") + FileTimeStamp(recording));
+    if (rate.configured())
+        ctx.AppendLog(QStringLiteral("UploadShow| Upload rate: ") + rate.text());
     ctx.AppendLog(QStringLiteral("UploadShow| DosCommand: '") + ctx.DosCommand + u'\'');
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();

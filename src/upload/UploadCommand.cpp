@@ -53,6 +53,10 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     add(QStringLiteral("%{http_code} %{size_upload}"), true);
     if (request.insecureTls)
         add(QStringLiteral("-k"), false);
+    if (request.maxBytesPerSecond > 0) {
+        add(QStringLiteral("--limit-rate"), false);
+        add(QString::number(request.maxBytesPerSecond), false);
+    }
     add(QStringLiteral("-X"), false);
     add(QStringLiteral("POST"), false);
     add(QStringLiteral("-F"), false);
@@ -71,6 +75,7 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     command.input = "url = " + CurlProgram::configString(request.uploadUrl) + '\n';
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
+    command.lowPriority = request.lowPriority;
     return command;
 }
 

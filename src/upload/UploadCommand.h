@@ -13,7 +13,9 @@ struct UploadRequest
     QString picture;
     QString uploadUrl;
     QString responseFile;
-    bool insecureTls = false; // "-k": the service's certificate goes unchecked
+    bool insecureTls = false;     // "-k": the service's certificate goes unchecked
+    qint64 maxBytesPerSecond = 0; // "--limit-rate"; 0 for none
+    bool lowPriority = true;
 };
 
 namespace UploadCommand {

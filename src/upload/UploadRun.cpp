@@ -195,6 +195,15 @@ void waitProcessingEvents(AppContext &ctx, int seconds)
         ctx.platform.events.waitProcessingEvents(1000);
 }
 
+UploadRate paceUpload(const AppContext &ctx, UploadRequest &request, int show)
+{
+    const UploadRate rate =
+        UploadRate::inForce(ctx.ShowTable, ctx.Options, show, ctx.platform.clock.now());
+    request.maxBytesPerSecond = rate.bytesPerSecond;
+    request.lowPriority = ctx.Options.lowUploadPriority;
+    return rate;
+}
+
 QString curlProgramPath(const AppContext &ctx)
 {
     const QString found = CurlProgram::locate(ctx.platform.environment, ctx.WorkingDirectory);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "upload/UploadCommand.h"
+#include "upload/UploadRate.h"
 
 #include <QString>
 
@@ -66,5 +67,8 @@ private:
     int m_depth;
     QString m_path;
 };
+// Sets the rate limit in force now for `show` (0: a manual upload) and the priority on the
+// request, and returns the rate for the audit.
+UploadRate paceUpload(const AppContext &ctx, UploadRequest &request, int show);
 // The curl to run: the one CurlCheck finds, else the expected path so the launch reports it.
 QString curlProgramPath(const AppContext &ctx);

@@ -26,6 +26,8 @@ namespace {
 
 const QDate Sunday(2026, 12, 6);
 const QDate Monday(2026, 12, 7);
+// Local time an hour ahead of UTC (British summer time).
+const QDate SummerMonday(2026, 7, 6);
 
 QString buildDir()
 {
@@ -293,7 +295,7 @@ TEST(Program, ARestartNeverSendsAShowTwiceCatchesUpWhatItMissedAndNamesWhatWasCu
     ProgramRun run;
     run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + "\nCatchUpMinutes=10\n" +
                     run.show(1, u"Mon"_s, u"21:01"_s, u"One"_s) + run.show(2, u"Mon"_s, u"21:03"_s));
-    run.setClock(QDateTime(Monday, QTime(21, 0, 50)), 20);
+    run.setClock(QDateTime(SummerMonday, QTime(21, 0, 50)), 20);
     QProcess &first = run.start({u"--headless"_s});
     ASSERT_TRUE(receiver.waitForRequests(1));
     // Killed outright during show 1's upload; its curl must not run on.
@@ -306,7 +308,7 @@ TEST(Program, ARestartNeverSendsAShowTwiceCatchesUpWhatItMissedAndNamesWhatWasCu
     }));
 
     // Back at 21:05: 21:01 was handled, 21:02 to 21:04 were missed and show 2 goes out once.
-    run.setClock(QDateTime(Monday, QTime(21, 5, 10)), 20);
+    run.setClock(QDateTime(SummerMonday, QTime(21, 5, 10)), 20);
     QProcess &second = run.start({u"--headless"_s});
     ASSERT_TRUE(run.waitForAudit(u"Timer1_Timer| Catching up missed minute: '21:04'"_s));
     ASSERT_TRUE(receiver.waitForRequests(2));

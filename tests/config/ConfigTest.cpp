@@ -123,16 +123,16 @@ TEST(ReadConfig, FillsTheWholeTableAndReplacesTheLastOne)
     const QString path =
         app.writeConfig("[general]\nuploadurl = \" https://h.example/up?token=a=b \"\n"
                         "[SHOW100]\nFilename=/r/100.mp3\nTitle=T\nDescription=D\nUploadDay=Sun\n"
-                        "UploadTime=09:00\nPicture=/r/100.jpg\n"
+                        "UploadTime=09:00\nPicture=/r/100.jpg\nMaxUploadRate=1M\n"
                         "[show7]\nTitle=seven\n[Show0]\nTitle=zero\n[Show101]\nTitle=high\n"
                         "[Show007]\nTitle=padded\n[Show7]\nTitle=repeat\n");
     ASSERT_TRUE(ReadConfig(app.ctx, path));
     const ShowTableRecord &t = app.ctx.ShowTable;
     EXPECT_EQ(app.ctx.CFG.UploadURL, u"https://h.example/up?token=a=b"_s);
-    EXPECT_EQ(
-        QStringList({t.Filename[100], t.Title[100], t.Description[100], t.UploadDay[100],
-                     t.UploadTime[100], t.Picture[100]}),
-        QStringList({u"/r/100.mp3"_s, u"T"_s, u"D"_s, u"Sun"_s, u"09:00"_s, u"/r/100.jpg"_s}));
+    EXPECT_EQ(QStringList({t.Filename[100], t.Title[100], t.Description[100], t.UploadDay[100],
+                           t.UploadTime[100], t.Picture[100], t.MaxUploadRate[100]}),
+              QStringList({u"/r/100.mp3"_s, u"T"_s, u"D"_s, u"Sun"_s, u"09:00"_s, u"/r/100.jpg"_s,
+                           u"1M"_s}));
     EXPECT_EQ(t.Title[7], u"seven"_s);
     for (int show : {0, 1, 9, 99})
         EXPECT_TRUE(t.Title[show].isEmpty()) << show;
@@ -145,14 +145,19 @@ TEST(ReadConfig, SafeguardsAreWholeNumbersInRange)
     ASSERT_TRUE(ReadConfig(
         app.ctx,
         app.writeConfig("[General]\nCatchUpMinutes=15\nRetryCount=-1\nRetryDelaySeconds=0\n"
-                        "UploadTimeoutMinutes=99999999\nFailureCommand= /bin/alert \n")));
+                        "UploadTimeoutMinutes=99999999\nFailureCommand= /bin/alert \n"
+                        "MaxUploadRate= 08:00,1M \nUploadPriority=NORMAL\n")));
     EXPECT_EQ(app.ctx.Options.catchUpMinutes, 15);
     EXPECT_EQ(app.ctx.Options.retryCount, 0);
     EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 0);
     EXPECT_EQ(app.ctx.Options.uploadTimeoutMinutes, UploadOptions::MaxTimeoutMinutes);
     EXPECT_EQ(app.ctx.Options.failureCommand, u"/bin/alert"_s);
-    ASSERT_TRUE(ReadConfig(app.ctx, app.writeConfig("[General]\nRetryDelaySeconds=x\n")));
+    EXPECT_EQ(app.ctx.Options.maxUploadRate, u"08:00,1M"_s);
+    EXPECT_FALSE(app.ctx.Options.lowUploadPriority);
+    ASSERT_TRUE(ReadConfig(app.ctx, app.writeConfig("[General]\nRetryDelaySeconds=x\n"
+                                                    "UploadPriority=high\n")));
     EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 60);
+    EXPECT_TRUE(app.ctx.Options.lowUploadPriority);
 }
 
 TEST(ReadConfig, AnAddressCurlWouldMisreadIsRefused)

@@ -200,6 +200,38 @@ TEST_F(ScheduleCheckTest, WhatTheProgramIgnoresOrRefusesIsNamed)
               QStringList{u"[General] UploadURL is empty: every upload will fail"_s});
 }
 
+// Each show's rate at its next upload, and a time limit its recording cannot keep at that rate.
+TEST(CheckCommand, TellsEachShowsRateAndHowLongItsRecordingTakes)
+{
+    TestApp app(FridayLate);
+    const QByteArray recording = app.writeFile(u"shows/a.mp3"_s, QByteArray(1 << 20, 'x')).toUtf8();
+    const QByteArray shows[] = {"UploadTime=09:00\nMaxUploadRate=fast\n",
+                                "UploadTime=09:01\nMaxUploadRate=8k\n", "UploadTime=21:00\n"};
+    QByteArray config = "[General]\nUploadURL=https://h.example/up\nUploadTimeoutMinutes=1\n"
+                        "MaxUploadRate=08:00,1M 20:00,off\n";
+    for (int show = 1; show <= 3; ++show)
+        config += "[Show" + QByteArray::number(show) + "]\nFilename=" + recording +
+                  "\nUploadDay=Sat\n" + shows[show - 1];
+    app.writeConfig(config);
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    EXPECT_EQ(runCheck(app.platform, false, outStream, errStream), 1);
+    EXPECT_TRUE(out.contains(u"\nUpload rate:    08:00 1 MiB/s, 20:00 no limit\n"_s))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(u"\n\nShow  Upload rate  Expected duration\n"
+                             "   1  1 MiB/s      0 min 01 s\n"
+                             "   2  8 KiB/s      2 min 08 s\n\n"_s))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(
+        u"  show 1: MaxUploadRate 'fast' is not understood ('fast' is not a rate such as 512k, 2M "
+        "or off): its uploads take [General] MaxUploadRate\n"
+        "  show 2: at 8 KiB/s its recording of 1048576 bytes takes about 2 min 08 s, longer than "
+        "UploadTimeoutMinutes=1 allows, so the upload will be stopped\n"_s))
+        << out.toStdString();
+}
+
 TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
 {
     const QString runs = QCoreApplication::applicationFilePath();
@@ -228,6 +260,12 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
           "lost, so uploads go to another address"_s}},
         {url + u"InsecureTLS=1"_s, {}, true},
         {url + u"InsecureTLS=yes"_s, {}},
+        {url + u"MaxUploadRate=Mon-08:00,512k 23:00,off\nUploadPriority=Normal"_s, {}},
+        {url + u"MaxUploadRate=08:00 512k\nUploadPriority=high"_s,
+         {u"[General] MaxUploadRate '08:00 512k' is not understood ('08:00' is not a time and a "
+          "rate such as 08:00,512k): uploads go without a limit"_s,
+          u"[General] UploadPriority 'high' is neither 'low' nor 'normal': curl runs at low "
+          "priority"_s}},
         {url + u"PingURL=HTTPS://hc-ping.com/id"_s, {}},
         {url + u"AlivePingURL=http://mon.example/id"_s,
          {u"[General] AlivePingURL 'http://mon.example/****' is not https: anyone on the way can "
@@ -296,10 +334,11 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     EXPECT_EQ(run(true, &out, &err), 1);
     const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
     EXPECT_EQ(json.keys(), QStringList({"alivePingUrl", "configFile", "encoding", "insecureTls",
-                                        "problems", "shows", "uploadUrl"}));
+                                        "problems", "shows", "uploadRate", "uploadUrl"}));
     EXPECT_EQ(json[u"shows"_s][0].toObject().keys(),
-              QStringList({"nextUpload", "number", "picture", "pictureExists", "pingUrl",
-                           "recording", "recordingExists", "title", "uploadDay", "uploadTime"}));
+              QStringList({"expectedSeconds", "nextUpload", "number", "picture", "pictureExists",
+                           "pingUrl", "recording", "recordingExists", "title", "uploadDay",
+                           "uploadRate", "uploadTime"}));
     EXPECT_EQ(json[u"shows"_s][0][u"nextUpload"_s].toString(), u"2026-12-18T23:59"_s);
     EXPECT_TRUE(json[u"problems"_s][0][u"show"_s].isNull());
 

@@ -48,8 +48,31 @@ QByteArrayList Receiver::Request::names() const
 
 Receiver::Receiver() : d(std::make_unique<Impl>())
 {
+    d->server.Post("/timed", [this](const httplib::Request &request, httplib::Response &,
+                                    const httplib::ContentReader &content) {
+        using Clock = std::chrono::steady_clock;
+        const auto half = request.get_header_value<uint64_t>("Content-Length") / 2;
+        uint64_t received = 0;
+        uint64_t atHalf = 0;
+        Clock::time_point halfway;
+        content([](const httplib::MultipartFormData &) { return true; },
+                [&](const char *, size_t length) {
+                    received += length;
+                    if (atHalf == 0 && received >= half) {
+                        atHalf = received;
+                        halfway = Clock::now();
+                    }
+                    return true;
+                });
+        const std::chrono::duration<double> took = Clock::now() - halfway;
+        const std::lock_guard lock(d->mutex);
+        d->requests.append({QByteArray::fromStdString(request.target),
+                            {},
+                            {},
+                            double(received - atHalf) / took.count()});
+    });
     d->server.Post(".*", [this](const httplib::Request &request, httplib::Response &response) {
-        Request record{QByteArray::fromStdString(request.target), {}, {}};
+        Request record{QByteArray::fromStdString(request.target), {}, {}, 0};
         if (request.files.empty())
             record.body = QByteArray::fromStdString(request.body);
         for (const auto &[name, file] : request.files)
@@ -110,6 +133,11 @@ QString Receiver::url() const
 QString Receiver::address(const QString &path) const
 {
     return u"http://127.0.0.1:%1"_s.arg(d->port) + path;
+}
+
+QString Receiver::timedUrl() const
+{
+    return u"http://127.0.0.1:%1/timed"_s.arg(d->port);
 }
 
 void Receiver::answer(const QByteArray &title, const QList<Answer> &answers)

@@ -23,6 +23,9 @@ public:
         QByteArray target; // path and query
         QList<Part> parts; // sorted by name
         QByteArray body;   // what was posted when it is no form
+        // Bytes a second over the second half of a body posted to timedUrl(), whose parts are
+        // not kept; curl's wait for "100 Continue" and its catching up after it lie before.
+        double secondHalfRate = 0;
         QByteArray part(const QByteArray &name) const;
         QByteArrayList names() const;
     };
@@ -38,6 +41,7 @@ public:
 
     QString url() const; // with an access token in the query
     QString address(const QString &path) const; // "http://127.0.0.1:PORT" + path
+    QString timedUrl() const;
     QByteArray token() const { return "s3cr3t-token"; }
     // The answers to the uploads titled `title` (their "name" part), one per upload of that
     // title in turn; the last is given again to later ones. Answering by what arrived rather

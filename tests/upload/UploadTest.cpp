@@ -6,7 +6,9 @@
 #include "upload/CommandRunner.h"
 #include "upload/FailureWords.h"
 #include "upload/ManualUpload.h"
+#include "upload/RateTimetable.h"
 #include "upload/ShowUpload.h"
+#include "upload/UploadRate.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -84,6 +88,195 @@ QByteArrayList curlCommandLines()
             lines.append(readFile(u"/proc/%1/cmdline"_s.arg(pid)));
     }
     return lines;
+}
+
+#ifdef Q_OS_LINUX
+struct Priority
+{
+    int nice = 0;
+    int ioClass = 0;
+    bool operator==(const Priority &) const = default;
+};
+
+Priority priorityOf(int pid)
+{
+    const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
+    const int ioPriority = int(::syscall(SYS_ioprio_get, 1, pid));
+    return {stat.mid(stat.lastIndexOf(')') + 2).split(' ').value(16).toInt(), ioPriority >> 13};
+}
+
+TEST_F(UploadTest, CurlYieldsTheProcessorAndTheDiskUnlessToldOtherwise)
+{
+    const Priority own = priorityOf(::getpid());
+    for (const bool low : {true, false}) {
+        app.ctx.Options.lowUploadPriority = low;
+        std::mutex seenMutex;
+        QList<Priority> seen;
+        receiver.whileHeld([&] {
+            const std::lock_guard lock(seenMutex);
+            for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+                const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
+                if (stat.contains("(curl)") && stat.split(' ').value(3).toLongLong() == ::getpid())
+                    seen.append(priorityOf(pid.toInt()));
+            }
+        });
+        UploadShow(app.ctx, 1);
+        const std::lock_guard lock(seenMutex);
+        EXPECT_EQ(seen, QList<Priority>({low ? Priority{10, 3} : own})) << low;
+        EXPECT_EQ(priorityOf(::getpid()), own);
+    }
+}
+#endif
+
+// The rate of the window an upload starts in goes to curl, which keeps to it.
+TEST_F(UploadTest, AnUploadKeepsToTheRateInForceAtItsStart)
+{
+    app.ctx.Options.maxUploadRate = u"512k"_s;
+    app.ctx.ShowTable.MaxUploadRate[1] = u"06:00,off 12:00,2M 18:00,off"_s;
+    app.ctx.ShowTable.Picture[1].clear();
+    app.ctx.CFG.UploadURL = receiver.timedUrl();
+    QFile big(recording);
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(20 * 1000 * 1000, 'x'));
+    big.close();
+
+    UploadShow(app.ctx, 1);
+
+    ASSERT_EQ(receiver.requests().size(), 1) << app.auditTexts().join(u'\n').toStdString();
+    EXPECT_NEAR(receiver.requests()[0].secondHalfRate, 2 << 20, 0.1 * (2 << 20));
+    EXPECT_TRUE(app.ctx.DosCommand.contains(u" --limit-rate 2097152 "_s));
+    EXPECT_TRUE(
+        app.auditTexts().contains(u"UploadShow| Upload rate: 2 MiB/s ([Show1] MaxUploadRate)"_s));
+}
+
+TEST(UploadRate, AShowsOwnRateUnlessItIsNotUnderstoodThenTheGeneralOne)
+{
+    ShowTableRecord table;
+    table.MaxUploadRate[1] = u"22:00,1M 06:00,off"_s;
+    table.MaxUploadRate[2] = u"fast"_s;
+    UploadOptions options;
+    options.maxUploadRate = u"Mon-08:00,256k Fri-18:00,off"_s;
+    const QString ownIsBad = u"[Show2] MaxUploadRate 'fast' is not understood: 'fast' is not a "
+                             "rate such as 512k, 2M or off"_s;
+    const struct
+    {
+        int show;
+        QDateTime at;
+        QString text;
+    } rows[] = {
+        {1, QDateTime(QDate(2026, 12, 7), QTime(23, 59)), u"1 MiB/s ([Show1] MaxUploadRate)"_s},
+        {1, QDateTime(QDate(2026, 12, 8), QTime(5, 59)), u"1 MiB/s ([Show1] MaxUploadRate)"_s},
+        {1, QDateTime(QDate(2026, 12, 8), QTime(6, 0)), u"no limit ([Show1] MaxUploadRate)"_s},
+        {2, QDateTime(QDate(2026, 12, 7), QTime(9, 0)),
+         u"256 KiB/s ([General] MaxUploadRate); "_s + ownIsBad},
+        {0, QDateTime(QDate(2026, 12, 6), QTime(9, 0)), u"no limit ([General] MaxUploadRate)"_s},
+        {0, QDateTime(QDate(2026, 12, 7), QTime(7, 59)), u"no limit ([General] MaxUploadRate)"_s},
+        {3, QDateTime(QDate(2026, 12, 11), QTime(17, 59)),
+         u"256 KiB/s ([General] MaxUploadRate)"_s},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(UploadRate::inForce(table, options, row.show, row.at).text(), row.text)
+            << row.show << ' ' << row.at.toString().toStdString();
+    options.maxUploadRate = u"2Q"_s;
+    EXPECT_EQ(UploadRate::inForce(table, options, 2, {}).text(),
+              u"no limit; "_s + ownIsBad +
+                  u"; [General] MaxUploadRate '2Q' is not understood: '2Q' is not a rate such as "
+                  "512k, 2M or off"_s);
+    options.maxUploadRate.clear();
+    EXPECT_EQ(UploadRate::inForce(table, options, 3, {}).text(), u"no limit"_s);
+    EXPECT_EQ(UploadRate::expectedSeconds(10 * 1024 + 1, 1024), 11);
+    EXPECT_EQ(UploadRate::expectedSeconds(10, 0), -1);
+    EXPECT_EQ(UploadRate::durationText(580), u"9 min 40 s"_s);
+    EXPECT_EQ(UploadRate::durationText(3600 + 5 * 60 + 59), u"1 h 05 min"_s);
+}
+
+// rclone's --bwlimit examples and forms; 7 December 2026 is a Monday.
+TEST(RateTimetable, ReadsRcloneBandwidthLimitsAndTheirRateAtATime)
+{
+    const auto on = [](int day, int hour, int minute) {
+        return QDateTime(QDate(2026, 12, 6 + day), QTime(hour, minute));
+    };
+    constexpr qint64 K = 1024;
+    constexpr qint64 M = 1024 * 1024;
+    const QString daily = u"08:00,512k 12:00,10M 13:00,512k 18:00,30M 23:00,off"_s;
+    const QString weekly = u"Mon-00:00,512 Fri-23:59,10M Sat-10:00,1M Sun-20:00,off"_s;
+    const QString mixed = u"Mon-00:00,512 12:00,1M Sun-20:00,off"_s;
+    const struct
+    {
+        QString text;
+        QDateTime at;
+        qint64 rate;
+    } rows[] = {
+        {u""_s, on(1, 12, 0), 0},
+        {u"1M"_s, on(1, 12, 0), M},
+        {u"512"_s, on(1, 12, 0), 512 * K},
+        {u"100b"_s, on(1, 12, 0), 100},
+        {u"0.5M"_s, on(1, 12, 0), 512 * K},
+        {u"2g"_s, on(1, 12, 0), 2048 * M},
+        {u"OFF"_s, on(1, 12, 0), 0},
+        {u"10M:100k"_s, on(1, 12, 0), 10 * M},
+        {u"10M:off"_s, on(1, 12, 0), 10 * M},
+        {u"off:1M"_s, on(1, 12, 0), 0},
+        {daily, on(3, 7, 59), 0},
+        {daily, on(3, 8, 0), 512 * K},
+        {daily, on(3, 12, 30), 10 * M},
+        {daily, on(3, 13, 0), 512 * K},
+        {daily, on(3, 22, 59), 30 * M},
+        {daily, on(3, 23, 0), 0},
+        {u"  22:00,1M\t06:00,off "_s, on(2, 2, 0), M},
+        {u"06:00,off 22:00,1M"_s, on(1, 0, 0), M},
+        {u"08:00,512k:64k 23:00,off"_s, on(2, 9, 0), 512 * K},
+        {weekly, on(1, 12, 0), 512 * K},
+        {weekly, on(5, 23, 58), 512 * K},
+        {weekly, on(5, 23, 59), 10 * M},
+        {weekly, on(6, 9, 59), 10 * M},
+        {weekly, on(6, 10, 0), M},
+        {weekly, on(7, 19, 59), M},
+        {weekly, on(7, 20, 0), 0},
+        {weekly, on(8, 0, 0), 512 * K},
+        {u"monday-09:00,1M sat-09:00,2M"_s, on(1, 8, 0), 2 * M},
+        {mixed, on(1, 11, 59), 512 * K},
+        {mixed, on(1, 12, 0), M},
+        {mixed, on(2, 9, 0), M},
+        {mixed, on(7, 20, 0), 0},
+    };
+    for (const auto &row : rows) {
+        QString problem;
+        const std::optional<RateTimetable> timetable = RateTimetable::parse(row.text, &problem);
+        ASSERT_TRUE(timetable) << row.text.toStdString() << ": " << problem.toStdString();
+        EXPECT_EQ(timetable->rateAt(row.at), row.rate)
+            << row.text.toStdString() << " at " << row.at.toString().toStdString();
+    }
+    EXPECT_EQ(RateTimetable::parse(mixed, nullptr)->text(),
+              u"Mon 00:00 512 KiB/s, 12:00 1 MiB/s, Sun 20:00 no limit"_s);
+    EXPECT_EQ(RateTimetable::parse(u"1000b"_s, nullptr)->text(), u"1000 bytes/s"_s);
+    EXPECT_FALSE(RateTimetable::parse(u"off"_s, nullptr)->limits());
+    EXPECT_TRUE(RateTimetable::parse(u"08:00,off 23:00,1k"_s, nullptr)->limits());
+
+    const struct
+    {
+        QString text;
+        QString problem;
+    } errors[] = {
+        {u"fast"_s, u"'fast' is not a rate such as 512k, 2M or off"_s},
+        {u"1X"_s, u"'1X' is not a rate such as 512k, 2M or off"_s},
+        {u"-1M"_s, u"'-1M' is not a rate such as 512k, 2M or off"_s},
+        {u"1M:2M:3M"_s, u"'1M:2M:3M' is not a rate such as 512k, 2M or off"_s},
+        {u"1M:zz"_s, u"'1M:zz' is not a rate such as 512k, 2M or off"_s},
+        {u"99999999P"_s, u"'99999999P' is not a rate such as 512k, 2M or off"_s},
+        {u"1M 2M"_s, u"'1M' is not a time and a rate such as 08:00,512k"_s},
+        {u"08:00,512k,1M"_s, u"'08:00,512k,1M' is not a time and a rate such as 08:00,512k"_s},
+        {u"8:00,512k"_s, u"'8:00' is not a time HH:mm"_s},
+        {u"24:00,1M"_s, u"'24:00' is not a time HH:mm"_s},
+        {u"12:60,1M"_s, u"'12:60' is not a time HH:mm"_s},
+        {u"Mun-08:00,1M"_s, u"'Mun' is not a weekday such as Mon"_s},
+        {u"08:00,1M 12:00,fast"_s, u"'fast' is not a rate such as 512k, 2M or off"_s},
+    };
+    for (const auto &error : errors) {
+        QString problem;
+        EXPECT_FALSE(RateTimetable::parse(error.text, &problem)) << error.text.toStdString();
+        EXPECT_EQ(problem, error.problem);
+    }
 }
 
 TEST_F(UploadTest, SendsEverythingWholeLogsEveryStepAndIgnoresTheUsersCurlSettings)

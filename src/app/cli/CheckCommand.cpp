@@ -9,6 +9,8 @@
 #include "platform/IniFile.h"
 #include "schedule/ScheduleCheck.h"
 #include "schedule/ScheduleState.h"
+#include "upload/RateTimetable.h"
+#include "upload/UploadRate.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,6 +27,24 @@ ScheduleMemory handledMinutes(const AppContext &ctx)
 {
     const FileRead read = readWholeFile(scheduleStateFile(ctx), MaxStateBytes);
     return ScheduleMemory::fromText(read.bytes).value_or(ScheduleMemory());
+}
+
+// Shown only where some show's upload is limited, so that a station without limits sees none.
+void printRates(const ScheduleReport &report, QTextStream &out)
+{
+    QList<QStringList> rows{{QStringLiteral("Show"), QStringLiteral("Upload rate"),
+                             QStringLiteral("Expected duration")}};
+    for (const ShowCheck &show : report.shows) {
+        if (show.uploadRate > 0)
+            rows.append({QString::number(show.number), RateTimetable::rateText(show.uploadRate),
+                         show.expectedSeconds < 0
+                             ? QStringLiteral("-")
+                             : UploadRate::durationText(show.expectedSeconds)});
+    }
+    if (rows.size() == 1)
+        return;
+    out << '\n';
+    printTable(rows, out);
 }
 
 // Masked: the address is the monitor's secret.
@@ -47,6 +67,8 @@ void printText(const ScheduleReport &report, QTextStream &out)
     out << "Upload address: "
         << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << '\n';
     out << "Encoding:       " << report.encoding << '\n';
+    if (!report.uploadRate.isEmpty())
+        out << "Upload rate:    " << report.uploadRate << '\n';
     if (report.insecureTls)
         out << "Warning:        " << ScheduleCheck::insecureTlsText() << '\n';
     out << '\n';
@@ -62,6 +84,7 @@ void printText(const ScheduleReport &report, QTextStream &out)
                          show.nextUploadText(), show.recordingText(), show.pictureText(),
                          show.title});
         printTable(rows, out);
+        printRates(report, out);
     }
     printPingAddresses(report, out);
     out << '\n';
@@ -88,6 +111,8 @@ QJsonObject showJson(const ShowCheck &show)
         {QStringLiteral("recordingExists"), show.recordingExists},
         {QStringLiteral("picture"), show.picture},
         {QStringLiteral("pictureExists"), show.pictureExists},
+        {QStringLiteral("uploadRate"), show.uploadRate},
+        {QStringLiteral("expectedSeconds"), show.expectedSeconds},
         {QStringLiteral("pingUrl"), show.pingUrl},
     };
 }
@@ -108,6 +133,7 @@ void printJson(const ScheduleReport &report, QTextStream &out)
                                {QStringLiteral("encoding"), report.encoding},
                                {QStringLiteral("uploadUrl"), report.uploadUrl},
                                {QStringLiteral("insecureTls"), report.insecureTls},
+                               {QStringLiteral("uploadRate"), report.uploadRate},
                                {QStringLiteral("alivePingUrl"), report.alivePingUrl},
                                {QStringLiteral("shows"), shows},
                                {QStringLiteral("problems"), problems}};
