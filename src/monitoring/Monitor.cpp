@@ -69,7 +69,9 @@ void Monitor::curlStarting(int show)
 
 void Monitor::tryEnded(const WatchedTry &attempt)
 {
-    m_counters.count(m_ctx.Audit, m_ctx.CFG, attempt.outcome);
+    // A station that keeps no figures has no disk write for them either.
+    if (!m_ctx.Options.metricsFile.isEmpty())
+        m_counters.count(m_ctx.Audit, m_ctx.CFG, attempt.outcome);
     note(attempt);
     if (attempt.show > 0 && attempt.outcome != QStringLiteral("retried")) {
         const QString url = PingAddress::forShow(m_ctx.Options, m_ctx.ShowTable, attempt.show);
