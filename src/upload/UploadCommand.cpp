@@ -1,6 +1,12 @@
 #include "upload/UploadCommand.h"
 
+<<<<<<< HEAD
 #include "platform/CurlProgram.h"
+=======
+#include "upload/RecordingReady.h"
+
+#include <algorithm>
+>>>>>>> main
 
 namespace UploadCommand {
 
@@ -28,6 +34,24 @@ QString escapedAndQuoted(const QString &text)
     return quoted(escaped);
 }
 
+<<<<<<< HEAD
+=======
+// A quoted string of curl's configuration syntax, which also names line breaks and tabs, so
+// that nothing in it can end the line.
+QByteArray configString(const QString &text)
+{
+    QString escaped = escapedAndQuoted(text);
+    escaped.replace(u'\t', QStringLiteral("\\t")).replace(u'\n', QStringLiteral("\\n"));
+    escaped.replace(u'\r', QStringLiteral("\\r")).replace(u'\v', QStringLiteral("\\v"));
+    return escaped.toUtf8();
+}
+
+qint64 sizeOf(const QString &file)
+{
+    return file.isEmpty() ? 0 : std::max<qint64>(0, RecordingReady::stateOf(file).size);
+}
+
+>>>>>>> main
 } // namespace
 
 QString formFilePath(const QString &path)
@@ -49,8 +73,9 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     add(QStringLiteral("-o"), false);
     add(request.responseFile, true);
     add(QStringLiteral("-w"), false);
-    // The status judges the upload; the bytes sent go to the upload history.
-    add(QStringLiteral("%{http_code} %{size_upload}"), true);
+    // The status judges the upload; the bytes sent go to the upload history; where a redirect
+    // pointed is told, since curl does not follow it.
+    add(QStringLiteral("%{http_code} %{size_upload} %{redirect_url}"), true);
     if (request.insecureTls)
         add(QStringLiteral("-k"), false);
     if (request.maxBytesPerSecond > 0) {
@@ -75,6 +100,7 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     command.input = "url = " + CurlProgram::configString(request.uploadUrl) + '\n';
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
+    command.fileBytes = sizeOf(request.recording) + sizeOf(request.picture);
     command.lowPriority = request.lowPriority;
     return command;
 }
