@@ -123,7 +123,7 @@ void Pinger::startFront(const QString &url)
     limit->setSingleShot(true);
     connect(limit, &QTimer::timeout, process, &ChildProcess::forceStop);
     limit->start(KillAfterMs);
-    connect(process, &ChildProcess::finished, this, [this, url] { ended(url); });
+    connect(process, &ChildProcess::ended, this, [this, url] { ended(url); });
 }
 
 void Pinger::ended(const QString &url)

@@ -185,11 +185,7 @@ ChildProcess::ChildProcess(QObject *parent) : QObject(parent)
     connect(&m_process, &QProcess::finished, this, [this] {
         readOutput();
         readErrorOutput();
-<<<<<<< HEAD
-        emit finished();
-=======
         emit ended();
->>>>>>> main
     });
 #ifdef Q_OS_WIN
     m_process.setCreateProcessArgumentsModifier(

@@ -49,10 +49,6 @@ signals:
     // The moment the program's end is seen, even while another wait holds the event loop.
     void ended();
 
-signals:
-    // The program has ended and all it wrote has been read.
-    void finished();
-
 private:
     void readOutput();
     void readErrorOutput();

@@ -75,17 +75,12 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
 // handled: what every report of "the next upload" names.
 NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,
                            const ScheduleMemory &handled);
-<<<<<<< HEAD
 // The last minute at or before `now` that the show's day and time name; invalid when none has
 // come yet.
 QDateTime lastDue(const ShowTableRecord &table, int show, const QDateTime &now);
 // True for a show whose date lies before `today`: it is done with.
 bool isPastDate(const QString &dayRule, const QDate &today);
 bool isConfigured(const ShowTableRecord &table, int show);
-// The address with query values and any password replaced by "****".
-QString maskSecrets(const QString &url);
-=======
->>>>>>> main
 bool isValidTime(const QString &time);
 // True when `dayRule` names `date`: its abbreviated day name or its dd/MM/yyyy date.
 bool dayRuleMatches(const QString &dayRule, const QDate &date);

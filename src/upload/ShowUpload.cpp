@@ -104,12 +104,9 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
-<<<<<<< HEAD
-    ctx.watch().curlStarting(show);
-=======
     if (sent)
         *sent = RecordingReady::stateOf(recording);
->>>>>>> main
+    ctx.watch().curlStarting(show);
     return runUpload(ctx, QStringLiteral("UploadShow"), subject, command, request.responseFile,
                      reason);
 }

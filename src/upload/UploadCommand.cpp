@@ -1,12 +1,9 @@
 #include "upload/UploadCommand.h"
 
-<<<<<<< HEAD
 #include "platform/CurlProgram.h"
-=======
 #include "upload/RecordingReady.h"
 
 #include <algorithm>
->>>>>>> main
 
 namespace UploadCommand {
 
@@ -34,24 +31,11 @@ QString escapedAndQuoted(const QString &text)
     return quoted(escaped);
 }
 
-<<<<<<< HEAD
-=======
-// A quoted string of curl's configuration syntax, which also names line breaks and tabs, so
-// that nothing in it can end the line.
-QByteArray configString(const QString &text)
-{
-    QString escaped = escapedAndQuoted(text);
-    escaped.replace(u'\t', QStringLiteral("\\t")).replace(u'\n', QStringLiteral("\\n"));
-    escaped.replace(u'\r', QStringLiteral("\\r")).replace(u'\v', QStringLiteral("\\v"));
-    return escaped.toUtf8();
-}
-
 qint64 sizeOf(const QString &file)
 {
     return file.isEmpty() ? 0 : std::max<qint64>(0, RecordingReady::stateOf(file).size);
 }
 
->>>>>>> main
 } // namespace
 
 QString formFilePath(const QString &path)

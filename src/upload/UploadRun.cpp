@@ -69,7 +69,11 @@ qint64 bytesSent(const CommandOutcome &outcome)
     return QString::fromLatin1(outcome.output).simplified().section(u' ', 1, 1).toLongLong();
 }
 
-<<<<<<< HEAD
+QString redirectUrl(const QByteArray &output)
+{
+    return QString::fromUtf8(output).simplified().section(u' ', 2, 2);
+}
+
 // Every finished try goes to the history and to whoever watches the station.
 void recordAttempt(AppContext &ctx, const QString &routine, const UploadAttempt &attempt)
 {
@@ -78,15 +82,7 @@ void recordAttempt(AppContext &ctx, const QString &routine, const UploadAttempt 
                           attempt.seconds, attempt.finished});
 }
 
-// One line of the upload history for the try that ended at `finished`.
-=======
-QString redirectUrl(const QByteArray &output)
-{
-    return QString::fromUtf8(output).simplified().section(u' ', 2, 2);
-}
-
 // One line of the upload history for the try, timed by curl's own start and end.
->>>>>>> main
 void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &subject,
                const CommandOutcome &outcome, const QString &result, const QString &reason)
 {
@@ -96,17 +92,10 @@ void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &sub
                                 result,
                                 reason,
                                 outcome.started ? httpStatus(outcome.output) : QString(),
-<<<<<<< HEAD
-                                bytesSent(outcome.output),
-                                started.msecsTo(finished) / 1000.0,
-                                finished};
-    recordAttempt(ctx, routine, attempt);
-=======
                                 bytesSent(outcome),
                                 outcome.startedAt.msecsTo(outcome.endedAt) / 1000.0,
                                 outcome.endedAt};
-    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
->>>>>>> main
+    recordAttempt(ctx, routine, attempt);
 }
 
 // A redirect is no taking: curl does not follow it, so nothing was stored.
