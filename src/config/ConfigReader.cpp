@@ -70,7 +70,7 @@ QString uploadUrlProblem(const QString &url)
 namespace {
 
 using ShowColumn = ShowTableRecord::Column ShowTableRecord::*;
-const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
+const std::array<std::pair<const char *, ShowColumn>, 8> ShowColumns = {{
     {"Filename", &ShowTableRecord::Filename},
     {"Title", &ShowTableRecord::Title},
     {"Description", &ShowTableRecord::Description},
@@ -78,6 +78,7 @@ const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
     {"UploadTime", &ShowTableRecord::UploadTime},
     {"Picture", &ShowTableRecord::Picture},
     {"MaxUploadRate", &ShowTableRecord::MaxUploadRate},
+    {"PingURL", &ShowTableRecord::PingURL},
 }};
 
 // A recording limit: its key, its range and where RecordingLimits keeps it.
@@ -164,10 +165,12 @@ const NumberKey NumberKeys[] = {
      &UploadOptions::recordingWaitMinutes},
     {"SkipStaleRecordings", 0, 1, nullptr, &UploadOptions::skipStaleRecordings},
     {"PreflightMinutes", 0, UploadOptions::MaxPreflightMinutes, &UploadOptions::preflightMinutes},
+    {"AlivePingMinutes", 1, UploadOptions::MaxAlivePingMinutes, &UploadOptions::alivePingMinutes},
 };
 
-const char *const TextKeys[] = {"UploadURL", "FailureCommand", "CACertificates", "MaxUploadRate",
-                                "UploadPriority"};
+const char *const TextKeys[] = {"UploadURL",     "FailureCommand", "CACertificates",
+                                "MaxUploadRate", "UploadPriority", "PingURL",
+                                "AlivePingURL",  "MetricsFile"};
 
 int defaultOf(const NumberKey &row)
 {
@@ -239,6 +242,9 @@ GeneralOptions uploadOptions(const IniFile &ini)
     read.options.lowUploadPriority =
         uploadPriorityIsLow(storedValue(ini, general, QStringLiteral("UploadPriority")));
     read.options.recording = recordingLimits(ini, general, {});
+    read.options.pingUrl = storedValue(ini, general, QStringLiteral("PingURL"));
+    read.options.alivePingUrl = storedValue(ini, general, QStringLiteral("AlivePingURL"));
+    read.options.metricsFile = storedValue(ini, general, QStringLiteral("MetricsFile"));
     return read;
 }
 

@@ -7,6 +7,7 @@
 #include "core/ScheduleMemory.h"
 #include "core/ShowTableRecord.h"
 #include "core/UploadOptions.h"
+#include "core/UploadWatch.h"
 #include "platform/MainView.h"
 #include "platform/Platform.h"
 
@@ -64,6 +65,8 @@ public:
 
     MainView &view() const { return *m_view; }
     void setView(MainView *view) { m_view = view ? view : &m_nullView; }
+    UploadWatch &watch() const { return *m_watch; }
+    void setWatch(UploadWatch *watch) { m_watch = watch ? watch : &m_nullWatch; }
 
     static QString applicationTitle() { return QString::fromLatin1(ApplicationTitle); }
     static QString versionText();
@@ -85,6 +88,8 @@ public:
 private:
     NullView m_nullView;
     MainView *m_view = &m_nullView;
+    UploadWatch m_nullWatch;
+    UploadWatch *m_watch = &m_nullWatch;
     bool m_shutdownRequested = false;
     QDeadlineTimer m_stopDeadline;
 };

@@ -24,6 +24,7 @@ struct ShowCheck
     QString recordingNote; // what reading it found: "1:59:58", "0:04:00 SHORT"; empty unread
     QString picture;
     bool pictureExists = false;
+    QString pingUrl; // masked; empty when it has none
     qint64 uploadRate = 0;       // bytes a second at its next upload (or now); 0: no limit
     qint64 expectedSeconds = -1; // its recording's size at that rate; -1 without either
 
@@ -45,6 +46,7 @@ struct ScheduleReport
     QString encoding;         // how the file was read
     QString uploadUrl;        // access tokens masked
     bool insecureTls = false; // [General] InsecureTLS=1: the certificate is not checked
+    QString alivePingUrl;     // masked; empty when there is none
     QString uploadRate;       // [General] MaxUploadRate as understood; empty when it is not set
     QList<ShowCheck> shows;
     QList<CheckProblem> problems;
@@ -74,6 +76,12 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
 // handled: what every report of "the next upload" names.
 NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,
                            const ScheduleMemory &handled);
+// The last minute at or before `now` that the show's day and time name; invalid when none has
+// come yet.
+QDateTime lastDue(const ShowTableRecord &table, int show, const QDateTime &now);
+// True for a show whose date lies before `today`: it is done with.
+bool isPastDate(const QString &dayRule, const QDate &today);
+bool isConfigured(const ShowTableRecord &table, int show);
 bool isValidTime(const QString &time);
 // True when `dayRule` names `date`: its abbreviated day name or its dd/MM/yyyy date.
 bool dayRuleMatches(const QString &dayRule, const QDate &date);

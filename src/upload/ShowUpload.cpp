@@ -151,6 +151,7 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
 
     if (sent)
         *sent = RecordingReady::stateOf(recording);
+    ctx.watch().curlStarting(show);
     return runUpload(ctx, QStringLiteral("UploadShow"), subject, command, request.responseFile,
                      reason);
 }
@@ -196,6 +197,9 @@ UploadEnd UploadShow(AppContext &ctx, int ShowID, RecordingReady::FileState *sen
     } else if (!FileExists(ctx.ShowTable.Filename[ShowID])) {
         ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") +
                       ctx.ShowTable.Filename[ShowID] + u'\'');
+        ctx.watch().tryEnded({ShowID, QStringLiteral("failed"),
+                              QStringLiteral("the recording does not exist"), 0, 0,
+                              ctx.platform.clock.now()});
     } else {
         end = uploadExistingShow(ctx, ShowID, sent);
     }

@@ -75,6 +75,14 @@ QString redirectUrl(const QByteArray &output)
     return QString::fromUtf8(output).simplified().section(u' ', 2, 2);
 }
 
+// Every finished try goes to the history and to whoever watches the station.
+void recordAttempt(AppContext &ctx, const QString &routine, const UploadAttempt &attempt)
+{
+    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
+    ctx.watch().tryEnded({attempt.show, attempt.outcome, attempt.reason, attempt.bytesSent,
+                          attempt.seconds, attempt.finished});
+}
+
 // One line of the upload history for the try, timed by curl's own start and end.
 void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &subject,
                const CommandOutcome &outcome, const QString &result, const QString &reason)
@@ -89,7 +97,7 @@ void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &sub
                                 outcome.startedAt.msecsTo(outcome.endedAt) / 1000.0,
                                 outcome.endedAt,
                                 subject.recordingSeconds};
-    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
+    recordAttempt(ctx, routine, attempt);
 }
 
 // A redirect is no taking: curl does not follow it, so nothing was stored.
@@ -195,9 +203,9 @@ void recordUnsent(AppContext &ctx, const QString &routine, const UploadSubject &
                   const QString &outcome, const QString &reason)
 {
     const QDateTime now = ctx.platform.clock.now();
-    UploadHistory::record(ctx.Audit, ctx.CFG, routine,
-                          {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now,
-                           subject.recordingSeconds});
+    recordAttempt(ctx, routine,
+                  {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now,
+                   subject.recordingSeconds});
 }
 
 void waitProcessingEvents(AppContext &ctx, int seconds)

@@ -827,6 +827,70 @@ TEST(Program, AServiceCertifiedByTheStationsOwnAuthorityIsTrustedWhenItIsNamed)
         EXPECT_TRUE(err.startsWith(row.error)) << err.data();
     }
     EXPECT_EQ(receiver.requests().size(), 2);
+TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
+{
+    Receiver receiver;
+    // Show 2 is tried again once, in vain.
+    receiver.answer("Refused", {{503, "busy"}, {500, "no"}});
+    // Show 3's monitor never answers; the alive ping's refuses.
+    receiver.holdBodies("/hang/h-id/start");
+    ProgramRun run;
+    run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 20);
+    const QString metrics = run.path(u"metrics/tunebarn.prom"_s);
+    QDir().mkpath(run.path(u"metrics"_s));
+    const auto pingUrl = [&](const char *path) {
+        return "PingURL=" + receiver.address(QString::fromLatin1(path)).toUtf8() + '\n';
+    };
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
+                    "\nRetryCount=1\nRetryDelaySeconds=5\n" + pingUrl("/a-id") +
+                    "AlivePingURL=http://127.0.0.1:1/alive-id\nMetricsFile=" + metrics.toUtf8() +
+                    '\n' + run.show(1, u"Mon"_s, u"21:00"_s, u"First"_s) +
+                    run.show(2, u"Mon"_s, u"21:01"_s, u"Refused"_s) + pingUrl("/b-id") +
+                    run.show(3, u"Mon"_s, u"21:02"_s, u"Held"_s) + pingUrl("/hang/h-id") +
+                    run.show(4, u"Mon"_s, u"21:03"_s, u"Last"_s));
+    QProcess &headless = run.start({u"--headless"_s});
+    ASSERT_TRUE(ProgramRun::waitFor([&] {
+        return run.auditTexts().filter(u"UploadShow| HTTP status: "_s).size() == 5 &&
+               run.auditTexts().filter(u"Ping| WARNING: the alive ping"_s).size() == 1;
+    }));
+    EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
+
+    const QStringList lines = run.auditLines();
+    for (const auto &[show, minute] : {std::pair{1, "21:00"}, std::pair{2, "21:01"},
+                                       std::pair{3, "21:02"}, std::pair{4, "21:03"}}) {
+        const QStringList found =
+            lines.filter(u"Timer1_Timer| Show Upload [%1] Day found"_s.arg(show));
+        ASSERT_EQ(found.size(), 1) << show;
+        EXPECT_TRUE(found[0].startsWith(QLatin1String(minute))) << found[0].toStdString();
+    }
+    QMap<QByteArray, QByteArrayList> pings;
+    for (const Receiver::Request &request : receiver.requests()) {
+        if (request.parts.isEmpty())
+            pings[request.target.left(5)].append(request.target.mid(5) + ' ' + request.body);
+    }
+    // Shows 1 and 4 ping the address of [General].
+    EXPECT_EQ(pings["/a-id"], QByteArrayList({"/start ", " ", "/start ", " "}));
+    EXPECT_EQ(pings["/b-id"], QByteArrayList({"/start ", "/fail failed: the service refused it "
+                                                         "(HTTP 500: no)"}));
+    EXPECT_EQ(run.auditTexts().filter(u"Ping| WARNING: the alive ping to 'http://127.0.0.1/****' "
+                                      "failed after 2 tries: curl: (7) "_s)
+                  .size(),
+              1);
+    const QString audit = run.auditTexts().join(u'\n');
+    for (const char *secret : {"a-id", "b-id", "h-id", "alive-id"})
+        EXPECT_FALSE(audit.contains(QLatin1String(secret))) << secret;
+    QFile written(metrics);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray figures = written.readAll();
+    EXPECT_TRUE(figures.contains("\ntunebarn_up 0\n"));
+    EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"taken\"} 3\n"));
+    EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"failed\"} 1\n"));
+    EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"retried\"} 1\n"));
+    const QRegularExpressionMatch tick =
+        QRegularExpression(u"\ntunebarn_last_tick_timestamp_seconds (\\d+)\n"_s)
+            .match(QString::fromUtf8(figures));
+    EXPECT_GE(tick.captured(1).toLongLong(),
+              QDateTime(Monday, QTime(21, 3)).toSecsSinceEpoch());
 }
 
 } // namespace

@@ -277,6 +277,16 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
           "rate such as 08:00,512k): uploads go without a limit"_s,
           u"[General] UploadPriority 'high' is neither 'low' nor 'normal': curl runs at low "
           "priority"_s}},
+        {url + u"PingURL=HTTPS://hc-ping.com/id"_s, {}},
+        {url + u"AlivePingURL=http://mon.example/id"_s,
+         {u"[General] AlivePingURL 'http://mon.example/****' is not https: anyone on the way can "
+          "read the address and ping in the station's name"_s}},
+        {url + u"AlivePingMinutes=1440"_s, {}},
+        {url + u"AlivePingMinutes=0"_s,
+         {bad(u"AlivePingMinutes=0"_s, 1, 1440, 1)}},
+        {url + u"MetricsFile="_s + folder + u"/none/tunebarn.prom"_s,
+         {u"[General] MetricsFile '"_s + folder +
+          u"/none/tunebarn.prom': its folder does not exist, so no figures are written"_s}},
     };
     for (const auto &row : rows) {
         const ScheduleReport report = check("[General]\n" + row.general.toUtf8() + '\n');
@@ -301,9 +311,12 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     EXPECT_EQ(err, u"tunebarn-uploader: the configuration file does not exist: "_s +
                        app.auditFolder() + u"tunebarn.ini\n"_s);
 
-    app.writeConfig("[General]\nUploadURL=https://h.example/up?token=abc\nInsecureTLS=1\n"
-                    "[Show1]\nFilename=" +
-                    recording.toUtf8() + "\nTitle=Late %dd%\nUploadDay=Sat\nUploadTime=09:00\n");
+    app.writeConfig(
+        "[General]\nUploadURL=https://h.example/up?token=abc\nInsecureTLS=1\n"
+        "[Show1]\nFilename=" +
+        recording.toUtf8() +
+        "\nTitle=Late %dd%\nUploadDay=Sat\nUploadTime=09:00\nPingURL=https://hc-ping.com/"
+        "s3cr3t\n");
     out.clear();
     EXPECT_EQ(run(false, &out, &err), 0);
     EXPECT_EQ(out, u"Configuration:  "_s + app.auditFolder() +
@@ -315,6 +328,7 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
                            "its token\n\n"
                            "Show  Day  Time   Next upload           Recording  Picture  Title\n"
                            "   1  Sat  09:00  Sat 12/12/2026 09:00  0:01       -        Late 12\n\n"
+                           "Ping addresses:\n  show 1: https://hc-ping.com/****\n\n"
                            "No problems found.\n"));
     // The start-up warnings name it too.
     configmnu_Click(app.ctx);
@@ -331,12 +345,12 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     out.clear();
     EXPECT_EQ(run(true, &out, &err), 1);
     const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
-    EXPECT_EQ(json.keys(), QStringList({"configFile", "encoding", "insecureTls", "problems",
-                                        "shows", "uploadRate", "uploadUrl"}));
+    EXPECT_EQ(json.keys(), QStringList({"alivePingUrl", "configFile", "encoding", "insecureTls",
+                                        "problems", "shows", "uploadRate", "uploadUrl"}));
     EXPECT_EQ(json[u"shows"_s][0].toObject().keys(),
               QStringList({"expectedSeconds", "nextUpload", "number", "picture", "pictureExists",
-                           "recording", "recordingExists", "title", "uploadDay", "uploadRate",
-                           "uploadTime"}));
+                           "pingUrl", "recording", "recordingExists", "title", "uploadDay",
+                           "uploadRate", "uploadTime"}));
     EXPECT_EQ(json[u"shows"_s][0][u"nextUpload"_s].toString(), u"2026-12-18T23:59"_s);
     EXPECT_TRUE(json[u"problems"_s][0][u"show"_s].isNull());
 
@@ -358,16 +372,17 @@ namespace {
 TEST(RecordingRules, StaleBeforeThePreviousRunRecentWithinTheSettleTimeEitherWay)
 {
     const QDateTime due(QDate(2026, 12, 7), QTime(21, 0));
-    EXPECT_EQ(RecordingReady::previousOccurrence(due), QDateTime(QDate(2026, 11, 30), QTime(21, 0)));
+    EXPECT_EQ(RecordingReady::previousOccurrence(due),
+              QDateTime(QDate(2026, 11, 30), QTime(21, 0)));
     struct Case
     {
         qint64 secondsBeforeDue;
         bool stale;
         bool recent;
     };
-    for (const Case &c : {Case{7 * 86400 + 1, true, false}, Case{7 * 86400, false, false},
-                          Case{10, false, false}, Case{9, false, true}, Case{-9, false, true},
-                          Case{-10, false, false}}) {
+    for (const Case &c :
+         {Case{7 * 86400 + 1, true, false}, Case{7 * 86400, false, false}, Case{10, false, false},
+          Case{9, false, true}, Case{-9, false, true}, Case{-10, false, false}}) {
         const QDateTime modified = due.addSecs(-c.secondsBeforeDue);
         EXPECT_EQ(RecordingReady::isStale(modified, RecordingReady::previousOccurrence(due)),
                   c.stale)
@@ -385,7 +400,8 @@ TEST(Preflight, NamesWhatWouldKeepAShowFromGoingOutRight)
     const QString old = app.writeFile(u"shows/old.mp3"_s, "ID3");
     QFile oldFile(old);
     ASSERT_TRUE(oldFile.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(oldFile.setFileTime(due.addDays(-7).addSecs(-1), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        oldFile.setFileTime(due.addDays(-7).addSecs(-1), QFileDevice::FileModificationTime));
     const QString url = u"https://shows.example/upload"_s;
     const QString gone = app.home() + u"/shows/gone.mp3"_s;
     struct Case
@@ -405,14 +421,17 @@ TEST(Preflight, NamesWhatWouldKeepAShowFromGoingOutRight)
          {u"recording '"_s + old + u"' was last modified "_s +
           LocaleFormat::generalDate(due.addDays(-7).addSecs(-1)) +
           u", before the show's previous run at "_s + LocaleFormat::generalDate(due.addDays(-7))}},
-        {good, gone, {}, {u"picture '"_s + gone + u"' does not exist"_s,
-                          u"the upload address is empty"_s}},
+        {good,
+         gone,
+         {},
+         {u"picture '"_s + gone + u"' does not exist"_s, u"the upload address is empty"_s}},
     };
     for (const Case &c : cases) {
         ShowTableRecord table;
         table.Filename[1] = c.recording;
         table.Picture[1] = c.picture;
-        EXPECT_EQ(Preflight::problems(table, 1, c.url, due), c.problems) << c.recording.toStdString();
+        EXPECT_EQ(Preflight::problems(table, 1, c.url, due), c.problems)
+            << c.recording.toStdString();
     }
 }
 

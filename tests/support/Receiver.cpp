@@ -84,10 +84,13 @@ Receiver::Receiver(std::unique_ptr<httplib::Server> server)
         const std::lock_guard lock(d->mutex);
         d->requests.append({QByteArray::fromStdString(request.target),
                             {},
+                            {},
                             double(received - atHalf) / took.count()});
     });
     d->server.Post(".*", [this](const httplib::Request &request, httplib::Response &response) {
-        Request record{QByteArray::fromStdString(request.target), {}};
+        Request record{QByteArray::fromStdString(request.target), {}, {}, 0};
+        if (request.files.empty())
+            record.body = QByteArray::fromStdString(request.body);
         for (const auto &[name, file] : request.files)
             record.parts.append({QByteArray::fromStdString(name),
                                  QByteArray::fromStdString(file.filename),
@@ -118,7 +121,7 @@ Receiver::Receiver(std::unique_ptr<httplib::Server> server)
         std::unique_lock lock(d->mutex);
         if (d->heldPath.empty() || request.path != d->heldPath)
             return httplib::Server::HandlerResponse::Unhandled;
-        d->requests.append({QByteArray::fromStdString(request.target), {}});
+        d->requests.append({QByteArray::fromStdString(request.target), {}, {}});
         d->stopping.wait(lock, [this] { return d->stopped; });
         return httplib::Server::HandlerResponse::Handled;
     });
@@ -145,6 +148,11 @@ QString Receiver::url() const
     return u"%1://127.0.0.1:%2/upload?token=%3"_s.arg(d->secure ? u"https"_s : u"http"_s)
         .arg(d->port)
         .arg(QString::fromLatin1(token()));
+}
+
+QString Receiver::address(const QString &path) const
+{
+    return u"http://127.0.0.1:%1"_s.arg(d->port) + path;
 }
 
 QString Receiver::timedUrl() const

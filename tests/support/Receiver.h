@@ -26,6 +26,7 @@ public:
     {
         QByteArray target; // path and query
         QList<Part> parts; // sorted by name
+        QByteArray body;   // what was posted when it is no form
         // Bytes a second over the second half of a body posted to timedUrl(), whose parts are
         // not kept; curl's wait for "100 Continue" and its catching up after it lie before.
         double secondHalfRate = 0;
@@ -46,6 +47,7 @@ public:
     ~Receiver();
 
     QString url() const; // with an access token in the query; https when over TLS
+    QString address(const QString &path) const; // "http://127.0.0.1:PORT" + path
     QString timedUrl() const;
     QByteArray token() const { return "s3cr3t-token"; }
     // The answers to the uploads titled `title` (their "name" part), one per upload of that

@@ -52,6 +52,20 @@ void printRates(const ScheduleReport &report, QTextStream &out)
     printTable(rows, out);
 }
 
+// Masked: the address is the monitor's secret.
+void printPingAddresses(const ScheduleReport &report, QTextStream &out)
+{
+    QStringList lines;
+    for (const ShowCheck &show : report.shows) {
+        if (!show.pingUrl.isEmpty())
+            lines.append(QStringLiteral("  show %1: %2").arg(show.number).arg(show.pingUrl));
+    }
+    if (!report.alivePingUrl.isEmpty())
+        lines.append(QStringLiteral("  while running: ") + report.alivePingUrl);
+    if (!lines.isEmpty())
+        out << "\nPing addresses:\n" << lines.join(u'\n') << '\n';
+}
+
 void printText(const ScheduleReport &report, QTextStream &out)
 {
     using ControlText::escaped;
@@ -79,6 +93,7 @@ void printText(const ScheduleReport &report, QTextStream &out)
         printTable(rows, out);
         printRates(report, out);
     }
+    printPingAddresses(report, out);
     out << '\n';
     if (report.problems.isEmpty()) {
         out << "No problems found.\n";
@@ -105,6 +120,7 @@ QJsonObject showJson(const ShowCheck &show)
         {QStringLiteral("pictureExists"), show.pictureExists},
         {QStringLiteral("uploadRate"), show.uploadRate},
         {QStringLiteral("expectedSeconds"), show.expectedSeconds},
+        {QStringLiteral("pingUrl"), show.pingUrl},
     };
 }
 
@@ -125,6 +141,7 @@ void printJson(const ScheduleReport &report, QTextStream &out)
                                {QStringLiteral("uploadUrl"), report.uploadUrl},
                                {QStringLiteral("insecureTls"), report.insecureTls},
                                {QStringLiteral("uploadRate"), report.uploadRate},
+                               {QStringLiteral("alivePingUrl"), report.alivePingUrl},
                                {QStringLiteral("shows"), shows},
                                {QStringLiteral("problems"), problems}};
     out << QJsonDocument(document).toJson(QJsonDocument::Indented);

@@ -2,6 +2,7 @@
 
 #include "app/core/HandlerGuard.h"
 #include "app/core/Lifecycle.h"
+#include "app/core/StationSources.h"
 #include "audit/AuditLog.h"
 #include "config/RefreshConfig.h"
 #include "core/AppContext.h"
@@ -36,7 +37,16 @@ QString awaitedByTheClose(const AppContext &ctx)
 
 } // namespace
 
-AppController::AppController(AppContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx) {}
+AppController::AppController(AppContext &ctx, QObject *parent)
+    : QObject(parent), m_ctx(ctx), m_monitor(ctx, stationSources(ctx))
+{
+    ctx.setWatch(&m_monitor);
+}
+
+AppController::~AppController()
+{
+    m_ctx.setWatch(nullptr);
+}
 
 template <typename Handler> void AppController::run(const QString &routine, Handler &&handler)
 {
@@ -65,6 +75,7 @@ void AppController::load()
             reportConfigWarnings(m_ctx);
             WriteLog(m_ctx);
         });
+        run(QStringLiteral("Metrics"), [this] { m_monitor.start(); });
         run(QStringLiteral("Timer1_Timer"),
             [&] { catchUpAfterStart(m_ctx, minutes.missed, minutes.start); });
     });
@@ -83,7 +94,10 @@ void AppController::timerTick()
     // No new minute is started once closing has begun.
     if (m_ctx.shutdownRequested())
         return;
-    run(QStringLiteral("Timer1_Timer"), [this] { Timer1_Timer(m_ctx); });
+    run(QStringLiteral("Timer1_Timer"), [this] {
+        Timer1_Timer(m_ctx);
+        m_monitor.tick();
+    });
 }
 
 void AppController::manualUpload()
@@ -100,6 +114,7 @@ void AppController::refreshConfig()
     run(QStringLiteral("Configmnu_Click"), [this] {
         configmnu_Click(m_ctx);
         reportConfigWarnings(m_ctx);
+        m_monitor.configChanged();
     });
 }
 
@@ -125,6 +140,9 @@ void AppController::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    guardHandler(m_ctx, QStringLiteral("Form_Unload"), [this] { Form_Unload(m_ctx); });
+    guardHandler(m_ctx, QStringLiteral("Form_Unload"), [this] {
+        m_monitor.close();
+        Form_Unload(m_ctx);
+    });
     emit unloaded();
 }
