@@ -827,6 +827,8 @@ TEST(Program, AServiceCertifiedByTheStationsOwnAuthorityIsTrustedWhenItIsNamed)
         EXPECT_TRUE(err.startsWith(row.error)) << err.data();
     }
     EXPECT_EQ(receiver.requests().size(), 2);
+}
+
 TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
 {
     Receiver receiver;
