@@ -42,7 +42,7 @@ setup_file=$dist/tunebarn-uploader-$version-setup.exe
 size_limit=$((40 * 1024 * 1024))
 
 packages=(cmake ninja-build ccache g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-          qt6-base-dev googletest nsis zip xz-utils python3 wine64)
+          qt6-base-dev googletest nsis zip xz-utils python3 wine64 openssl)
 [ "$with_tests" = OFF ] || packages+=(dpkg-dev)
 [ "$screenshot" = no ] || packages+=(xvfb imagemagick fonts-wine)
 missing=()

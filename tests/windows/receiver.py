@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Upload receiver on 127.0.0.1 for the Wine smoke test.
 
-receiver.py FOLDER: listens on a free port, writes it to FOLDER/port, and for each POST makes
-FOLDER/request-N. A POST to /stall is answered only after 120 s, so the client can be seen
+receiver.py FOLDER [CERTIFICATE KEY]: listens on a free port, over TLS when given a
+certificate and its key, writes the port to FOLDER/port, and for each POST makes FOLDER/request-N. A POST to /stall is answered only after 120 s, so the client can be seen
 stopped while it waits.
 """
 import itertools
 import pathlib
+import ssl
 import sys
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -39,5 +40,9 @@ class Handler(BaseHTTPRequestHandler):
 
 server = ThreadingHTTPServer(('127.0.0.1', 0), Handler)
 server.daemon_threads = True
+if len(sys.argv) == 4:
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(sys.argv[2], sys.argv[3])
+    server.socket = context.wrap_socket(server.socket, server_side=True)
 (folder / 'port').write_text(str(server.server_address[1]))
 server.serve_forever()

@@ -114,6 +114,33 @@ reg_add 'C:\station'
 "$wine" "$exe" --upload 'C:\station\show one.mp3' --title 'Smoke Test' --description 'From Wine' > "$work/upload.out" 2>&1
 check "--upload succeeds" contains "$work/upload.out" "Uploaded 'C:\\station\\show one.mp3' as 'Smoke Test'."
 check "the receiver got it" test -f "$work/received/request-1"
+
+# --- A service whose certificate the station's own authority signed, named by CACertificates.
+# curl.exe matches such a certificate by host name only. Wine's own store takes any chain, so the
+# refusal shows only with an authority that did not sign it.
+tls=$work/tls
+mkdir -p "$tls" "$work/received-tls"
+key='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes'
+(cd "$tls" && echo subjectAltName=DNS:localhost > san &&
+    openssl req -x509 $key -keyout ca.key -out ca.pem -subj /CN=CA &&
+    openssl req -x509 $key -keyout other.key -out other.pem -subj /CN=Other &&
+    openssl req $key -keyout key -out csr -subj /CN=localhost &&
+    openssl x509 -req -in csr -CA ca.pem -CAkey ca.key -out cert -extfile san) 2>/dev/null
+python3 "$here/receiver.py" "$work/received-tls" "$tls/cert" "$tls/key" &
+tls_pid=$!
+wait_until 10 test -s "$work/received-tls/port" || echo "the TLS receiver did not start"
+cp "$station/tunebarn.ini" "$work/tunebarn.ini.plain"
+for ca in ca other; do
+    printf '[General]\r\nUploadURL=https://localhost:%s/upload\r\nCACertificates=Z:%s\r\n' \
+        "$(cat "$work/received-tls/port")" "$(echo "$tls/$ca.pem" | tr / '\\')" > "$station/tunebarn.ini"
+    "$wine" "$exe" --upload 'C:\station\show one.mp3' --title "By $ca" > "$work/upload-$ca.out" 2>&1
+done
+check "CACertificates names the authority that signed the service's certificate" \
+    contains "$work/upload-ca.out" "as 'By ca'."
+check "and another authority is refused" \
+    contains "$work/upload-other.out" "the service's certificate could not be verified"
+kill "$tls_pid"
+mv "$work/tunebarn.ini.plain" "$station/tunebarn.ini"
 audit=$(ls "$audit_folder"/Tunebarn*Adt.txt 2>/dev/null | head -1)
 check "the audit file is in %LocalAppData%\\TunebarnUploader" test -f "$audit"
 # Wine 8.0 gives a file's modification time as its creation time (NTFS keeps the real one);
