@@ -23,6 +23,28 @@ QDateTime parseMinute(const QByteArray &text)
     return minute;
 }
 
+// "interrupted MINUTE SHOW sent|unsent", with "SIZE MODIFIED" after it once curl had run.
+std::optional<ScheduleMemory::Interrupted> interruptedFrom(const QList<QByteArray> &words,
+                                                           const QDateTime &minute)
+{
+    if ((words.size() != 4 && words.size() != 6) || (words[3] != "sent" && words[3] != "unsent"))
+        return std::nullopt;
+    bool ok = false;
+    ScheduleMemory::Interrupted cut{minute, words[2].toInt(&ok), words[3] == "sent"};
+    if (!ok)
+        return std::nullopt;
+    if (words.size() == 4)
+        return cut;
+    bool sizeOk = false;
+    bool timeOk = false;
+    cut.recordingSize = words[4].toLongLong(&sizeOk);
+    cut.recordingModified =
+        QDateTime::fromMSecsSinceEpoch(words[5].toLongLong(&timeOk), QTimeZone::utc());
+    if (!sizeOk || !timeOk || cut.recordingSize < 0)
+        return std::nullopt;
+    return cut;
+}
+
 } // namespace
 
 QDateTime ScheduleMemory::wallMinute(const QDateTime &now)
@@ -88,9 +110,14 @@ QByteArray ScheduleMemory::toText() const
     for (const Started &started : m_started)
         text +=
             "started " + minuteText(started.minute) + ' ' + QByteArray::number(started.show) + '\n';
-    for (const Interrupted &cut : m_interrupted)
+    for (const Interrupted &cut : m_interrupted) {
         text += "interrupted " + minuteText(cut.minute) + ' ' + QByteArray::number(cut.show) +
-                (cut.bodySent ? " sent\n" : " unsent\n");
+                (cut.bodySent ? " sent" : " unsent");
+        if (cut.recordingSize >= 0)
+            text += ' ' + QByteArray::number(cut.recordingSize) + ' ' +
+                    QByteArray::number(cut.recordingModified.toMSecsSinceEpoch());
+        text += '\n';
+    }
     return text;
 }
 
@@ -122,13 +149,11 @@ std::optional<ScheduleMemory> ScheduleMemory::fromText(const QByteArray &text)
             if (!ok)
                 return std::nullopt;
             memory.m_started.append({first, show});
-        } else if (words[0] == "interrupted" && words.size() == 4 &&
-                   (words[3] == "sent" || words[3] == "unsent")) {
-            bool ok = false;
-            const int show = words[2].toInt(&ok);
-            if (!ok)
+        } else if (words[0] == "interrupted") {
+            const std::optional<Interrupted> cut = interruptedFrom(words, first);
+            if (!cut)
                 return std::nullopt;
-            memory.m_interrupted.append({first, show, words[3] == "sent"});
+            memory.m_interrupted.append(*cut);
         } else {
             return std::nullopt;
         }

@@ -26,6 +26,10 @@ public:
         QDateTime minute;
         int show = 0;
         bool bodySent = false; // the service may have it
+        // The recording as curl began to send it, so that another one is never sent in its
+        // place; size -1 when curl never ran.
+        qint64 recordingSize = -1;
+        QDateTime recordingModified;
     };
 
     // The wall-clock minute of `now`, in a form where adding minutes never meets a summer-time gap.
@@ -63,7 +67,8 @@ public:
 
     // A small text: a version line, then "handled FIRST LAST" for each run of minutes,
     // "started MINUTE SHOW" for each unfinished upload and "interrupted MINUTE SHOW sent" (or
-    // "unsent") for each one a stop cut, minutes as yyyy-MM-ddTHH:mm.
+    // "unsent") for each one a stop cut, followed by the recording's size and modification time
+    // (milliseconds since 1970 UTC) when curl had begun to send it; minutes as yyyy-MM-ddTHH:mm.
     QByteArray toText() const;
     // Nothing when the text is not such a file.
     static std::optional<ScheduleMemory> fromText(const QByteArray &text);

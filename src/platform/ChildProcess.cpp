@@ -1,6 +1,7 @@
 #include "platform/ChildProcess.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -27,6 +28,33 @@ namespace {
 
 constexpr qsizetype ErrorTailBytes = 16 * 1024;
 constexpr qsizetype OutputLimitBytes = 1024 * 1024;
+
+// What the process has read so far, files through the page cache included; a count of 0 comes
+// from a system that keeps none.
+std::optional<qint64> readCount(qint64 processId)
+{
+    if (processId <= 0)
+        return std::nullopt;
+    qint64 count = 0;
+#if defined(Q_OS_WIN)
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(processId));
+    if (!process)
+        return std::nullopt;
+    IO_COUNTERS counters = {};
+    if (GetProcessIoCounters(process, &counters))
+        count = qint64(counters.ReadTransferCount);
+    CloseHandle(process);
+#elif defined(Q_OS_LINUX)
+    QFile io(QStringLiteral("/proc/%1/io").arg(processId));
+    if (!io.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            count = line.mid(6).trimmed().toLongLong();
+    }
+#endif
+    return count > 0 ? std::optional<qint64>(count) : std::nullopt;
+}
 
 #ifdef Q_OS_WIN
 // The system's own text for a Windows error number, its placeholder filled with the program.
@@ -168,6 +196,7 @@ ChildProcess::ChildProcess(QObject *parent) : QObject(parent)
     connect(&m_process, &QProcess::finished, this, [this] {
         readOutput();
         readErrorOutput();
+        emit ended();
     });
 #ifdef Q_OS_WIN
     m_process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
@@ -254,10 +283,20 @@ void ChildProcess::waitProcessingEvents(int milliseconds)
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
     loop.exec();
+    noteBytesRead();
+}
+
+void ChildProcess::noteBytesRead()
+{
+    if (!isRunning())
+        return;
+    if (const std::optional<qint64> count = readCount(m_process.processId()))
+        m_bytesRead = count;
 }
 
 void ChildProcess::requestStop()
 {
+    noteBytesRead();
 #ifdef Q_OS_WIN
     // Where Ctrl+Break cannot be delivered (a console of this program's own, Wine) waiting
     // would only delay the end: the program is ended at once, with the exit value that
@@ -276,6 +315,7 @@ void ChildProcess::requestStop()
 
 void ChildProcess::forceStop()
 {
+    noteBytesRead();
     m_process.kill();
 }
 

@@ -38,15 +38,25 @@ public:
     int exitValue() const;
     QByteArray standardOutput() const { return m_output; }
     QByteArray errorOutputTail() const { return m_errorTail; }
+    // Both note first how much the program has read, which its end makes unknowable.
     void requestStop();
     void forceStop();
+    // The bytes the program had read when last looked at: after each pause of the wait and just
+    // before a stop. Nothing where the system keeps no count.
+    std::optional<qint64> bytesRead() const { return m_bytesRead; }
+
+signals:
+    // The moment the program's end is seen, even while another wait holds the event loop.
+    void ended();
 
 private:
     void readOutput();
     void readErrorOutput();
+    void noteBytesRead();
 
     QProcess m_process;
     QByteArray m_output;
     QByteArray m_errorTail;
+    std::optional<qint64> m_bytesRead;
     bool m_lowPriority = false;
 };

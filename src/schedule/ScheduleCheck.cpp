@@ -1,6 +1,7 @@
 #include "schedule/ScheduleCheck.h"
 
 #include "config/ConfigReader.h"
+#include "core/AddressMask.h"
 #include "core/ScheduleMemory.h"
 #include "core/UploadOptions.h"
 #include "core/ShowTableRecord.h"
@@ -17,8 +18,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QUrl>
-#include <QUrlQuery>
 
 namespace {
 
@@ -360,26 +359,6 @@ bool isValidDayRule(const QString &dayRule)
             return true;
     }
     return false;
-}
-
-QString maskSecrets(const QString &url)
-{
-    QUrl parsed(url);
-    if (!parsed.isValid() || url.isEmpty())
-        return url;
-    if (!parsed.password().isEmpty())
-        parsed.setPassword(QStringLiteral("****"));
-    if (parsed.hasQuery()) {
-        QUrlQuery query(parsed);
-        QList<QPair<QString, QString>> items = query.queryItems(QUrl::FullyEncoded);
-        for (auto &[key, value] : items) {
-            if (!value.isEmpty())
-                value = QStringLiteral("****");
-        }
-        query.setQueryItems(items);
-        parsed.setQuery(query);
-    }
-    return parsed.toString();
 }
 
 NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,

@@ -73,8 +73,6 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
 // handled: what every report of "the next upload" names.
 NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,
                            const ScheduleMemory &handled);
-// The address with query values and any password replaced by "****".
-QString maskSecrets(const QString &url);
 bool isValidTime(const QString &time);
 // True when `dayRule` names `date`: its abbreviated day name or its dd/MM/yyyy date.
 bool dayRuleMatches(const QString &dayRule, const QDate &date);

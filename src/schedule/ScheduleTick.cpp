@@ -16,6 +16,8 @@ namespace {
 
 const QString Routine = QStringLiteral("Timer1_Timer");
 const QString PurgeMinute = QStringLiteral("00:04");
+// A cut show sent again this close to its next upload would reach the service twice in a row.
+constexpr qint64 ResendClearanceSeconds = 60 * 60;
 
 // The upload of a show due at `slot`, noted on disk while it runs so that one cut off by a
 // crash is named at the next start, and one cut by a stop is sent again or named.
@@ -34,10 +36,12 @@ void uploadDueShow(AppContext &ctx, const QDateTime &slot, int show)
     }
     ctx.Schedule.uploadStarted(slot, show);
     saveScheduleState(ctx, Routine);
-    const UploadEnd end = UploadShow(ctx, show);
+    RecordingReady::FileState sent;
+    const UploadEnd end = UploadShow(ctx, show, &sent);
     ctx.Schedule.uploadFinished(slot, show);
     if (end == UploadEnd::CutUnsent || end == UploadEnd::CutSent)
-        ctx.Schedule.uploadInterrupted({slot, show, end == UploadEnd::CutSent});
+        ctx.Schedule.uploadInterrupted(
+            {slot, show, end == UploadEnd::CutSent, sent.size, sent.modified});
     saveScheduleState(ctx, Routine);
 }
 
@@ -76,25 +80,48 @@ void catchUp(AppContext &ctx, const QList<QDateTime> &missed)
     }
 }
 
-// An upload the last run's stop cut before the service could have it goes out once more, unless
-// the show's next upload has come meanwhile.
+// Why an upload the last run's stop cut may not go out once more; nothing when it may. The show's
+// next upload supersedes it once it has come or is near, and another recording must never go
+// out under the cut one's date.
+QString resendHeldBack(const AppContext &ctx, const ScheduleMemory::Interrupted &upload,
+                       const QDateTime &startMinute)
+{
+    if (!ShowTableRecord::isShowNumber(upload.show))
+        return {};
+    // Whether that minute came, not whether it was handled, decides.
+    const QDateTime next = ScheduleCheck::nextUpload(ctx.ShowTable, upload.show,
+                                                     upload.minute.addSecs(60), ScheduleMemory());
+    if (next.isValid()) {
+        const qint64 ahead = startMinute.secsTo(ScheduleMemory::wallMinute(next));
+        if (ahead <= 0)
+            return QStringLiteral("its next upload has come");
+        if (ahead < ResendClearanceSeconds)
+            return QStringLiteral("its next upload is less than an hour away");
+    }
+    if (upload.recordingSize < 0)
+        return {};
+    const RecordingReady::FileState now =
+        RecordingReady::stateOf(ctx.ShowTable.Filename[upload.show]);
+    if (now.size != upload.recordingSize || now.modified != upload.recordingModified)
+        return QStringLiteral("its recording has changed since");
+    return {};
+}
+
+// An upload the last run's stop cut before the service could have it goes out once more, titled
+// for the day it was due, unless something holds it back.
 void resendInterrupted(AppContext &ctx, const QDateTime &startMinute)
 {
     const QList<ScheduleMemory::Interrupted> cut = ctx.Schedule.interrupted();
     ctx.Schedule.forgetInterrupted();
     for (const ScheduleMemory::Interrupted &upload : cut) {
-        const QString which = QStringLiteral("show %1 due at %2")
+        const QString which = QStringLiteral("show %1 due at %2 on %3")
                                   .arg(upload.show)
-                                  .arg(LocaleFormat::hourMinute(upload.minute.time()));
-        const QDateTime next =
-            ShowTableRecord::isShowNumber(upload.show)
-                // Whether that minute came, not whether it was handled, decides.
-                ? ScheduleCheck::nextUpload(ctx.ShowTable, upload.show, upload.minute.addSecs(60),
-                                            ScheduleMemory())
-                : QDateTime();
-        if (next.isValid() && ScheduleMemory::wallMinute(next) <= startMinute) {
+                                  .arg(LocaleFormat::hourMinute(upload.minute.time()),
+                                       LocaleFormat::dayMonthYear(upload.minute.date()));
+        const QString heldBack = resendHeldBack(ctx, upload, startMinute);
+        if (!heldBack.isEmpty()) {
             ctx.AppendLog(QStringLiteral("Timer1_Timer| Not sending again ") + which +
-                          QStringLiteral(", cut by the stop: its next upload has come"));
+                          QStringLiteral(", cut by the stop: ") + heldBack);
             continue;
         }
         ctx.AppendLog(QStringLiteral("Timer1_Timer| Sending again ") + which +

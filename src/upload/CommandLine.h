@@ -12,6 +12,7 @@ struct CommandLine
     QStringList arguments;
     QByteArray input;
     QString display;
+    qint64 fileBytes = 0; // of the files it reads to send what it sends
     // Runs below the priority of other programs, for the processor and the disk alike.
     bool lowPriority = false;
 };

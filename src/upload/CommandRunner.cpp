@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "platform/ChildProcess.h"
+#include "platform/Clock.h"
 #include "platform/CurlProgram.h"
 #include "platform/Dialogs.h"
 #include "platform/EventPump.h"
@@ -34,6 +35,7 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
                           const std::function<void(const QByteArray &)> &watch)
 {
     CommandOutcome outcome;
+    outcome.startedAt = ctx.platform.clock.now();
     ChildProcess process;
     process.setLowPriority(command.lowPriority);
     if (const auto failure = process.start(command.program, command.arguments, command.input)) {
@@ -42,9 +44,12 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
         ctx.AppendLog(QStringLiteral("Shell32Bit| Error: ") + error);
         ctx.platform.dialogs.showMessage(error, AppContext::applicationTitle(),
                                          Dialogs::Icon::None);
+        outcome.endedAt = outcome.startedAt;
         return outcome;
     }
     outcome.started = true;
+    QObject::connect(&process, &ChildProcess::ended, &process,
+                     [&] { outcome.endedAt = ctx.platform.clock.now(); });
     ctx.AppendLog(QStringLiteral("Shell32Bit| Command: ") + command.display);
 
     QElapsedTimer running;
@@ -60,6 +65,9 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
         process.waitProcessingEvents(PollMilliseconds);
         if (watch)
             watch(process.errorOutputTail());
+        // An upload started inside the wait may have held it long after this command ended.
+        if (!process.isRunning())
+            continue;
         if (timeLimitMs > 0 && running.elapsed() >= timeLimitMs && !outcome.cut)
             outcome.timedOut = true;
         if (ctx.stopDue() && !outcome.timedOut)
@@ -70,6 +78,9 @@ CommandOutcome Shell32Bit(AppContext &ctx, const CommandLine &command, qint64 ti
     outcome.exitValue = process.exitValue();
     outcome.output = process.standardOutput();
     outcome.errorOutput = process.errorOutputTail();
+    outcome.bytesRead = process.bytesRead();
+    if (!outcome.endedAt.isValid())
+        outcome.endedAt = ctx.platform.clock.now();
     ctx.AppendLog(QStringLiteral("Shell32Bit| Command exit value: ") +
                   QString::number(outcome.exitValue));
     return outcome;

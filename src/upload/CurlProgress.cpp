@@ -13,6 +13,9 @@ constexpr int UploadSpeed = 7;
 constexpr int CurrentSpeed = 11;
 // curl draws the meter once a second; what went out since then is counted twice over.
 constexpr double SecondsUnseen = 2.0;
+// What curl may still read between the last look at its count and its stop: many times its
+// upload buffer.
+constexpr qint64 ReadUnseenBytes = 1024 * 1024;
 
 // The columns of the meter's last line.
 std::optional<QList<QByteArray>> lastMeterLine(const QByteArray &errorOutput)
@@ -59,8 +62,18 @@ std::optional<UploadProgress> parseCurlProgress(const QByteArray &errorOutput)
                           QString::fromLatin1(columns->at(UploadSpeed))};
 }
 
-bool wholeBodyMayBeSent(const QByteArray &errorOutput)
+std::optional<qint64> bytesSentByMeter(const QByteArray &errorOutput)
 {
+    const std::optional<QList<QByteArray>> columns = lastMeterLine(errorOutput);
+    const double sent = columns ? bytes(columns->at(Sent)) : -1;
+    return sent < 0 ? std::nullopt : std::optional<qint64>(qint64(sent));
+}
+
+bool wholeBodyMayBeSent(const QByteArray &errorOutput, std::optional<qint64> bytesRead,
+                        qint64 fileBytes)
+{
+    if (bytesRead)
+        return *bytesRead + ReadUnseenBytes >= fileBytes;
     const std::optional<QList<QByteArray>> columns = lastMeterLine(errorOutput);
     if (!columns || columns->at(SentShare).toInt() == 100)
         return true;

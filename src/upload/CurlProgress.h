@@ -11,7 +11,12 @@
 // needs the share sent, the amount sent and the average upload speed.
 std::optional<UploadProgress> parseCurlProgress(const QByteArray &errorOutput);
 
-// Whether curl may have handed the service the whole body by now. Only a meter that shows part
-// of the body still to go, more than curl could have sent since it last drew the meter, says no:
-// an upload sent again must never reach the service twice.
-bool wholeBodyMayBeSent(const QByteArray &errorOutput);
+// Whether curl may have handed the service the whole body by now: an upload sent again must never
+// reach the service twice. Where curl's read count is known, only a count short of the files it
+// sends (`fileBytes`) says no, since it cannot send what it has not read. Otherwise only a meter
+// that shows part of the body still to go, more than curl could have sent since it last drew the
+// meter, says no.
+bool wholeBodyMayBeSent(const QByteArray &errorOutput, std::optional<qint64> bytesRead,
+                        qint64 fileBytes);
+// What curl had sent by its meter's last line; nothing when it drew none.
+std::optional<qint64> bytesSentByMeter(const QByteArray &errorOutput);

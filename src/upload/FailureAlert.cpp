@@ -85,6 +85,12 @@ void alertFailure(AppContext &ctx, const QString &routine, const UploadSubject &
     runFailureCommand(ctx, routine, subject.show, subject.title, reason);
 }
 
+void alertSkip(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+               const QString &reason)
+{
+    runFailureCommand(ctx, routine, subject.show, subject.title, reason);
+}
+
 void clearFailure(AppContext &ctx)
 {
     ctx.view().setLastFailure({}, {});

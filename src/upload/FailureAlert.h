@@ -15,5 +15,9 @@ void alertFailure(AppContext &ctx, const QString &routine, const UploadSubject &
 // The program FailureCommand starts: the command itself when it is an absolute path, otherwise
 // the one of that name on PATH; the command as it stands when there is none.
 QString failureProgramPath(const Environment &environment, const QString &command);
+// A show that is not sent at all (a skip rule held it back) pages the station as a failure does;
+// the window and the notification have told it already.
+void alertSkip(AppContext &ctx, const QString &routine, const UploadSubject &subject,
+               const QString &reason);
 // A taken upload clears what the last failure showed.
 void clearFailure(AppContext &ctx);

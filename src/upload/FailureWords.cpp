@@ -1,5 +1,6 @@
 #include "upload/FailureWords.h"
 
+#include "core/AddressMask.h"
 #include "platform/LocaleFormat.h"
 
 #include <QJsonArray>
@@ -57,6 +58,16 @@ QString withDetail(const QString &text, const QString &detail)
     return detail.isEmpty() ? text : text + QStringLiteral(" (") + detail + u')';
 }
 
+// A revoked token sent on to a login page, or http sent on to https: curl does not follow it.
+QString redirected(const TryResult &result)
+{
+    const QString to = result.redirectUrl.isEmpty()
+                           ? QString()
+                           : QStringLiteral(" to ") + maskSecrets(result.redirectUrl);
+    return QStringLiteral("the service redirected it") + to + QStringLiteral(" (HTTP ") +
+           result.httpStatus + QStringLiteral("), so nothing was stored");
+}
+
 } // namespace
 
 QString serviceMessage(const QByteArray &reply)
@@ -78,7 +89,10 @@ QString whatHappened(const TryResult &result)
     if (result.timedOut)
         return QStringLiteral("it timed out and was stopped after %1 minutes")
             .arg(result.timeLimitMinutes);
-    if (result.httpStatus.toInt() >= 400) {
+    const int status = result.httpStatus.toInt();
+    if (status >= 300 && status < 400)
+        return redirected(result);
+    if (status >= 400) {
         const QString message = serviceMessage(result.reply);
         return QStringLiteral("the service refused it (HTTP ") + result.httpStatus +
                (message.isEmpty() ? QString() : QStringLiteral(": ") + message) + u')';

@@ -15,6 +15,7 @@ struct TryResult
     bool timedOut = false;
     int timeLimitMinutes = 0;
     bool stopped = false; // the program was closing
+    QString redirectUrl;  // where a 3xx status pointed, which curl does not follow
 };
 
 // A failed upload told in the operator's words rather than curl's: what happened and what
@@ -22,7 +23,8 @@ struct TryResult
 namespace FailureWords {
 
 // "the service refused it (HTTP 500: storage backend down)", "the service could not be reached
-// (Could not resolve host: shows.example)", "it timed out ...", "it was stopped ...".
+// (Could not resolve host: shows.example)", "the service redirected it to ... (HTTP 302), so
+// nothing was stored", "it timed out ...", "it was stopped ...".
 QString whatHappened(const TryResult &result);
 // The service's own words: the message of a JSON reply, else its first line of text.
 QString serviceMessage(const QByteArray &reply);

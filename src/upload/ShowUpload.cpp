@@ -29,7 +29,8 @@ QDateTime dueMinute(const AppContext &ctx, int show)
 }
 
 // Last week's recording is told of; it goes out anyway unless the station chose to skip it.
-bool skipsStaleRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording)
+bool skipsStaleRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording,
+                         QString *reason)
 {
     const QDateTime modified = RecordingReady::stateOf(recording).modified;
     const QDateTime previous = RecordingReady::previousOccurrence(subject.due);
@@ -45,6 +46,7 @@ bool skipsStaleRecording(AppContext &ctx, const UploadSubject &subject, const QS
     ctx.AppendLog(QStringLiteral("UploadShow| Upload skipped: ") + subject.what() +
                   QStringLiteral(", SkipStaleRecordings is set"));
     recordUnsent(ctx, QStringLiteral("UploadShow"), subject, QStringLiteral("skipped"), text);
+    *reason = text + QStringLiteral("; skipped, SkipStaleRecordings is set");
     return true;
 }
 
@@ -60,7 +62,7 @@ std::optional<UploadEnd> recordingHeldBack(AppContext &ctx, const UploadSubject 
                      QStringLiteral("stopped while the recording was still written"));
         return UploadEnd::CutUnsent;
     }
-    if (skipsStaleRecording(ctx, subject, recording))
+    if (skipsStaleRecording(ctx, subject, recording, reason))
         return UploadEnd::Skipped;
     return RecordingReady::refuseEmpty(ctx, routine, subject, recording, reason);
 }
@@ -68,7 +70,8 @@ std::optional<UploadEnd> recordingHeldBack(AppContext &ctx, const UploadSubject 
 // `reply` lives on after the upload, while its failure is told, so an upload that starts
 // meanwhile replies into a file of its own.
 UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording,
-                        std::optional<ReplyFile> &reply, QString *reason)
+                        std::optional<ReplyFile> &reply, QString *reason,
+                        RecordingReady::FileState *sent)
 {
     const ShowTableRecord &table = ctx.ShowTable;
     const int show = subject.show;
@@ -101,28 +104,33 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
     ctx.platform.events.processPendingEvents();
     ctx.platform.events.processPendingEvents();
 
+    if (sent)
+        *sent = RecordingReady::stateOf(recording);
     return runUpload(ctx, QStringLiteral("UploadShow"), subject, command, request.responseFile,
                      reason);
 }
 
-UploadEnd uploadExistingShow(AppContext &ctx, int show)
+UploadEnd uploadExistingShow(AppContext &ctx, int show, RecordingReady::FileState *sent)
 {
     const QString recording = ctx.ShowTable.Filename[show];
-    const QString title =
-        DateVariables::expand(ctx.ShowTable.Title[show], ctx.platform.clock.now().date());
-    const UploadSubject subject{show, title, dueMinute(ctx, show)};
+    // A show sent late, caught up or sent again after a stop, is titled for its own day.
+    const QDateTime due = dueMinute(ctx, show);
+    const QString title = DateVariables::expand(ctx.ShowTable.Title[show], due.date());
+    const UploadSubject subject{show, title, due};
     QString reason;
     std::optional<ReplyFile> reply;
     const std::optional<UploadEnd> heldBack = recordingHeldBack(ctx, subject, recording, &reason);
     const UploadEnd end =
-        heldBack ? *heldBack : sendRecording(ctx, subject, recording, reply, &reason);
+        heldBack ? *heldBack : sendRecording(ctx, subject, recording, reply, &reason, sent);
 
     ctx.view().setStatusText(finishedStatus(ctx, end));
     if (end == UploadEnd::Taken)
         clearFailure(ctx);
     else if (end == UploadEnd::Failed)
         alertFailure(ctx, QStringLiteral("UploadShow"), subject, reason);
-    else if (end != UploadEnd::Skipped)
+    else if (end == UploadEnd::Skipped)
+        alertSkip(ctx, QStringLiteral("UploadShow"), subject, reason);
+    else
         ctx.AppendLog(QStringLiteral("UploadShow| ") + cutReport(end, subject.what()));
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: Finished Upload."));
     ctx.platform.events.processPendingEvents();
@@ -131,7 +139,7 @@ UploadEnd uploadExistingShow(AppContext &ctx, int show)
 
 } // namespace
 
-UploadEnd UploadShow(AppContext &ctx, int ShowID)
+UploadEnd UploadShow(AppContext &ctx, int ShowID, RecordingReady::FileState *sent)
 {
     ctx.AppendLog(QStringLiteral("UploadShow| Started..."));
     UploadEnd end = UploadEnd::Failed;
@@ -141,7 +149,7 @@ UploadEnd UploadShow(AppContext &ctx, int ShowID)
         ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") +
                       ctx.ShowTable.Filename[ShowID] + u'\'');
     } else {
-        end = uploadExistingShow(ctx, ShowID);
+        end = uploadExistingShow(ctx, ShowID, sent);
     }
     WriteLog(ctx);
     return end;

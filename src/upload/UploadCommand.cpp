@@ -1,5 +1,9 @@
 #include "upload/UploadCommand.h"
 
+#include "upload/RecordingReady.h"
+
+#include <algorithm>
+
 namespace UploadCommand {
 
 namespace {
@@ -36,6 +40,11 @@ QByteArray configString(const QString &text)
     return escaped.toUtf8();
 }
 
+qint64 sizeOf(const QString &file)
+{
+    return file.isEmpty() ? 0 : std::max<qint64>(0, RecordingReady::stateOf(file).size);
+}
+
 } // namespace
 
 QString formFilePath(const QString &path)
@@ -57,8 +66,9 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     add(QStringLiteral("-o"), false);
     add(request.responseFile, true);
     add(QStringLiteral("-w"), false);
-    // The status judges the upload; the bytes sent go to the upload history.
-    add(QStringLiteral("%{http_code} %{size_upload}"), true);
+    // The status judges the upload; the bytes sent go to the upload history; where a redirect
+    // pointed is told, since curl does not follow it.
+    add(QStringLiteral("%{http_code} %{size_upload} %{redirect_url}"), true);
     if (request.insecureTls)
         add(QStringLiteral("-k"), false);
     if (request.maxBytesPerSecond > 0) {
@@ -83,6 +93,7 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     command.input = "url = " + configString(request.uploadUrl) + '\n';
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
+    command.fileBytes = sizeOf(request.recording) + sizeOf(request.picture);
     command.lowPriority = request.lowPriority;
     return command;
 }

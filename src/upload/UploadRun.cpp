@@ -36,18 +36,24 @@ QString replyExcerpt(const QByteArray &replyBytes)
     return reply.replace(lineBreaks, QStringLiteral(" "));
 }
 
+// curl's last message, wherever its line stands: an error comes straight after the progress
+// meter's last drawing, on the same line.
 QString lastCurlMessage(const QByteArray &errorOutput)
 {
     const QStringList lines =
         QString::fromLocal8Bit(errorOutput).split(QRegularExpression(QStringLiteral("[\r\n]")));
     for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        const qsizetype numbered = it->indexOf(QStringLiteral("curl: ("));
+        if (numbered >= 0)
+            return it->mid(numbered);
         if (it->startsWith(QStringLiteral("curl:")))
             return *it;
     }
     return {};
 }
 
-// curl prints the HTTP status and the bytes it sent, as its -w argument asks.
+// curl prints the HTTP status, the bytes it sent and where a redirect pointed, as its -w
+// argument asks.
 QString httpStatus(const QByteArray &output)
 {
     const QString status = QString::fromLatin1(output).simplified().section(u' ', 0, 0);
@@ -55,15 +61,22 @@ QString httpStatus(const QByteArray &output)
     return threeDigits.match(status).hasMatch() ? status : QStringLiteral("000");
 }
 
-qint64 bytesSent(const QByteArray &output)
+// A curl stopped before its end prints nothing; its meter tells what it had sent.
+qint64 bytesSent(const CommandOutcome &outcome)
 {
-    return QString::fromLatin1(output).simplified().section(u' ', 1, 1).toLongLong();
+    if (outcome.cut)
+        return bytesSentByMeter(outcome.errorOutput).value_or(0);
+    return QString::fromLatin1(outcome.output).simplified().section(u' ', 1, 1).toLongLong();
 }
 
-// One line of the upload history for the try that ended at `finished`.
+QString redirectUrl(const QByteArray &output)
+{
+    return QString::fromUtf8(output).simplified().section(u' ', 2, 2);
+}
+
+// One line of the upload history for the try, timed by curl's own start and end.
 void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &subject,
-               const CommandOutcome &outcome, const QDateTime &started, const QDateTime &finished,
-               const QString &result, const QString &reason)
+               const CommandOutcome &outcome, const QString &result, const QString &reason)
 {
     const UploadAttempt attempt{subject.due,
                                 subject.show,
@@ -71,16 +84,17 @@ void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &sub
                                 result,
                                 reason,
                                 outcome.started ? httpStatus(outcome.output) : QString(),
-                                bytesSent(outcome.output),
-                                started.msecsTo(finished) / 1000.0,
-                                finished};
+                                bytesSent(outcome),
+                                outcome.startedAt.msecsTo(outcome.endedAt) / 1000.0,
+                                outcome.endedAt};
     UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
 }
 
+// A redirect is no taking: curl does not follow it, so nothing was stored.
 bool statusTaken(const QString &status)
 {
     const int code = status.toInt();
-    return code >= 200 && code < 400;
+    return code >= 200 && code < 300;
 }
 
 // Only failures where the service cannot have taken the upload are tried again, so a retry can
@@ -121,6 +135,7 @@ TryResult tryResult(AppContext &ctx, const CommandOutcome &outcome, const QStrin
     result.timedOut = outcome.timedOut;
     result.timeLimitMinutes = timeLimitMinutes;
     result.stopped = ctx.shutdownRequested();
+    result.redirectUrl = redirectUrl(outcome.output);
     return result;
 }
 
@@ -235,16 +250,13 @@ UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject
     for (int attempt = 0;; ++attempt) {
         // A reply quoted in the audit must be this try's, never an earlier one's.
         removeFile(responseFile);
-        const QDateTime started = ctx.platform.clock.now();
         const CommandOutcome outcome =
             Shell32Bit(ctx, command, options.uploadTimeoutMinutes * 60000LL, progressReporter(ctx));
-        const QDateTime finished = ctx.platform.clock.now();
         const QString status = outcome.started ? httpStatus(outcome.output) : QString();
         if (outcome.started)
             ctx.AppendLog(routine + QStringLiteral("| HTTP status: ") + status);
         if (takenByTheService(ctx, routine, outcome, status)) {
-            recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("taken"),
-                      {});
+            recordTry(ctx, routine, subject, outcome, QStringLiteral("taken"), {});
             if (attempt > 0)
                 ctx.view().reportRetry(
                     subject.what(),
@@ -253,10 +265,11 @@ UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject
             return UploadEnd::Taken;
         }
         if (outcome.cut) {
-            recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("cut"),
+            recordTry(ctx, routine, subject, outcome, QStringLiteral("cut"),
                       QStringLiteral("stopped by the close"));
-            return wholeBodyMayBeSent(outcome.errorOutput) ? UploadEnd::CutSent
-                                                           : UploadEnd::CutUnsent;
+            return wholeBodyMayBeSent(outcome.errorOutput, outcome.bytesRead, command.fileBytes)
+                       ? UploadEnd::CutSent
+                       : UploadEnd::CutUnsent;
         }
         if (outcome.timedOut)
             ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes")
@@ -280,18 +293,15 @@ UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject
                 waitProcessingEvents(ctx, options.retryDelaySeconds);
             }
             if (!ctx.shutdownRequested()) {
-                recordTry(ctx, routine, subject, outcome, started, finished,
-                          QStringLiteral("retried"), happened);
+                recordTry(ctx, routine, subject, outcome, QStringLiteral("retried"), happened);
                 continue;
             }
             // The service cannot have this one: the close leaves it to the next start.
-            recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("cut"),
-                      happened);
+            recordTry(ctx, routine, subject, outcome, QStringLiteral("cut"), happened);
             return UploadEnd::CutUnsent;
         }
         logFailure(ctx, routine, result);
-        recordTry(ctx, routine, subject, outcome, started, finished, QStringLiteral("failed"),
-                  happened);
+        recordTry(ctx, routine, subject, outcome, QStringLiteral("failed"), happened);
         if (failureReason)
             *failureReason =
                 happened + QStringLiteral("; ") +

@@ -214,8 +214,8 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
          u"UploadShow| Tunebarn Title: 'Second'"_s,
          u"UploadShow| Uploading: '"_s + second + u"' Date Created: *"_s,
          u"UploadShow| DosCommand: '/usr/bin/curl -q -o \""_s + run.auditFolder() +
-             u"upload-2.txt\" -w \"%{http_code} %{size_upload}\" -X POST -F \"mp3=@"_s + second +
-             u"\" --form-string \"name=Second\" --form-string \"description=D2\" "_s +
+             u"upload-2.txt\" -w \"%{http_code} %{size_upload} %{redirect_url}\" -X POST -F \"mp3=@"_s +
+             second + u"\" --form-string \"name=Second\" --form-string \"description=D2\" "_s +
              receiver.url() + u'\'',
          u"Shell32Bit| Command: /usr/bin/curl -q -o *"_s, u"Shell32Bit| Command exit value: 0"_s,
          u"UploadShow| HTTP status: 200"_s, u"UploadShow| Uploading: Finished Upload."_s});
@@ -326,16 +326,29 @@ TEST(Program, ARestartNeverSendsAShowTwiceCatchesUpWhatItMissedAndNamesWhatWasCu
     EXPECT_EQ(receiver.requests()[1].part("description"), "D2");
 }
 
+// Whether the curl that sends `recording` is running, among any on the machine.
+bool curlRunsFor(const QString &recording)
+{
+    QProcess pgrep;
+    pgrep.start(u"pgrep"_s, {u"-f"_s, u"upload.txt.*"_s + recording});
+    pgrep.waitForFinished();
+    return pgrep.exitCode() == 0;
+}
+
 TEST(Program, StopsTheOrderlyWayDuringAnUploadAndNoSecondCopyRuns)
 {
     Receiver receiver;
     receiver.answerOthers({200, "held", 30000});
+    // Show 1 is refused while show 2, started inside its wait, is still sent; the stop comes
+    // after that refusal, so it cuts show 2 alone.
+    receiver.answer("Refused", {{500, "no room", 12000}});
     ProgramRun run;
     run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() + '\n' +
-                    run.show(1, u"Mon"_s, u"21:01"_s));
+                    run.show(1, u"Mon"_s, u"21:01"_s, u"Refused"_s) +
+                    run.show(2, u"Mon"_s, u"21:02"_s));
     run.setClock(QDateTime(Monday, QTime(21, 0, 58)), 10);
     QProcess &headless = run.start({u"--headless"_s});
-    ASSERT_TRUE(receiver.waitForRequests(1));
+    ASSERT_TRUE(receiver.waitForRequests(2));
 
     // Another environment, the same data folder.
     QProcessEnvironment elsewhere = run.environment();
@@ -346,19 +359,38 @@ TEST(Program, StopsTheOrderlyWayDuringAnUploadAndNoSecondCopyRuns)
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_EQ(second.readAllStandardError(), "Tunebarn Uploader is already running.\n");
 
-    // The upload is cut once the grace has run; the service had the body and may have it.
+    // Show 2 is cut once the grace has run; the service had its body and may have it.
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return !curlRunsFor(run.path(u"shows/show1.mp3"_s)); }));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
     const QStringList lines = run.auditLines();
     const qsizetype waits = run.auditTexts().indexOf(
         u"Form_Unload| Closing waits up to 20 seconds for the running upload to finish"_s);
     expectTexts(run.auditTexts().mid(waits + 1),
                 {u"Shell32Bit| Command exit value: 143"_s, u"UploadShow| HTTP status: 000"_s,
-                 QStringLiteral("UploadShow| Upload cut by the stop: show 1 'T', the whole "
+                 QStringLiteral("UploadShow| Upload cut by the stop: show 2 'T', the whole "
                                 "recording was sent and the service may have it"),
+                 u"UploadShow| Uploading: Finished Upload."_s,
+                 u"Shell32Bit| Command exit value: 0"_s, u"UploadShow| HTTP status: 500"_s,
+                 u"UploadShow| Upload FAILED: exit value 0, HTTP status 500, reply: 'no room'"_s,
                  u"UploadShow| Uploading: Finished Upload."_s,
                  u"Form_Unload| Application Closing."_s, TestApp::hyphens()});
     const auto stamp = [&](qsizetype at) { return QTime::fromString(lines.value(at).left(8)); };
     EXPECT_GE(stamp(waits).secsTo(stamp(waits + 1)), 20);
+    // Each try is timed by its own curl, and the cut one counts what curl had sent.
+    QByteArray out;
+    ASSERT_EQ(run.run({u"--history"_s, u"--json"_s}, &out), 0);
+    QMap<int, QJsonObject> tries;
+    for (const QJsonValue &attempt : QJsonDocument::fromJson(out)[u"attempts"_s].toArray())
+        tries.insert(attempt[u"show"_s].toInt(), attempt.toObject());
+    const auto finished = [&](int show) {
+        return QDateTime::fromString(tries[show][u"finished"_s].toString(), Qt::ISODate);
+    };
+    EXPECT_EQ(tries[1][u"outcome"_s].toString(), u"failed"_s);
+    EXPECT_GE(finished(1).secsTo(finished(2)), 20);
+    const QDateTime started = finished(1).addSecs(-qint64(tries[1][u"seconds"_s].toDouble()));
+    EXPECT_LE(std::abs(started.secsTo(QDateTime(Monday, QTime(21, 1)))), 30);
+    EXPECT_EQ(tries[2][u"outcome"_s].toString(), u"cut"_s);
+    EXPECT_GT(tries[2][u"bytesSent"_s].toInteger(), QByteArray("ID3 recording 2").size());
 
     // A copy that was killed never blocks the next start, which names the cut upload and sends
     // it no second time.
@@ -370,23 +402,26 @@ TEST(Program, StopsTheOrderlyWayDuringAnUploadAndNoSecondCopyRuns)
     ASSERT_TRUE(ProgramRun::waitFor(
         [&] { return run.auditTexts().filter(TestApp::asterisks()).size() == 3; }));
     EXPECT_EQ(ProgramRun::stop(next, SIGTERM), 0);
-    EXPECT_TRUE(run.auditTexts().contains(
-        QStringLiteral("Form_Load| WARNING: the upload of show 1 due at 21:01 was cut by the stop "
-                       "after the whole recording was sent; the service may have it")));
-    EXPECT_EQ(receiver.requests().size(), 1);
+    const QStringList warnings = run.auditTexts().filter(u"Form_Load| WARNING: the upload of"_s);
+    EXPECT_TRUE(warnings.contains(u"Form_Load| WARNING: the upload of show 2 due at 21:02 was cut "
+                                  u"by the stop after the whole recording was sent; the service "
+                                  u"may have it"_s));
+    EXPECT_TRUE(warnings.filter(u"show 1 "_s).isEmpty());
+    EXPECT_EQ(receiver.requests().size(), 2);
 }
 
-TEST(Program, AnUploadCutWhileItsBodyIsOnTheWireIsSentOnceWholeAtTheNextStart)
+TEST(Program, AnUploadStoppedAtItsStartGoesOnceWholeForItsOwnDayButNotJustBeforeItsNextOne)
 {
     Receiver receiver;
     receiver.holdBodies("/held");
     ProgramRun run;
-    // More than the sockets between curl and the receiver can hold.
-    const QByteArray recording(20 * 1024 * 1024, 'x');
-    const QByteArray show = run.show(1, u"Mon"_s, u"21:01"_s);
+    // More than the sockets between curl and the receiver can hold, which reads none of it; the
+    // stop comes at once, before curl's meter knows the size.
+    const QByteArray recording(40 * 1024 * 1024, 'x');
+    const QByteArray show = run.show(1, u"Mon"_s, u"21:01"_s, u"Drive %date%"_s);
     run.write(u"shows/show1.mp3"_s, recording);
     const QByteArray url = receiver.url().toUtf8();
-    run.writeConfig("[General]\nStopGraceSeconds=3\nUploadURL=" +
+    run.writeConfig("[General]\nStopGraceSeconds=0\nUploadURL=" +
                     QByteArray(url).replace("/upload", "/held") + '\n' + show);
     run.setClock(QDateTime(Monday, QTime(21, 0, 58)), 10);
     QProcess &first = run.start({u"--headless"_s});
@@ -394,23 +429,44 @@ TEST(Program, AnUploadCutWhileItsBodyIsOnTheWireIsSentOnceWholeAtTheNextStart)
     EXPECT_EQ(ProgramRun::stop(first, SIGTERM), 0);
     QFile state(run.auditFolder() + u"schedule.state"_s);
     ASSERT_TRUE(state.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(state.readAll().contains("\ninterrupted 2026-12-07T21:01 1 unsent\n"));
+    const QByteArray cut = state.readAll();
+    const QByteArray interrupted = "interrupted 2026-12-07T21:01 1 unsent 41943040 ";
+    ASSERT_TRUE(cut.contains('\n' + interrupted)) << cut.constData();
+    const QByteArray cutLine = cut.mid(cut.indexOf(interrupted)).split('\n').first() + '\n';
+    state.close();
 
+    // The next day it goes, titled for its own.
     run.writeConfig("[General]\nUploadURL=" + url + '\n' + show);
-    run.setClock(QDateTime(Monday, QTime(21, 3, 10)), 10);
+    run.setClock(QDateTime(Monday.addDays(1), QTime(9, 0, 10)), 10);
     QProcess &second = run.start({u"--headless"_s});
     ASSERT_TRUE(receiver.waitForRequests(2));
     ASSERT_TRUE(run.waitForAudit(u"UploadShow| HTTP status: 200"_s));
     EXPECT_EQ(ProgramRun::stop(second, SIGTERM), 0);
     const QStringList texts = run.auditTexts();
     EXPECT_EQ(texts.filter(u"cut by the stop"_s),
-              QStringList({u"UploadShow| Upload cut by the stop: show 1 'T', the recording was "
-                           u"not fully sent"_s,
-                           u"Timer1_Timer| Sending again show 1 due at 21:01, cut by the stop "
-                           u"before the recording was fully sent"_s}));
+              QStringList({u"UploadShow| Upload cut by the stop: show 1 'Drive 07th December "
+                           u"2026', the recording was not fully sent"_s,
+                           u"Timer1_Timer| Sending again show 1 due at 21:01 on 07/12/2026, cut "
+                           u"by the stop before the recording was fully sent"_s}));
     ASSERT_EQ(receiver.requests().size(), 2);
     EXPECT_TRUE(receiver.requests()[0].parts.isEmpty());
     EXPECT_EQ(receiver.requests()[1].part("mp3"), recording);
+    EXPECT_EQ(receiver.requests()[1].part("name"), "Drive 07th December 2026");
+
+    // Started again a week later, just before its next upload: that one goes in its place.
+    ASSERT_TRUE(state.open(QIODevice::Append));
+    state.write(cutLine);
+    state.close();
+    run.setClock(QDateTime(Monday.addDays(7), QTime(20, 59, 40)), 10);
+    QProcess &third = run.start({u"--headless"_s});
+    ASSERT_TRUE(run.waitForAudit(u"Timer1_Timer| Not sending again show 1 due at 21:01 on "
+                                 u"07/12/2026, cut by the stop: its next upload is less than an "
+                                 u"hour away"_s));
+    EXPECT_EQ(ProgramRun::stop(third, SIGTERM), 0);
+    QByteArrayList names;
+    for (const Receiver::Request &request : receiver.requests())
+        names.append(request.part("name"));
+    EXPECT_EQ(names.count("Drive 07th December 2026"), 1);
 }
 
 // A file's modification time on the program's faked clock, as a recorder would have left it.
@@ -501,6 +557,10 @@ TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
     ASSERT_TRUE(run.waitForAudit(
         u"UploadShow| Upload skipped: show 2 'Old', SkipStaleRecordings is set"_s));
     EXPECT_EQ(ProgramRun::stop(skipping, SIGTERM), 0);
+    alerted.seek(0);
+    EXPECT_TRUE(alerted.readAll().endsWith(
+        "|2|Old|the recording " + QString(modified).replace(u"21:01"_s, u"21:05"_s).toUtf8() +
+        "; skipped, SkipStaleRecordings is set|"));
     ASSERT_EQ(receiver.requests().size(), 2);
     EXPECT_EQ(receiver.requests()[0].part("mp3"), "ID3 recording 1");
     const QString emptyReason = u"the recording is empty (0 bytes)"_s;
@@ -596,6 +656,7 @@ TEST(Program, OneUploadFromTheCommandLine)
     EXPECT_EQ(receiver.requests()[0].part("name"), "Extra \"%date%\"");
 
     receiver.answer("Refused", {{401, "no"}});
+    receiver.answer("Moved", {{302, {}, 0, "https://login.example/sso?token=abc"}});
     // SIGTERM stops curl at once, and the upload ends as cut (its lines as under --headless).
     receiver.answer("T", {{200, "held", 30000}});
     QProcess &upload = run.start({u"--upload"_s, extra, u"--title"_s, u"T"_s});
@@ -616,6 +677,10 @@ TEST(Program, OneUploadFromTheCommandLine)
          1,
          "tunebarn-uploader: the upload failed: the service refused it (HTTP 401: no); no "
          "retry\n"},
+        {{u"--upload"_s, extra, u"--title"_s, u"Moved"_s},
+         1,
+         "tunebarn-uploader: the upload failed: the service redirected it to "
+         "https://login.example/sso?token=**** (HTTP 302), so nothing was stored; no retry\n"},
         {{u"--upload"_s, run.path(u"shows/empty.mp3"_s), u"--title"_s, u"Empty"_s},
          1,
          "tunebarn-uploader: the upload failed: the recording is empty (0 bytes); no retry\n"},
@@ -639,6 +704,16 @@ TEST(Program, OneUploadFromTheCommandLine)
         EXPECT_EQ(err, refusal.error);
     }
     EXPECT_EQ(out, "Tunebarn Uploader 1.0.46\n");
+
+    // A label longer than 63 characters is refused before any name server is asked.
+    const QByteArray host = QByteArray(64, 'a') + ".invalid";
+    run.writeConfig("[General]\nUploadURL=http://" + host + "/upload\n");
+    EXPECT_EQ(run.run({u"--upload"_s, extra, u"--title"_s, u"T"_s}, &out, &err), 1);
+    EXPECT_EQ(err, "tunebarn-uploader: the upload failed: the service could not be reached "
+                   "(Could not resolve host: " +
+                       host + "); no retry\n");
+    EXPECT_TRUE(run.auditTexts().contains(
+        u"Manupmnu_Click| curl said: 'curl: (6) Could not resolve host: "_s + host + u'\''));
 }
 
 } // namespace

@@ -3,12 +3,15 @@
 #include "schedule/ConfigWarnings.h"
 #include "schedule/ScheduleState.h"
 #include "schedule/ScheduleTick.h"
+#include "upload/RecordingReady.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
@@ -192,13 +195,19 @@ TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
         {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:00\n", false},
         {"Tunebarn Uploader schedule state 1\nhandled 2020-01-01T00:00 2026-12-06T14:00\n", false},
         {"Tunebarn Uploader schedule state 1\nstarted 2026-12-06T14:05 x\n", false},
+        {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 unsent\n", true},
+        {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 maybe\n", false},
+        {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 sent 20\n", false},
+        {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 sent 20 x\n", false},
         {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:07\nlast "
          "2026-12-06T14:07\n"
-         "started 2026-12-06T14:05 9\n",
+         "started 2026-12-06T14:05 9\ninterrupted 2026-12-06T14:05 1 unsent\n"
+         "interrupted 2026-12-06T14:06 2 sent 20 1765029960123\n",
          true}};
     for (const auto &f : files)
         EXPECT_EQ(ScheduleMemory::fromText(f.text).has_value(), f.usable) << f.text.toStdString();
-    EXPECT_EQ(ScheduleMemory::fromText(files[7].text)->toText(), files[7].text);
+    const QByteArray whole = std::end(files)[-1].text;
+    EXPECT_EQ(ScheduleMemory::fromText(whole)->toText(), whole);
 }
 
 TEST(StartUp, AnEmptyLocalAppDataIsNoFolder)
@@ -265,8 +274,45 @@ TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
     EXPECT_EQ(runs.readAll(), "x\n");
     EXPECT_TRUE(app.auditTexts().contains(u"Timer1_Timer| Minute already handled: '14:05'"_s));
     EXPECT_TRUE(app.auditTexts().contains(QStringLiteral(
-        "Timer1_Timer| Not sending again show 1 due at 14:05, cut by the stop: its next upload "
-        "has come")));
+        "Timer1_Timer| Not sending again show 1 due at 14:05 on 29/11/2026, cut by the stop: its "
+        "next upload has come")));
+}
+
+TEST_F(ScheduleTest, ACutShowGoesAgainForItsOwnDayUnlessItsNextUploadIsNearOrItsRecordingChanged)
+{
+    show(1, u"Sun"_s, u"14:05"_s);
+    app.ctx.ShowTable.Title[1] = u"show 1 %date%"_s;
+    const RecordingReady::FileState cut = RecordingReady::stateOf(app.ctx.ShowTable.Filename[1]);
+    const QDateTime monday(Sunday.addDays(1), QTime(9, 0));
+    const QDate nextSunday = Sunday.addDays(7);
+    // When the next start comes, the cut recording's size and how much later it was modified,
+    // and what holds the upload back (nothing: it goes again).
+    const std::tuple<QDateTime, qint64, qint64, const char *> rows[] = {
+        {monday, cut.size, 0, ""},
+        {QDateTime(nextSunday, QTime(13, 5)), cut.size, 0, ""},
+        {QDateTime(nextSunday, QTime(13, 6)), cut.size, 0,
+         ": its next upload is less than an hour away"},
+        {QDateTime(nextSunday, QTime(14, 5)), cut.size, 0, ": its next upload has come"},
+        {monday, cut.size + 1, 0, ": its recording has changed since"},
+        {monday, cut.size, 1, ": its recording has changed since"},
+        {monday, -1, 1, ""}, // cut before curl ran: any recording will do
+    };
+    for (const auto &[start, size, laterMs, heldBack] : rows) {
+        const qsizetype before = sent().filter(u"06th December"_s).size();
+        app.ctx.Schedule = ScheduleMemory();
+        app.ctx.Schedule.uploadInterrupted({QDateTime(Sunday, QTime(14, 5), QTimeZone::utc()), 1,
+                                            false, size, cut.modified.addMSecs(laterMs)});
+        app.clock.set(start.date(), start.time());
+        catchUpAfterStart(app.ctx, {}, ScheduleMemory::wallMinute(start));
+        const QString expected =
+            (*heldBack ? u"Timer1_Timer| Not sending again "_s
+                       : u"Timer1_Timer| Sending again "_s) +
+            u"show 1 due at 14:05 on 06/12/2026, cut by the stop"_s +
+            (*heldBack ? QString::fromLatin1(heldBack) : u" before the recording was fully sent"_s);
+        EXPECT_EQ(app.auditTexts(start.date()).filter(u"ending again"_s).last(), expected);
+        EXPECT_EQ(sent().filter(u"06th December"_s).size(), before + (*heldBack ? 0 : 1))
+            << expected.toStdString();
+    }
 }
 
 } // namespace

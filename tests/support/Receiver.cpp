@@ -94,6 +94,8 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
                                  [this] { return d->stopped; });
         }
         response.status = answer.status;
+        if (!answer.location.isEmpty())
+            response.set_header("Location", answer.location.toStdString());
         response.set_content(answer.body.toStdString(), "application/json");
     });
     d->server.set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &) {

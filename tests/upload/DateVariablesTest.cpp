@@ -98,13 +98,15 @@ TEST(UploadCommand, ArgumentsInputAndTheLineShown)
     const CommandLine command = UploadCommand::build(u"/prog/curl"_s, request);
     EXPECT_EQ(command.program, u"/prog/curl"_s);
     EXPECT_EQ(command.arguments,
-              QStringList({"-q", "-o", "/data/upload.txt", "-w", "%{http_code} %{size_upload}", "-X", "POST", "-F",
+              QStringList({"-q", "-o", "/data/upload.txt", "-w",
+                           "%{http_code} %{size_upload} %{redirect_url}", "-X", "POST", "-F",
                            "mp3=@\"/shows/rock, pop.mp3\"", "--form-string",
                            "name=Title \"quoted\"", "--form-string", "description=@/etc/passwd",
                            "-F", "picture=@/shows/pic.jpg", "--config", "-"}));
     EXPECT_EQ(command.input, QByteArray("url = \"https://h.example/up?token=a\\\"b\\\\c\"\n"));
     EXPECT_EQ(command.display,
-              QStringLiteral("/prog/curl -q -o \"/data/upload.txt\" -w \"%{http_code} %{size_upload}\" -X POST "
+              QStringLiteral("/prog/curl -q -o \"/data/upload.txt\" -w \"%{http_code} "
+                             "%{size_upload} %{redirect_url}\" -X POST "
                              "-F \"mp3=@\"/shows/rock, "
                              "pop.mp3\"\" --form-string \"name=Title \"quoted\"\" --form-string "
                              "\"description=@/etc/passwd\" "

@@ -4,6 +4,7 @@
 #include "support/Receiver.h"
 #include "support/TestApp.h"
 #include "upload/CommandRunner.h"
+#include "upload/CurlProgress.h"
 #include "upload/FailureWords.h"
 #include "upload/ManualUpload.h"
 #include "upload/RateTimetable.h"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <tuple>
 #include <unistd.h>
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -421,7 +423,8 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
          "line one\r\n\r\nline two",
          {},
          u"exit value 0, HTTP status 500, reply: 'line one line two'"_s},
-        {303, "see other", {}, {}},
+        {303, "see other", {}, u"exit value 0, HTTP status 303, reply: 'see other'"_s},
+        {201, "created", {}, {}},
         {200, {}, u"http://127.0.0.1:1/upload"_s, u"exit value 7, HTTP status 000, reply: ''"_s},
     };
     for (const auto &c : cases) {
@@ -460,6 +463,8 @@ TEST(FailureWords, WhatHappenedAndWhatFollowsInPlainWords)
     timedOut.timeLimitMinutes = 5;
     TryResult stopped = tried(143, "000");
     stopped.stopped = true;
+    TryResult redirected = tried(0, "302");
+    redirected.redirectUrl = u"https://login.example/sso?next=%2Fupload&token=abc"_s;
     const struct
     {
         TryResult result;
@@ -468,6 +473,10 @@ TEST(FailureWords, WhatHappenedAndWhatFollowsInPlainWords)
         {{}, "curl could not be started"},
         {timedOut, "it timed out and was stopped after 5 minutes"},
         {stopped, "it was stopped as the program closed"},
+        {redirected,
+         "the service redirected it to https://login.example/sso?next=****&token=**** (HTTP 302), "
+         "so nothing was stored"},
+        {tried(0, "301"), "the service redirected it (HTTP 301), so nothing was stored"},
         {tried(0, "503", R"({"error":{"message":"storage backend down"}})"),
          "the service refused it (HTTP 503: storage backend down)"},
         {tried(22, "401", R"({"errors":[{"detail":"bad token"}]})"),
@@ -505,6 +514,34 @@ TEST(FailureWords, WhatHappenedAndWhatFollowsInPlainWords)
     EXPECT_EQ(FailureWords::noRetry(true, 0, false), u"no retry"_s);
     EXPECT_EQ(FailureWords::noRetry(true, 3, false), u"no retry left after 3"_s);
     EXPECT_EQ(FailureWords::noRetry(true, 3, true), u"no retry, the program is closing"_s);
+}
+
+TEST(CurlProgress, OnlyWhatCurlCannotHaveReadOrSentRulesOutAWholeBody)
+{
+    // The meter's last drawing of a 40 MiB body: shares, sizes, speeds and times.
+    const auto meter = [](const char *line) { return QByteArray("\r% Total\r") + line; };
+    const QByteArray unknown = meter("0 0 0 0 0 0 0 0 --:--:-- --:--:-- --:--:-- 0");
+    const QByteArray half = meter("50 40.0M 0 0 50 20.0M 0 10.0M 0:00:04 0:00:02 0:00:02 5120k");
+    const QByteArray nearly = meter("99 40.0M 0 0 99 39.0M 0 10.0M 0:00:04 0:00:03 0:00:01 1024k");
+    const QByteArray whole = meter("100 40.0M 0 0 100 40.0M 0 10.0M 0:00:04 0:00:04 --:--:-- 10M");
+    constexpr qint64 MiB = 1024 * 1024;
+    // What curl wrote and had read, and whether it may have sent it all.
+    const std::tuple<QByteArray, std::optional<qint64>, bool> rows[] = {
+        {{}, std::nullopt, true},      // neither meter nor count
+        {unknown, std::nullopt, true}, // a meter that knows no size yet
+        {half, std::nullopt, false},   // half still to go
+        {nearly, std::nullopt, true},  // what is left may have gone since the meter was drawn
+        {whole, std::nullopt, true},   //
+        {unknown, 5 * MiB, false},     // a stop right at the start: most of it never read
+        {whole, 38 * MiB, false},      // the count decides where it is known
+        {half, 39 * MiB + 1, true},    // read all but what it may read before it stops
+        {{}, 41 * MiB, true},          //
+    };
+    for (const auto &[errorOutput, bytesRead, mayBeSent] : rows)
+        EXPECT_EQ(wholeBodyMayBeSent(errorOutput, bytesRead, 40 * MiB), mayBeSent)
+            << errorOutput.constData() << ' ' << bytesRead.value_or(-1);
+    EXPECT_EQ(bytesSentByMeter(half), 20 * MiB);
+    EXPECT_EQ(bytesSentByMeter({}), std::nullopt);
 }
 
 TEST_F(UploadTest, TakenWhenOnlyTheReplyCouldNotBeWritten)

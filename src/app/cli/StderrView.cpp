@@ -1,7 +1,7 @@
 #include "app/cli/StderrView.h"
 
+#include "core/AddressMask.h"
 #include "platform/StandardError.h"
-#include "schedule/ScheduleCheck.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ QString withSecretsMasked(const QString &text)
     QStringList words = text.split(u' ');
     for (QString &word : words) {
         if (word.contains(QStringLiteral("://")))
-            word = ScheduleCheck::maskSecrets(word);
+            word = maskSecrets(word);
     }
     return words.join(u' ');
 }
