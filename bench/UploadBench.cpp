@@ -360,8 +360,8 @@ void checkTargets(TargetReport &report, const Measurements &measured, bool peaks
     // Over the whole upload, curl's wait for "100 Continue" included.
     const double limitedRate = double(LargeSize) / MiB / (measured.limitedMs / 1000.0);
     report.check(QStringLiteral("MaxUploadRate=10M: 200 MiB sent at 10 MiB/s within 5%"),
-                 QString::number(limitedRate, 'f', 2) + QStringLiteral(" MiB/s (") + ms(measured.limitedMs)
-                     + u')',
+                 QString::number(limitedRate, 'f', 2) + QStringLiteral(" MiB/s (") +
+                     ms(measured.limitedMs) + u')',
                  std::abs(limitedRate - LimitMibPerSecond) <= LimitMibPerSecond * LimitTolerance);
 }
 

@@ -25,7 +25,7 @@ can check a configuration or send a single upload from the command line.")
 # checks the service's certificate against the system's store, which ca-certificates fills;
 # curl's library only recommends it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "curl, ca-certificates, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "curl, ca-certificates, fonts-liberation, libmpg123-0")
 # The About window opens the audit folder and the configuration file through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 

@@ -10,7 +10,8 @@ build=build-bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTUNEBARN_SANITIZE=OFF \
     -DTUNEBARN_BUILD_BENCH=ON -DTUNEBARN_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" \
-    --target tunebarn-bench-config-audit tunebarn-bench-upload tunebarn-bench-startup
+    --target tunebarn-bench-config-audit tunebarn-bench-upload tunebarn-bench-startup \
+    tunebarn-bench-recording
 
 # Uploads go to 127.0.0.1 only: no proxy may take them elsewhere.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ALL_PROXY all_proxy
@@ -34,6 +35,7 @@ run() {
 run "ReadConfig and WriteLog against naive baselines" "$build/tunebarn-bench-config-audit"
 run "200 MiB upload through UploadShow against plain curl" "$build/tunebarn-bench-upload"
 run "Start-up against a minimal Qt Widgets window" "$build/tunebarn-bench-startup"
+run "A 2-hour 320 kbit/s recording checked against mpg123 -t" "$build/tunebarn-bench-recording"
 
 echo
 echo "== Summary =="

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The program's main job on a built-in demo: a show due at the next minute is uploaded through
-# the real curl to a loopback receiver, in a temporary home that is removed afterwards.
+# the real curl to a loopback receiver, which also gets the show's pings to its monitor, and the
+# metrics file for Prometheus is written; all in a temporary home that is removed afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,11 +25,13 @@ trap cleanup EXIT
 # A home of its own, so the real one is never touched.
 export HOME="$demo/home" XDG_CONFIG_HOME="$demo/home/.config" XDG_DATA_HOME="$demo/home/.local/share"
 export XDG_RUNTIME_DIR="$demo/run" LocalAppData="$demo/local" LANG=en_GB.UTF-8 LC_ALL=
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$LocalAppData" "$demo/shows" "$demo/config"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$LocalAppData" "$demo/shows" "$demo/config" \
+         "$demo/metrics"
 chmod 700 "$demo/run" 2>/dev/null || mkdir -m 700 "$demo/run"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY ALL_PROXY all_proxy
 
-"$build/tunebarn-receiver" --once >"$demo/received.jsonl" &
+# Not --once: the show's pings come to the same receiver, before and after its upload.
+"$build/tunebarn-receiver" >"$demo/received.jsonl" &
 receiver_pid=$!
 for _ in $(seq 50); do
     grep -q '^LISTENING' "$demo/received.jsonl" 2>/dev/null && break
@@ -49,6 +52,8 @@ printf '[Settings]\nCFG Folder=%s\n' "$demo/config" >"$XDG_CONFIG_HOME/Rulmo Pla
 cat >"$demo/config/tunebarn.ini" <<INI
 [General]
 UploadURL=http://127.0.0.1:$port/upload?token=demo-token
+PingURL=http://127.0.0.1:$port/ping/demo-check
+MetricsFile=$demo/metrics/tunebarn.prom
 
 [Show1]
 Filename=$demo/shows/breakfast.mp3
@@ -73,6 +78,11 @@ for _ in $(seq 1500); do
     kill -0 "$program_pid" 2>/dev/null || break
     sleep 0.1
 done
+# The success ping follows the upload, without the upload waiting for it.
+for _ in $(seq 50); do
+    grep -q '"path":"/ping/demo-check"' "$demo/received.jsonl" && break
+    sleep 0.1
+done
 kill -TERM "$program_pid"
 wait "$program_pid" || true
 program_pid=""
@@ -80,6 +90,9 @@ program_pid=""
 echo
 echo "== What the receiver got =="
 grep -v '^LISTENING' "$demo/received.jsonl" || echo "(nothing)"
+echo
+echo "== The metrics file, as node_exporter's textfile collector would serve it =="
+cat "$demo/metrics/tunebarn.prom" || echo "(not written)"
 echo
 echo "== The day's audit block =="
 cat "$audit_file"

@@ -4,7 +4,10 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
           curl ccache fonts-liberation faketime libcpp-httplib-dev dbus-daemon
-          libfontconfig-dev gcovr)
+          libfontconfig-dev gcovr lld libmpg123-dev sox lame mpg123
+          # The monitoring tests: node_exporter serves the metrics file, promtool judges it and
+          # the alert rules.
+          prometheus-node-exporter prometheus)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -105,6 +105,7 @@ cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
 cp "$kit/curl.exe" "$folder/"
 sed 's/$/\r/' packaging/windows/tunebarn.ini.sample > "$folder/tunebarn.ini.sample"
+cp packaging/tunebarn-alerts.yml "$folder/"
 sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' > "$folder/README.txt"
 
 library_folders=("$qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)

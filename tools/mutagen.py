@@ -34,7 +34,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BACKUP = ".mutagen-orig"
 COVERAGE_FILE = "mutagen-coverage.json"
-QUICK_SECONDS = 8
+QUICK_SECONDS = 3
 
 # What this platform's compiler defines; any other macro in a condition counts as unknown,
 # and unknown branches are all mutated.
@@ -53,7 +53,8 @@ STRING_PREFIXES = {"u8", "u", "U", "L"}
 COMPARISONS = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "=="}
 NOT_CALLS = {"if", "while", "for", "switch", "return", "sizeof", "catch", "decltype", "alignof",
              "static_assert", "delete", "throw", "new", "case", "co_return", "co_await", "typeid",
-             "noexcept", "alignas", "requires", "operator", "template", "typename"}
+             "noexcept", "alignas", "requires", "operator", "template", "typename", "static_cast",
+             "const_cast", "reinterpret_cast", "dynamic_cast", "qobject_cast"}
 CONTROL = {"if", "while", "for"}
 DEFAULT_VALUES = {("false",), ("0",), ("nullptr",), ("{", "}"), ("std", "::", "nullopt")}
 
@@ -508,14 +509,29 @@ def run(command, timeout=None):
 
 
 def ctest_entries(build):
+    """Each ctest entry and the ninja target of its program, None for a script."""
     code, out, _ = run(["ctest", "--test-dir", build, "--show-only=json-v1"])
     if code != 0:
         sys.exit("cannot list the tests of %s:\n%s" % (build, out[-2000:]))
-    return [test["name"] for test in json.loads(out[out.index("{"):])["tests"]]
+    entries = {}
+    for test in json.loads(out[out.index("{"):])["tests"]:
+        program = test.get("command", [""])[0]
+        built = os.path.dirname(os.path.abspath(program)) == os.path.abspath(build)
+        entries[test["name"]] = os.path.basename(program) if built else None
+    return entries
 
 
-def program_of(entry):
-    return entry.split(".")[0]
+def cost_data(build):
+    """How long each entry took when ctest last ran it in `build`."""
+    durations = {}
+    path = os.path.join(build, "Testing", "Temporary", "CTestCostData.txt")
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as handle:
+            for line in handle:
+                words = line.split()
+                if len(words) == 3:
+                    durations[words[0]] = float(words[2])
+    return durations
 
 
 def fingerprint():
@@ -540,7 +556,7 @@ def coverage_map(build):
     if code != 0:
         sys.exit("the coverage build failed:\n" + out[-3000:])
     lines, durations = {}, {}
-    for entry in ctest_entries(build):
+    for entry in ctest_entries(build).keys():
         for base, _, names in os.walk(build):
             for name in names:
                 if name.endswith(".gcda"):
@@ -590,17 +606,14 @@ def restore_all():
     return restored
 
 
-def test_phase(build, entries, exclude, timeout):
+def test_phase(build, entries, programs, timeout):
     """Builds what the entries need and runs them until the first failure: (outcome, detail)."""
-    targets = sorted({program_of(e) for e in entries}) if not exclude else []
-    code, out, _ = run(["ninja", "-C", build, "-j2"] + targets)
+    targets = sorted({programs[e] for e in entries})
+    code, out, _ = run(["ninja", "-C", build, "-j2"] + ([] if None in targets else targets))
     if code != 0:
         return "build-error", out[-600:]
     pattern = "^(%s)$" % "|".join(re.escape(e) for e in entries)
-    select = ["-E", pattern] if exclude else ["-R", pattern]
-    if exclude and not entries:
-        select = []
-    code, out, _ = run(["ctest", "--test-dir", build, "--stop-on-failure", "-j2"] + select,
+    code, out, _ = run(["ctest", "--test-dir", build, "--stop-on-failure", "-j2", "-R", pattern],
                        timeout=timeout)
     if code == 124:
         return "killed", "timed out"
@@ -610,7 +623,17 @@ def test_phase(build, entries, exclude, timeout):
     return "killed", ", ".join(failed) or out[-300:]
 
 
-def apply_and_test(mutant, build, known, everything):
+def batches(first, everything, durations):
+    """The quick tests that ran the line, the slow ones, then the rest, quick ones first."""
+    rest = [e for e in everything if e not in first]
+    found = []
+    for group in (first, rest):
+        quick = [e for e in group if durations.get(e, 60) <= QUICK_SECONDS]
+        found += [quick, [e for e in group if e not in quick]]
+    return [batch for batch in found if batch]
+
+
+def apply_and_test(mutant, build, known, programs, durations):
     path = os.path.join(ROOT, mutant["file"])
     with open(path, encoding="utf-8", newline="") as handle:
         original = handle.read()
@@ -620,17 +643,14 @@ def apply_and_test(mutant, build, known, everything):
     try:
         with open(path, "w", encoding="utf-8", newline="") as handle:
             handle.write(original[:mutant["start"]] + mutant["new"] + original[mutant["end"]:])
-        first = [e for e in covering(known, mutant) if e in everything]
-        durations = known["durations"] if known else {}
-        budget = lambda entries: 90 + 2 * sum(durations.get(e, 60) for e in entries)
-        # The quick tests that ran the line, then the slow ones, then the rest.
-        quick = [e for e in first if durations.get(e, 60) <= QUICK_SECONDS]
-        for batch in (quick, [e for e in first if e not in quick]):
-            if batch:
-                outcome, detail = test_phase(build, batch, False, budget(batch))
-                if outcome != "survived":
-                    return outcome, detail
-        return test_phase(build, first, True, budget([e for e in everything if e not in first]))
+        first = [e for e in covering(known, mutant) if e in programs]
+        outcome, detail = "survived", ""
+        for batch in batches(first, list(programs), durations):
+            budget = 90 + 2 * sum(durations.get(e, 60) for e in batch)
+            outcome, detail = test_phase(build, batch, programs, budget)
+            if outcome != "survived":
+                break
+        return outcome, detail
     finally:
         os.replace(path + BACKUP, path)
         # A fresh time stamp makes ninja compile the restored file again (a ccache hit).
@@ -661,21 +681,37 @@ def from_mutate_file(path, only):
     return mutants
 
 
+def configure(build, *flags):
+    if os.path.exists(os.path.join(build, "build.ninja")):
+        return
+    code, out, _ = run(["cmake", "-S", ROOT, "-B", build, "-G", "Ninja",
+                        "-DCMAKE_BUILD_TYPE=Debug"] + list(flags))
+    if code != 0:
+        sys.exit("cannot configure %s:\n%s" % (build, out[-3000:]))
+
+
 def run_all(args, mutants):
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
     for path in restore_all():
         print("restored %s, left mutated by an earlier run" % path)
-    known = coverage_map(args.coverage_build) if args.coverage_build else None
+    # Each mutant links again every program its tests need; lld does it in a fraction of the time.
+    configure(args.build, "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld")
+    known = None
+    if args.coverage_build:
+        configure(args.coverage_build, "-DCMAKE_CXX_FLAGS=--coverage",
+                  "-DCMAKE_EXE_LINKER_FLAGS=--coverage")
+        known = coverage_map(args.coverage_build)
     code, out, _ = run(["ninja", "-C", args.build, "-j2"])
     if code != 0:
         sys.exit("the build failed before any mutant:\n" + out[-3000:])
-    everything = ctest_entries(args.build)
+    programs = ctest_entries(args.build)
+    durations = dict(cost_data(args.build), **(known["durations"] if known else {}))
     results, started = [], time.monotonic()
     try:
         for mutant in mutants:
             began = time.monotonic()
-            outcome, detail = apply_and_test(mutant, args.build, known, everything)
+            outcome, detail = apply_and_test(mutant, args.build, known, programs, durations)
             seconds = time.monotonic() - began
             results.append((mutant, outcome, seconds))
             print("%s:%d  %-9s %5.1fs  %s%s" % (
@@ -691,14 +727,38 @@ def run_all(args, mutants):
     return 0
 
 
+def equivalents():
+    """(file, line, rule, old, new) of the survivors no test can tell from the original."""
+    found = []
+    path = os.path.join(ROOT, "tools", "mutants-equivalent.txt")
+    with open(path, encoding="utf-8") as handle:
+        for line in handle:
+            match = re.match(r"(\S+):(\d+) (\S+) '(.*)' -> '(.*)'  #", line)
+            if match:
+                found.append((match.group(1), int(match.group(2))) + match.groups()[2:])
+    return found
+
+
+def is_equivalent(mutant, listed):
+    old = " ".join(mutant["old"].split())
+    return any(path == mutant["file"] and abs(line - mutant["line"]) <= 40 and
+               rule == mutant["rule"] and was == old and now == mutant["new"]
+               for path, line, rule, was, now in listed)
+
+
 def report(results, elapsed):
+    listed = equivalents()
+    results = [(m, "equivalent" if o == "survived" and is_equivalent(m, listed) else o, s)
+               for m, o, s in results]
     counted = [r for r in results if r[1] in ("killed", "survived")]
     killed = sum(r[1] == "killed" for r in counted)
     recent = [r for r in counted if r[0].get("recent")]
-    print("\nscore: %d killed of %d (%s); %d not built or not applied; %.1f s per mutant, "
-          "%.0f s in all" % (killed, len(counted),
-                             "%.1f%%" % (100.0 * killed / len(counted)) if counted else "-",
-                             len(results) - len(counted), elapsed / max(len(results), 1), elapsed))
+    print("\nscore: %d killed of %d (%s); %d listed as equivalent; %d not built or not applied; "
+          "%.1f s per mutant, %.0f s in all" % (
+              killed, len(counted), "%.1f%%" % (100.0 * killed / len(counted)) if counted else "-",
+              sum(r[1] == "equivalent" for r in results),
+              sum(r[1] not in ("killed", "survived", "equivalent") for r in results),
+              elapsed / max(len(results), 1), elapsed))
     if recent:
         print("of them from the recent lines: %d killed of %d" % (
             sum(r[1] == "killed" for r in recent), len(recent)))
@@ -715,7 +775,7 @@ def main():
     parser.add_argument("--since", default="", help="draw half the sample from lines changed since")
     parser.add_argument("--write", default="", help="write them in mutate.py's format")
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutation"))
-    parser.add_argument("--coverage-build", default="")
+    parser.add_argument("--coverage-build", default="", help="a build with --coverage (made if missing)")
     parser.add_argument("--mutants", default="", help="run a mutate.py file instead")
     parser.add_argument("--only", default="")
     parser.add_argument("--results", default="")

@@ -34,7 +34,8 @@ QByteArray UploadAttempt::toJsonLine() const
                              {QStringLiteral("httpStatus"), httpStatus},
                              {QStringLiteral("bytesSent"), bytesSent},
                              {QStringLiteral("seconds"), seconds},
-                             {QStringLiteral("finished"), finished.toString(SecondFormat)}};
+                             {QStringLiteral("finished"), finished.toString(SecondFormat)},
+                             {QStringLiteral("recordingSeconds"), recordingSeconds}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -55,6 +56,7 @@ std::optional<UploadAttempt> UploadAttempt::fromJsonLine(const QByteArray &line)
     attempt.httpStatus = object.value(QStringLiteral("httpStatus")).toString();
     attempt.bytesSent = qint64(object.value(QStringLiteral("bytesSent")).toDouble());
     attempt.seconds = object.value(QStringLiteral("seconds")).toDouble();
+    attempt.recordingSeconds = object.value(QStringLiteral("recordingSeconds")).toDouble();
     return attempt;
 }
 

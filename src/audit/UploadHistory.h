@@ -23,6 +23,7 @@ struct UploadAttempt
     qint64 bytesSent = 0;
     double seconds = 0;
     QDateTime finished;
+    double recordingSeconds = 0; // the recording's length; 0 when not known, as in older lines
 
     QByteArray toJsonLine() const;
     static std::optional<UploadAttempt> fromJsonLine(const QByteArray &line);

@@ -4,6 +4,7 @@
 #include "core/UploadOptions.h"
 #include "platform/IniFile.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -69,7 +70,7 @@ QString uploadUrlProblem(const QString &url)
 namespace {
 
 using ShowColumn = ShowTableRecord::Column ShowTableRecord::*;
-const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
+const std::array<std::pair<const char *, ShowColumn>, 8> ShowColumns = {{
     {"Filename", &ShowTableRecord::Filename},
     {"Title", &ShowTableRecord::Title},
     {"Description", &ShowTableRecord::Description},
@@ -77,7 +78,40 @@ const std::array<std::pair<const char *, ShowColumn>, 7> ShowColumns = {{
     {"UploadTime", &ShowTableRecord::UploadTime},
     {"Picture", &ShowTableRecord::Picture},
     {"MaxUploadRate", &ShowTableRecord::MaxUploadRate},
+    {"PingURL", &ShowTableRecord::PingURL},
 }};
+
+// A recording limit: its key, its range and where RecordingLimits keeps it.
+struct LimitKey
+{
+    const char *key;
+    int minimum;
+    int maximum;
+    int RecordingLimits::*number;
+    bool RecordingLimits::*flag;
+    bool showOnly;
+};
+const std::array<LimitKey, 7> LimitKeys = {{
+    {"ExpectedMinutes", 1, RecordingLimits::MaxExpectedMinutes, &RecordingLimits::expectedMinutes,
+     nullptr, true},
+    {"ShortRecordingPercent", 1, 100, &RecordingLimits::shortPercent, nullptr, false},
+    {"SilenceThresholdDb", RecordingLimits::LowestThresholdDb, 0,
+     &RecordingLimits::silenceThresholdDb, nullptr, false},
+    {"MaxSilenceSeconds", 1, RecordingLimits::MaxSilenceLimitSeconds,
+     &RecordingLimits::maxSilenceSeconds, nullptr, false},
+    {"SkipBrokenRecordings", 0, 1, nullptr, &RecordingLimits::skipBroken, false},
+    {"SkipShortRecordings", 0, 1, nullptr, &RecordingLimits::skipShort, false},
+    {"SkipSilentRecordings", 0, 1, nullptr, &RecordingLimits::skipSilent, false},
+}};
+
+std::optional<int> limitValue(const QString &text, const LimitKey &limit)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < limit.minimum || value > limit.maximum)
+        return std::nullopt;
+    return value;
+}
 
 } // namespace
 
@@ -97,36 +131,70 @@ QStringList showKeys()
     QStringList keys;
     for (const auto &[key, column] : ShowColumns)
         keys.append(QString::fromLatin1(key));
+    for (const LimitKey &limit : LimitKeys)
+        keys.append(QString::fromLatin1(limit.key));
     return keys;
-}
-
-QStringList generalKeys()
-{
-    return {QStringLiteral("UploadURL"),
-            QStringLiteral("CatchUpMinutes"),
-            QStringLiteral("RetryCount"),
-            QStringLiteral("RetryDelaySeconds"),
-            QStringLiteral("UploadTimeoutMinutes"),
-            QStringLiteral("StopGraceSeconds"),
-            QStringLiteral("FailureCommand"),
-            QStringLiteral("InsecureTLS"),
-            QStringLiteral("RecordingSettleSeconds"),
-            QStringLiteral("RecordingWaitMinutes"),
-            QStringLiteral("SkipStaleRecordings"),
-            QStringLiteral("PreflightMinutes"),
-            QStringLiteral("MaxUploadRate"),
-            QStringLiteral("UploadPriority")};
 }
 
 namespace {
 
-int wholeNumber(const IniFile &ini, const QString &key, int fallback, int maximum)
+// The [General] whole numbers and switches (0 or 1). A missing or empty value keeps the default
+// of UploadOptions; any other value outside the range is named, and the nearest bound (for text,
+// the default) is used instead. A new [General] number is one row here.
+struct NumberKey
 {
-    bool ok = false;
-    const int value = storedValue(ini, QStringLiteral("General"), key).toInt(&ok);
-    if (!ok || value < 0)
-        return fallback;
-    return std::min(value, maximum);
+    const char *key;
+    int minimum;
+    int maximum;
+    int UploadOptions::*number = nullptr;
+    bool UploadOptions::*flag = nullptr;
+};
+
+const NumberKey NumberKeys[] = {
+    {"CatchUpMinutes", 0, UploadOptions::MaxCatchUpMinutes, &UploadOptions::catchUpMinutes},
+    {"RetryCount", 0, UploadOptions::MaxRetryCount, &UploadOptions::retryCount},
+    {"RetryDelaySeconds", UploadOptions::MinRetryDelaySeconds, UploadOptions::MaxRetryDelaySeconds,
+     &UploadOptions::retryDelaySeconds},
+    {"UploadTimeoutMinutes", 0, UploadOptions::MaxTimeoutMinutes,
+     &UploadOptions::uploadTimeoutMinutes},
+    {"StopGraceSeconds", 0, UploadOptions::MaxStopGraceSeconds, &UploadOptions::stopGraceSeconds},
+    {"InsecureTLS", 0, 1, nullptr, &UploadOptions::insecureTls},
+    {"RecordingSettleSeconds", 0, UploadOptions::MaxSettleSeconds,
+     &UploadOptions::recordingSettleSeconds},
+    {"RecordingWaitMinutes", 0, UploadOptions::MaxRecordingWaitMinutes,
+     &UploadOptions::recordingWaitMinutes},
+    {"SkipStaleRecordings", 0, 1, nullptr, &UploadOptions::skipStaleRecordings},
+    {"PreflightMinutes", 0, UploadOptions::MaxPreflightMinutes, &UploadOptions::preflightMinutes},
+    {"AlivePingMinutes", 1, UploadOptions::MaxAlivePingMinutes, &UploadOptions::alivePingMinutes},
+};
+
+const char *const TextKeys[] = {"UploadURL",     "FailureCommand", "CACertificates",
+                                "MaxUploadRate", "UploadPriority", "PingURL",
+                                "AlivePingURL",  "MetricsFile"};
+
+int defaultOf(const NumberKey &row)
+{
+    const UploadOptions defaults;
+    return row.number ? defaults.*row.number : int(defaults.*row.flag);
+}
+
+// The value to use for `text`, and the problem when it is not the one written.
+int numberFrom(const NumberKey &row, const QString &text, QStringList &problems)
+{
+    if (text.isEmpty())
+        return defaultOf(row);
+    bool whole = false;
+    const qlonglong written = text.toLongLong(&whole);
+    const int used =
+        !whole ? defaultOf(row) : int(std::clamp<qlonglong>(written, row.minimum, row.maximum));
+    if (!whole || used != written)
+        problems.append(QStringLiteral("[General] %1=%2 is not a whole number from %3 to %4: %5 "
+                                       "is used instead")
+                            .arg(QLatin1String(row.key), text)
+                            .arg(row.minimum)
+                            .arg(row.maximum)
+                            .arg(used));
+    return used;
 }
 
 } // namespace
@@ -142,40 +210,88 @@ bool isUploadPriority(const QString &value)
            !uploadPriorityIsLow(value);
 }
 
-UploadOptions uploadOptions(const IniFile &ini)
+QStringList generalKeys()
 {
-    UploadOptions options;
-    options.catchUpMinutes =
-        wholeNumber(ini, QStringLiteral("CatchUpMinutes"), 0, UploadOptions::MaxCatchUpMinutes);
-    options.retryCount =
-        wholeNumber(ini, QStringLiteral("RetryCount"), 0, UploadOptions::MaxRetryCount);
-    options.retryDelaySeconds =
-        wholeNumber(ini, QStringLiteral("RetryDelaySeconds"), options.retryDelaySeconds,
-                    UploadOptions::MaxRetryDelaySeconds);
-    options.uploadTimeoutMinutes = wholeNumber(ini, QStringLiteral("UploadTimeoutMinutes"), 0,
-                                               UploadOptions::MaxTimeoutMinutes);
-    options.stopGraceSeconds =
-        wholeNumber(ini, QStringLiteral("StopGraceSeconds"), options.stopGraceSeconds,
-                    UploadOptions::MaxStopGraceSeconds);
-    options.insecureTls = wholeNumber(ini, QStringLiteral("InsecureTLS"), 0, 1) == 1;
-    options.recordingSettleSeconds =
-        wholeNumber(ini, QStringLiteral("RecordingSettleSeconds"), options.recordingSettleSeconds,
-                    UploadOptions::MaxSettleSeconds);
-    options.recordingWaitMinutes =
-        wholeNumber(ini, QStringLiteral("RecordingWaitMinutes"), options.recordingWaitMinutes,
-                    UploadOptions::MaxRecordingWaitMinutes);
-    options.skipStaleRecordings =
-        wholeNumber(ini, QStringLiteral("SkipStaleRecordings"), 0, 1) == 1;
-    options.preflightMinutes =
-        wholeNumber(ini, QStringLiteral("PreflightMinutes"), options.preflightMinutes,
-                    UploadOptions::MaxPreflightMinutes);
-    options.failureCommand =
-        storedValue(ini, QStringLiteral("General"), QStringLiteral("FailureCommand"));
-    options.maxUploadRate =
-        storedValue(ini, QStringLiteral("General"), QStringLiteral("MaxUploadRate"));
-    options.lowUploadPriority = uploadPriorityIsLow(
-        storedValue(ini, QStringLiteral("General"), QStringLiteral("UploadPriority")));
-    return options;
+    QStringList keys;
+    for (const char *key : TextKeys)
+        keys.append(QLatin1String(key));
+    for (const NumberKey &row : NumberKeys)
+        keys.append(QLatin1String(row.key));
+    for (const LimitKey &limit : LimitKeys) {
+        if (!limit.showOnly)
+            keys.append(QLatin1String(limit.key));
+    }
+    return keys;
+}
+
+GeneralOptions uploadOptions(const IniFile &ini)
+{
+    GeneralOptions read;
+    const QString general = QStringLiteral("General");
+    for (const NumberKey &row : NumberKeys) {
+        const int value =
+            numberFrom(row, storedValue(ini, general, QLatin1String(row.key)), read.problems);
+        if (row.number)
+            read.options.*row.number = value;
+        else
+            read.options.*row.flag = value == 1;
+    }
+    read.options.failureCommand = storedValue(ini, general, QStringLiteral("FailureCommand"));
+    read.options.caCertificates = storedValue(ini, general, QStringLiteral("CACertificates"));
+    read.options.maxUploadRate = storedValue(ini, general, QStringLiteral("MaxUploadRate"));
+    read.options.lowUploadPriority =
+        uploadPriorityIsLow(storedValue(ini, general, QStringLiteral("UploadPriority")));
+    read.options.recording = recordingLimits(ini, general, {});
+    read.options.pingUrl = storedValue(ini, general, QStringLiteral("PingURL"));
+    read.options.alivePingUrl = storedValue(ini, general, QStringLiteral("AlivePingURL"));
+    read.options.metricsFile = storedValue(ini, general, QStringLiteral("MetricsFile"));
+    return read;
+}
+
+RecordingLimits recordingLimits(const IniFile &ini, const QString &section,
+                                const RecordingLimits &base)
+{
+    RecordingLimits limits = base;
+    const bool general = section == QStringLiteral("General");
+    for (const LimitKey &limit : LimitKeys) {
+        if (general && limit.showOnly)
+            continue;
+        const std::optional<int> value =
+            limitValue(storedValue(ini, section, QString::fromLatin1(limit.key)), limit);
+        if (value && limit.number)
+            limits.*limit.number = *value;
+        else if (value)
+            limits.*limit.flag = *value == 1;
+    }
+    return limits;
+}
+
+QStringList recordingLimitProblems(const IniFile &ini)
+{
+    QStringList problems;
+    const RecordingLimits defaults;
+    QStringList sections{QStringLiteral("General")};
+    for (int show = 1; show <= ShowTableRecord::MaxShows; ++show)
+        sections.append(QStringLiteral("Show") + QString::number(show));
+    for (const QString &section : sections) {
+        for (const LimitKey &limit : LimitKeys) {
+            const QString text = storedValue(ini, section, QString::fromLatin1(limit.key));
+            if (text.isEmpty() || limitValue(text, limit) ||
+                (limit.showOnly && section == sections.first()))
+                continue;
+            const int fallback = limit.number ? defaults.*limit.number : 0;
+            problems.append(QStringLiteral("[%1] %2 '%3' is not a whole number from %4 to %5; %6")
+                                .arg(section, QString::fromLatin1(limit.key), text)
+                                .arg(limit.minimum)
+                                .arg(limit.maximum)
+                                .arg(limit.showOnly
+                                         ? QStringLiteral("the show's last uploads are used")
+                                     : section == sections.first()
+                                         ? QStringLiteral("%1 is used").arg(fallback)
+                                         : QStringLiteral("[General]'s value is used")));
+        }
+    }
+    return problems;
 }
 
 } // namespace ConfigReader
@@ -197,6 +313,9 @@ bool ReadConfig(AppContext &ctx, const QString &path)
         ctx.CFG.UploadURL.clear();
     }
     ctx.ShowTable = ConfigReader::showTable(*ini);
-    ctx.Options = ConfigReader::uploadOptions(*ini);
+    ctx.Options = ConfigReader::uploadOptions(*ini).options;
+    for (int show = 1; show <= ShowTableRecord::MaxShows; ++show)
+        ctx.RecordingRules[show] = ConfigReader::recordingLimits(
+            *ini, QStringLiteral("Show") + QString::number(show), ctx.Options.recording);
     return true;
 }

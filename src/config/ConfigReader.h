@@ -1,12 +1,14 @@
 #pragma once
 
+#include "core/UploadOptions.h"
+
 #include <QString>
 #include <QStringList>
 
 class AppContext;
 class IniFile;
+struct RecordingLimits;
 struct ShowTableRecord;
-struct UploadOptions;
 
 namespace ConfigReader {
 
@@ -23,8 +25,20 @@ ShowTableRecord showTable(const IniFile &ini);
 // The keys read from [Show1] to [Show100] and from [General]; the program ignores any other.
 QStringList showKeys();
 QStringList generalKeys();
-// The opt-in [General] safeguards; a value that is not a whole number in range gives the default.
-UploadOptions uploadOptions(const IniFile &ini);
+struct GeneralOptions
+{
+    UploadOptions options;
+    // One text for each value that is not a whole number in its range, naming what is used.
+    QStringList problems;
+};
+// The opt-in [General] safeguards.
+GeneralOptions uploadOptions(const IniFile &ini);
+// The recording limits of section `section` ("General" or "ShowN"), `base` where it has none.
+RecordingLimits recordingLimits(const IniFile &ini, const QString &section,
+                                const RecordingLimits &base);
+// "[Show3] MaxSilenceSeconds '2 minutes' is not a whole number from 1 to 86400; 120 is used",
+// one for each recording limit in the file that the program does not take.
+QStringList recordingLimitProblems(const IniFile &ini);
 // UploadPriority: "normal" runs curl as any other program; anything else, "low" above all, lets
 // playout and the live stream go first.
 bool uploadPriorityIsLow(const QString &value);

@@ -1,22 +1,8 @@
 #include "core/AuditBuffer.h"
 
 #include "platform/Clock.h"
+#include "platform/ControlText.h"
 #include "platform/LocaleFormat.h"
-
-QString AuditBuffer::escapeControls(const QString &text)
-{
-    QString escaped;
-    escaped.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.category() != QChar::Other_Control || c == u'\t') {
-            escaped += c;
-            continue;
-        }
-        escaped += QStringLiteral("\\x") +
-                   QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
-    }
-    return escaped;
-}
 
 void AuditBuffer::append(const QString &text)
 {
@@ -25,7 +11,7 @@ void AuditBuffer::append(const QString &text)
         ++m_dropped;
     }
     m_lines.append(LocaleFormat::hourMinuteSecond(m_clock.now().time()) + QStringLiteral("  ") +
-                   escapeControls(text));
+                   ControlText::escaped(text));
 }
 
 void AuditBuffer::reset()

@@ -29,8 +29,6 @@ public:
 
     bool busy = false;
 
-    static QString escapeControls(const QString &text);
-
 private:
     const Clock &m_clock;
     QStringList m_lines;

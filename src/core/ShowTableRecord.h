@@ -16,6 +16,7 @@ struct ShowTableRecord
     Column UploadDay;
     Column UploadTime;
     Column Picture;
+    Column PingURL; // empty: the one of [General]
     // The show's own rate limit, which takes the place of the general one; empty for none.
     Column MaxUploadRate;
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/RecordingLimits.h"
+
 #include <QString>
+#include <QStringList>
 
 // Opt-in safeguards read from [General] in tunebarn.ini. Zero keeps the plain behaviour:
 // no catching up of missed minutes, no retries, no time limit.
@@ -8,6 +11,8 @@ struct UploadOptions
 {
     static constexpr int MaxCatchUpMinutes = 24 * 60;
     static constexpr int MaxRetryCount = 100;
+    // A service that refuses at once is never hammered.
+    static constexpr int MinRetryDelaySeconds = 10;
     static constexpr int MaxRetryDelaySeconds = 24 * 60 * 60;
     static constexpr int MaxTimeoutMinutes = 7 * 24 * 60;
     // Well inside the service's stop timeout (packaging/tunebarn-uploader.service.in).
@@ -15,6 +20,7 @@ struct UploadOptions
     static constexpr int MaxSettleSeconds = 60 * 60;
     static constexpr int MaxRecordingWaitMinutes = 24 * 60;
     static constexpr int MaxPreflightMinutes = 24 * 60;
+    static constexpr int MaxAlivePingMinutes = 24 * 60;
 
     int catchUpMinutes = 0;
     int retryCount = 0;
@@ -38,6 +44,28 @@ struct UploadOptions
     // A program told of every failed upload (show number, title, reason), so a station can have
     // someone mailed or paged. Empty: none.
     QString failureCommand;
+    // The certificate authorities curl trusts instead of the system's, for a service whose
+    // certificate a station's own authority signed. Empty: the system's.
+    QString caCertificates;
+    // [General]'s limits for a true recording; a show's own section may override them.
+    RecordingLimits recording;
+    // A monitor's address told when each show starts and how it ends (a show's own PingURL
+    // goes first), and one told every alivePingMinutes while the program runs. Empty: none.
+    QString pingUrl;
+    QString alivePingUrl;
+    int alivePingMinutes = 5;
+    // Where the figures for Prometheus go. Empty: nowhere.
+    QString metricsFile;
+
+    // The certificate options of every curl the program runs, uploads and pings alike.
+    QStringList curlCertificateArguments() const
+    {
+        if (insecureTls)
+            return {QStringLiteral("-k")};
+        if (!caCertificates.isEmpty())
+            return {QStringLiteral("--cacert"), caCertificates};
+        return {};
+    }
     // The most an upload sends per second, as a rate or a timetable (upload/RateTimetable.h),
     // so that the live stream keeps its share of the line. Empty: no limit.
     QString maxUploadRate;

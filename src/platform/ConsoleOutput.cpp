@@ -1,5 +1,7 @@
 #include "platform/ConsoleOutput.h"
 
+#include "platform/ControlText.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -40,8 +42,9 @@ bool writeToConsole(Stream stream, const QString &text)
 
 } // namespace
 
-void write(Stream stream, const QString &text)
+void write(Stream stream, const QString &raw)
 {
+    const QString text = ControlText::escapedKeepingLineFeeds(raw);
     std::FILE *file = stream == Stream::Output ? stdout : stderr;
     std::fflush(file);
 #ifdef Q_OS_WIN

@@ -14,7 +14,8 @@ enum class Stream
     Error
 };
 
-// `text` as it is; line ends are the caller's.
+// `text` with its control characters but line feeds and tabs escaped (ControlText); line ends
+// are the caller's.
 void write(Stream stream, const QString &text);
 
 } // namespace ConsoleOutput

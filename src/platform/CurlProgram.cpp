@@ -27,4 +27,13 @@ QString locate(const Environment &environment, const QString &workingDirectory)
 #endif
 }
 
+QByteArray configString(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    escaped.replace(u'\t', QStringLiteral("\\t")).replace(u'\n', QStringLiteral("\\n"));
+    escaped.replace(u'\r', QStringLiteral("\\r")).replace(u'\v', QStringLiteral("\\v"));
+    return (u'"' + escaped + u'"').toUtf8();
+}
+
 } // namespace CurlProgram

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class Environment;
@@ -11,5 +12,8 @@ QString fileName();
 // The curl beside the program; off Windows, when there is none, the curl on PATH.
 // Empty when neither is there.
 QString locate(const Environment &environment, const QString &workingDirectory);
+// A quoted string of curl's configuration syntax (as read by "--config -"), with '\\', '"',
+// line breaks and tabs escaped, so that nothing in it can end the line.
+QByteArray configString(const QString &text);
 
 } // namespace CurlProgram

@@ -164,9 +164,10 @@ FileError removeFile(const QString &path)
 #endif
 }
 
-FileError replaceFile(const QString &path, const QByteArray &bytes)
+FileError replaceFile(const QString &path, const QByteArray &bytes, bool readableByAll)
 {
 #ifdef Q_OS_WIN
+    Q_UNUSED(readableByAll);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return FileError{EIO, file.errorString()};
@@ -179,6 +180,8 @@ FileError replaceFile(const QString &path, const QByteArray &bytes)
         return errorFromErrno(errno);
     qsizetype done = 0;
     FileError error = writeAll(fd, bytes, done);
+    if (!error.failed() && readableByAll && ::fchmod(fd, 0644) != 0)
+        error = errorFromErrno(errno);
     if (!error.failed() && ::fsync(fd) != 0)
         error = errorFromErrno(errno);
     if (::close(fd) != 0 && !error.failed())

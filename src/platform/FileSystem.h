@@ -30,9 +30,10 @@ FileError createFolder(const QString &path, bool privateToUser);
 // refused without being opened, and a larger file with EFBIG.
 FileRead readWholeFile(const QString &path, qint64 maxBytes);
 FileError removeFile(const QString &path);
-// Writes a new file private to the user and puts it in place of `path` in one step, so that a
-// crash leaves either the old file or the new one, never a piece.
-FileError replaceFile(const QString &path, const QByteArray &bytes);
+// Writes a new file private to the user (or, with `readableByAll`, readable by every user
+// whatever the umask) and puts it in place of `path` in one step, so that a crash leaves either
+// the old file or the new one, never a piece.
+FileError replaceFile(const QString &path, const QByteArray &bytes, bool readableByAll = false);
 std::optional<QDateTime> fileCreationTime(const QString &path);
 std::optional<QDateTime> fileModificationTime(const QString &path);
 // Ordinary, non-hidden files of `folder` whose names match `pattern` ('*' and '?')

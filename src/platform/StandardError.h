@@ -13,7 +13,7 @@ enum class Priority
     Info = 6
 };
 
-// One line; line breaks in `text` become blanks.
+// One line; line breaks in `text` become blanks, other control characters \xNN.
 void print(Priority priority, const QString &text);
 // Whether standard error is the journal's stream (JOURNAL_STREAM names its device and inode).
 bool isJournal();

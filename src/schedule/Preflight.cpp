@@ -2,9 +2,12 @@
 
 #include "core/AppContext.h"
 #include "core/ShowTableRecord.h"
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
+#include "recording/RecordingReader.h"
 #include "schedule/DayRule.h"
+#include "upload/RecordingCheck.h"
 #include "upload/RecordingReady.h"
 
 namespace Preflight {
@@ -34,6 +37,36 @@ void tell(AppContext &ctx, const QString &which, const QString &text, bool mende
         (mended ? QStringLiteral("Mended before ") + which : QStringLiteral("WARNING: ") + which) +
         QStringLiteral(": ") + text);
     ctx.view().reportWarning(which, (mended ? QStringLiteral("mended: ") : QString()) + text);
+}
+
+QDateTime minuteOf(const QDateTime &time)
+{
+    return QDateTime(time.date(), QTime(time.time().hour(), time.time().minute()));
+}
+
+void checkShows(AppContext &ctx, const QDateTime &slot, bool followReadings);
+
+// What reading the recording found wrong; nothing while it is read or still being written. A
+// reading that ends within the minute has its problems told at once, not a minute later.
+std::optional<QStringList> contentProblems(AppContext &ctx, int show, const QDateTime &slot,
+                                           bool followReading)
+{
+    const QString recording = ctx.ShowTable.Filename[show];
+    const RecordingReady::FileState state = RecordingReady::stateOf(recording);
+    if (state.size <= 0)
+        return QStringList();
+    if (RecordingReady::isRecent(state.modified, ctx.platform.clock.now(),
+                                 ctx.Options.recordingSettleSeconds))
+        return std::nullopt;
+    const auto whenRead = [&ctx, slot] {
+        if (minuteOf(ctx.platform.clock.now()) == slot)
+            checkShows(ctx, slot, false);
+    };
+    const std::optional<RecordingFindings> findings = RecordingReader::findings(
+        ctx, recording, followReading ? std::function<void()>(whenRead) : nullptr);
+    if (!findings)
+        return std::nullopt;
+    return RecordingCheck::texts(recording, RecordingCheck::problems(ctx, show, *findings));
 }
 
 } // namespace
@@ -71,6 +104,13 @@ QStringList problems(const ShowTableRecord &table, int show, const QString &uplo
 
 void check(AppContext &ctx, const QDateTime &slot)
 {
+    checkShows(ctx, slot, true);
+}
+
+namespace {
+
+void checkShows(AppContext &ctx, const QDateTime &slot, bool followReadings)
+{
     const int minutes = ctx.Options.preflightMinutes;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         const QDateTime due =
@@ -81,8 +121,12 @@ void check(AppContext &ctx, const QDateTime &slot)
         }
         PreflightNote &note = ctx.Preflight[show];
         if (note.due != due)
-            note = {due, {}};
-        const QStringList now = problems(ctx.ShowTable, show, ctx.CFG.UploadURL, due);
+            note = {due, {}, {}};
+        if (const std::optional<QStringList> content =
+                contentProblems(ctx, show, slot, followReadings))
+            note.recordingProblems = *content;
+        const QStringList now =
+            problems(ctx.ShowTable, show, ctx.CFG.UploadURL, due) + note.recordingProblems;
         const QString which =
             QStringLiteral("show %1 due at %2").arg(show).arg(LocaleFormat::hourMinute(due.time()));
         for (const QString &problem : now) {
@@ -96,5 +140,7 @@ void check(AppContext &ctx, const QDateTime &slot)
         note.problems = now;
     }
 }
+
+} // namespace
 
 } // namespace Preflight

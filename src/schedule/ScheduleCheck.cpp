@@ -3,17 +3,18 @@
 #include "config/ConfigReader.h"
 #include "core/AddressMask.h"
 #include "core/ScheduleMemory.h"
-#include "core/UploadOptions.h"
 #include "core/ShowTableRecord.h"
+#include "core/UploadOptions.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
+#include "schedule/DayRule.h"
+#include "schedule/Preflight.h"
 #include "upload/DateVariables.h"
 #include "upload/FailureAlert.h"
 #include "upload/RateTimetable.h"
 #include "upload/UploadRate.h"
-#include "schedule/DayRule.h"
-#include "schedule/Preflight.h"
+#include "monitoring/PingAddress.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -40,7 +41,7 @@ QString ShowCheck::nextUploadText() const
 
 QString ShowCheck::recordingText() const
 {
-    return presence(recordingExists);
+    return recordingExists && !recordingNote.isEmpty() ? recordingNote : presence(recordingExists);
 }
 
 QString ShowCheck::pictureText() const
@@ -70,13 +71,6 @@ bool isPast(const QString &rule, const QString &time, const QDateTime &now)
         return false;
     const QDate date = ruleDate(rule);
     return date < now.date() || (date == now.date() && time < LocaleFormat::hourMinute(now.time()));
-}
-
-bool isConfigured(const ShowTableRecord &table, int show)
-{
-    return !(table.Filename[show].isEmpty() && table.Title[show].isEmpty() &&
-             table.Description[show].isEmpty() && table.UploadDay[show].isEmpty() &&
-             table.UploadTime[show].isEmpty() && table.Picture[show].isEmpty());
 }
 
 bool matches(const ShowTableRecord &table, int show, const QDate &date, const QString &time)
@@ -204,8 +198,7 @@ void checkShow(const ShowTableRecord &table, int show, const QDateTime &now, Sho
     // What the check ahead tells of the coming upload, once that is near: most of the week the
     // recording is still last week's, and rightly so.
     if (row.nextUpload.isValid() && now.secsTo(row.nextUpload) <= preflightMinutes * 60LL) {
-        for (const QString &problem :
-             Preflight::recordingProblems(row.recording, row.nextUpload))
+        for (const QString &problem : Preflight::recordingProblems(row.recording, row.nextUpload))
             problems.append({show, QStringLiteral("show %1: ").arg(show) + problem});
     }
     reportLosses(table, show, now, problems);
@@ -254,6 +247,27 @@ void reportIgnored(const IniFile &ini, QList<CheckProblem> &problems)
     }
 }
 
+// What the monitoring keys would do wrong: a ping address anyone on the way can read, a metrics
+// file that cannot be written.
+void checkMonitoring(const UploadOptions &options, ScheduleReport &report)
+{
+    if (!options.alivePingUrl.isEmpty())
+        report.alivePingUrl = PingAddress::masked(options.alivePingUrl);
+    for (const auto &[key, url] : {std::pair{"PingURL", options.pingUrl},
+                                   std::pair{"AlivePingURL", options.alivePingUrl}}) {
+        const QString plain =
+            PingAddress::problem(QStringLiteral("[General] ") + QLatin1String(key), url);
+        if (!plain.isEmpty())
+            report.problems.append({0, plain});
+    }
+    const QString metrics = options.metricsFile;
+    if (!metrics.isEmpty() && !folderExists(QFileInfo(metrics).absolutePath()))
+        report.problems.append(
+            {0, QStringLiteral("[General] MetricsFile '%1': its folder does not exist, so no "
+                               "figures are written")
+                    .arg(metrics)});
+}
+
 void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleReport &report)
 {
     const QString url = ConfigReader::uploadUrl(ini);
@@ -266,11 +280,20 @@ void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleRe
     if (const qsizetype cut = ConfigReader::uploadUrlCut(ini))
         report.problems.append(
             {0, QStringLiteral("[General] UploadURL is cut: only its first %1 characters are "
-                               "read, %2 more are lost, so uploads go to another address")
+                               "read, %2 lost, so uploads go to another address")
                     .arg(ConfigReader::MaxValueLength)
-                    .arg(cut)});
-    const UploadOptions options = ConfigReader::uploadOptions(ini);
+                    .arg(cut == 1 ? QStringLiteral("1 more is")
+                                  : QStringLiteral("%1 more are").arg(cut))});
+    const ConfigReader::GeneralOptions read = ConfigReader::uploadOptions(ini);
+    for (const QString &problem : read.problems)
+        report.problems.append({0, problem});
+    const UploadOptions &options = read.options;
     report.insecureTls = options.insecureTls;
+    if (!options.caCertificates.isEmpty() && !QFileInfo(options.caCertificates).isFile())
+        report.problems.append(
+            {0, QStringLiteral("[General] CACertificates '%1' is not a file: no upload over "
+                               "https can go out")
+                    .arg(options.caCertificates)});
     QString rateProblem;
     if (const auto timetable = RateTimetable::parse(options.maxUploadRate, &rateProblem)) {
         if (!options.maxUploadRate.isEmpty())
@@ -288,6 +311,7 @@ void checkGeneral(const IniFile &ini, const Environment &environment, ScheduleRe
             {0, QStringLiteral("[General] UploadPriority '%1' is neither 'low' nor 'normal': curl "
                                "runs at low priority")
                     .arg(priority)});
+    checkMonitoring(options, report);
     const QString command = options.failureCommand;
     const QFileInfo program(failureProgramPath(environment, command));
     if (!command.isEmpty() && !(program.isFile() && program.isExecutable()))
@@ -344,6 +368,38 @@ bool isValidTime(const QString &time)
     return form.match(time).hasMatch();
 }
 
+bool isConfigured(const ShowTableRecord &table, int show)
+{
+    return !(table.Filename[show].isEmpty() && table.Title[show].isEmpty() &&
+             table.Description[show].isEmpty() && table.UploadDay[show].isEmpty() &&
+             table.UploadTime[show].isEmpty() && table.Picture[show].isEmpty());
+}
+
+bool isPastDate(const QString &dayRule, const QDate &today)
+{
+    return isDate(dayRule) && ruleDate(dayRule) < today;
+}
+
+QDateTime lastDue(const ShowTableRecord &table, int show, const QDateTime &now)
+{
+    const QString time = table.UploadTime[show];
+    const QString rule = table.UploadDay[show];
+    if (!isValidTime(time) || !isValidDayRule(rule))
+        return {};
+    const QTime at = QTime::fromString(time, QStringLiteral("HH:mm"));
+    if (isDate(rule)) {
+        const QDateTime slot(ruleDate(rule), at);
+        return slot <= now ? slot : QDateTime();
+    }
+    const bool laterToday = time > LocaleFormat::hourMinute(now.time());
+    for (int back = laterToday ? 1 : 0; back <= 7; ++back) {
+        const QDate date = now.date().addDays(-back);
+        if (dayRuleMatches(rule, date))
+            return QDateTime(date, at);
+    }
+    return {};
+}
+
 bool dayRuleMatches(const QString &dayRule, const QDate &date)
 {
     return DayRule::match(dayRule, date) != DayRule::Match::None;
@@ -394,9 +450,11 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
     report.encoding = ini.encodingName();
     report.uploadUrl = maskSecrets(ConfigReader::uploadUrl(ini));
     checkGeneral(ini, environment, report);
+    for (const QString &problem : ConfigReader::recordingLimitProblems(ini))
+        report.problems.append({0, problem});
 
     const ShowTableRecord table = ConfigReader::showTable(ini);
-    const UploadOptions options = ConfigReader::uploadOptions(ini);
+    const UploadOptions options = ConfigReader::uploadOptions(ini).options;
     const int preflightMinutes = options.preflightMinutes;
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show) {
         if (!isConfigured(table, show))
@@ -409,6 +467,12 @@ ScheduleReport analyse(const IniFile &ini, const QString &configFile, const QDat
         row.recordingExists = fileExists(row.recording);
         row.picture = table.Picture[show];
         row.pictureExists = fileExists(row.picture);
+        const QString ping = PingAddress::forShow(options, table, show);
+        row.pingUrl = ping.isEmpty() ? QString() : PingAddress::masked(ping);
+        const QString plain =
+            PingAddress::problem(QStringLiteral("show %1: PingURL").arg(show), table.PingURL[show]);
+        if (!plain.isEmpty())
+            report.problems.append({show, plain});
         row.nextUpload = nextUpload(table, show, now, handled);
         if (!row.nextUpload.isValid())
             row.nextUploadNote = isPast(row.dayRule, row.time, now) || isDoneDate(row, handled)

@@ -21,14 +21,16 @@ struct ShowCheck
     QString nextUploadNote; // "past" or "never" when there is none
     QString recording;
     bool recordingExists = false;
+    QString recordingNote; // what reading it found: "1:59:58", "0:04:00 SHORT"; empty unread
     QString picture;
     bool pictureExists = false;
+    QString pingUrl; // masked; empty when it has none
     qint64 uploadRate = 0;       // bytes a second at its next upload (or now); 0: no limit
     qint64 expectedSeconds = -1; // its recording's size at that rate; -1 without either
 
     // The cells of the schedule as --check and the Schedule window show them.
     QString nextUploadText() const; // "Sun 13/12/2026 09:00", "past" or "never"
-    QString recordingText() const;  // "yes" or "MISSING"
+    QString recordingText() const;  // the note, else "yes" or "MISSING"
     QString pictureText() const;    // "yes", "MISSING" or "-" when there is none
 };
 
@@ -44,6 +46,7 @@ struct ScheduleReport
     QString encoding;         // how the file was read
     QString uploadUrl;        // access tokens masked
     bool insecureTls = false; // [General] InsecureTLS=1: the certificate is not checked
+    QString alivePingUrl;     // masked; empty when there is none
     QString uploadRate;       // [General] MaxUploadRate as understood; empty when it is not set
     QList<ShowCheck> shows;
     QList<CheckProblem> problems;
@@ -73,6 +76,12 @@ QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &no
 // handled: what every report of "the next upload" names.
 NextUpload firstNextUpload(const ShowTableRecord &table, const QDateTime &now,
                            const ScheduleMemory &handled);
+// The last minute at or before `now` that the show's day and time name; invalid when none has
+// come yet.
+QDateTime lastDue(const ShowTableRecord &table, int show, const QDateTime &now);
+// True for a show whose date lies before `today`: it is done with.
+bool isPastDate(const QString &dayRule, const QDate &today);
+bool isConfigured(const ShowTableRecord &table, int show);
 bool isValidTime(const QString &time);
 // True when `dayRule` names `date`: its abbreviated day name or its dd/MM/yyyy date.
 bool dayRuleMatches(const QString &dayRule, const QDate &date);

@@ -53,12 +53,18 @@ void saveScheduleState(AppContext &ctx, const QString &routine)
 {
     const QString path = scheduleStateFile(ctx);
     const FileError error = replaceFile(path, ctx.Schedule.toText());
-    if (error.failed())
-        ctx.AppendLog(routine +
-                      QStringLiteral("| ERROR: cannot save the schedule state: %1 %2")
-                          .arg(error.number)
-                          .arg(error.text) +
+    // Saved every minute and after every upload: a lasting fault is told once, with its mending.
+    const QString reason =
+        error.failed() ? QStringLiteral("%1 %2").arg(error.number).arg(error.text) : QString();
+    if (reason == ctx.StateSaveError)
+        return;
+    ctx.StateSaveError = reason;
+    if (reason.isEmpty())
+        ctx.AppendLog(routine + QStringLiteral("| The schedule state is saved again:") +
                       quotedPath(path));
+    else
+        ctx.AppendLog(routine + QStringLiteral("| ERROR: cannot save the schedule state: ") +
+                      reason + quotedPath(path));
 }
 
 QList<QDateTime> restoreScheduleState(AppContext &ctx, const QDateTime &startMinute)

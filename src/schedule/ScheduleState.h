@@ -9,7 +9,8 @@ class AppContext;
 // The schedule's memory kept on disk, in the program's folder, so that a restart of any kind
 // never uploads a show twice for the same date and minute, and can catch up what it missed.
 QString scheduleStateFile(const AppContext &ctx);
-// Replaces the file in one step; a failure is logged under `routine`.
+// Replaces the file in one step. A failure is logged under `routine` once, until its reason
+// changes or it is mended, which is logged too.
 void saveScheduleState(AppContext &ctx, const QString &routine);
 // At start-up: takes over the minutes the last run handled and the uploads its stop cut before
 // the service could have them, names its uploads that never finished or that the service may

@@ -1,6 +1,8 @@
 #include "upload/FailureWords.h"
 
 #include "core/AddressMask.h"
+#include "core/CountedNoun.h"
+#include "platform/ControlText.h"
 #include "platform/LocaleFormat.h"
 
 #include <QJsonArray>
@@ -76,19 +78,21 @@ QString serviceMessage(const QByteArray &reply)
     QString message = json.isNull() ? firstTextLine(QString::fromUtf8(reply))
                                     : jsonMessage(json.isObject() ? QJsonValue(json.object())
                                                                   : QJsonValue(json.array()));
-    message = message.simplified();
+    message = ControlText::escaped(message.simplified());
     return message.size() > MessageCharacters
                ? message.left(MessageCharacters) + QStringLiteral("...")
                : message;
 }
 
-QString whatHappened(const TryResult &result)
+namespace {
+
+QString happened(const TryResult &result)
 {
     if (!result.started)
         return QStringLiteral("curl could not be started");
     if (result.timedOut)
-        return QStringLiteral("it timed out and was stopped after %1 minutes")
-            .arg(result.timeLimitMinutes);
+        return QStringLiteral("it timed out and was stopped after ") +
+               countedNoun(result.timeLimitMinutes, QStringLiteral("minute"));
     const int status = result.httpStatus.toInt();
     if (status >= 300 && status < 400)
         return redirected(result);
@@ -124,6 +128,13 @@ QString whatHappened(const TryResult &result)
         return withDetail(QStringLiteral("curl failed with exit value %1").arg(result.exitValue),
                           detail);
     }
+}
+
+} // namespace
+
+QString whatHappened(const TryResult &result)
+{
+    return maskSecretsIn(happened(result), result.uploadUrl);
 }
 
 QString retryingAt(const QDateTime &at, int retry, int retryCount)

@@ -16,6 +16,7 @@ struct TryResult
     int timeLimitMinutes = 0;
     bool stopped = false; // the program was closing
     QString redirectUrl{}; // where a 3xx status pointed, which curl does not follow
+    QString uploadUrl{};   // its secrets are masked wherever the service or curl repeats them
 };
 
 // A failed upload told in the operator's words rather than curl's: what happened and what
@@ -26,7 +27,8 @@ namespace FailureWords {
 // (Could not resolve host: shows.example)", "the service redirected it to ... (HTTP 302), so
 // nothing was stored", "it timed out ...", "it was stopped ...".
 QString whatHappened(const TryResult &result);
-// The service's own words: the message of a JSON reply, else its first line of text.
+// The service's own words: the message of a JSON reply, else its first line of text; one line,
+// its control characters escaped.
 QString serviceMessage(const QByteArray &reply);
 // "the recording is empty (0 bytes)": a recorder that opened the file and died.
 QString recordingEmpty();

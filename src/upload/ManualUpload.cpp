@@ -53,6 +53,7 @@ UploadEnd sendFile(AppContext &ctx, const UploadSubject &subject, const QString 
     UploadRequest request{
         file,          subject.title,          description, QString(), ctx.CFG.UploadURL,
         reply->path(), ctx.Options.insecureTls};
+    request.caCertificates = ctx.Options.caCertificates;
     const UploadRate rate = paceUpload(ctx, request, 0);
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;

@@ -2,6 +2,7 @@
 
 #include "audit/AuditLog.h"
 #include "core/AppContext.h"
+#include "core/CountedNoun.h"
 #include "platform/Clock.h"
 #include "platform/LocaleFormat.h"
 #include "upload/FailureWords.h"
@@ -49,9 +50,9 @@ Settle waitUntilStill(AppContext &ctx, const QString &routine, const UploadSubje
     FileState seen = stateOf(file);
     if (!isRecent(seen.modified, clock.now(), options.recordingSettleSeconds))
         return Settle::Still;
-    ctx.AppendLog(
-        routine + QStringLiteral("| Waiting for the recording to be finished: '") + file +
-        QStringLiteral("' changed within the last %1 seconds").arg(options.recordingSettleSeconds));
+    ctx.AppendLog(routine + QStringLiteral("| Waiting for the recording to be finished: '") + file +
+                  QStringLiteral("' changed within the last ") +
+                  countedNoun(options.recordingSettleSeconds, QStringLiteral("second")));
     WriteLog(ctx);
     const QDateTime limit = clock.now().addSecs(options.recordingWaitMinutes * 60LL);
     // Seen changing by this program's clock, so a file stamped by another clock still settles.
@@ -59,8 +60,9 @@ Settle waitUntilStill(AppContext &ctx, const QString &routine, const UploadSubje
     while (lastChange.secsTo(clock.now()) < options.recordingSettleSeconds) {
         if (clock.now() >= limit) {
             const QString text =
-                QStringLiteral("the recording was still changing after %1 minutes; sent as it is")
-                    .arg(options.recordingWaitMinutes);
+                QStringLiteral("the recording was still changing after ") +
+                countedNoun(options.recordingWaitMinutes, QStringLiteral("minute")) +
+                QStringLiteral("; sent as it is");
             ctx.AppendLog(routine + QStringLiteral("| WARNING: ") + subject.what() +
                           QStringLiteral(": ") + text);
             ctx.view().reportWarning(subject.what(), text);
@@ -75,9 +77,9 @@ Settle waitUntilStill(AppContext &ctx, const QString &routine, const UploadSubje
             lastChange = clock.now();
         }
     }
-    ctx.AppendLog(routine + QStringLiteral("| The recording stood still for %1 seconds: %2 bytes")
-                                .arg(options.recordingSettleSeconds)
-                                .arg(seen.size));
+    ctx.AppendLog(routine + QStringLiteral("| The recording stood still for ") +
+                  countedNoun(options.recordingSettleSeconds, QStringLiteral("second")) +
+                  QStringLiteral(": ") + countedNoun(seen.size, QStringLiteral("byte")));
     return Settle::Still;
 }
 

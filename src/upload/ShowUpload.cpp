@@ -6,8 +6,10 @@
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 #include "platform/LocaleFormat.h"
+#include "recording/RecordingReader.h"
 #include "upload/DateVariables.h"
 #include "upload/FailureAlert.h"
+#include "upload/RecordingCheck.h"
 #include "upload/RecordingReady.h"
 #include "upload/UploadRun.h"
 
@@ -50,10 +52,48 @@ bool skipsStaleRecording(AppContext &ctx, const UploadSubject &subject, const QS
     return true;
 }
 
-// What holds a recording back before curl runs: still written, last week's, or empty. Nothing
-// when it may go.
-std::optional<UploadEnd> recordingHeldBack(AppContext &ctx, const UploadSubject &subject,
-                                           const QString &recording, QString *reason)
+// A recording that is no MP3, far from the show's length or dead air is told of; it goes out
+// anyway unless the station chose to skip that kind. `description` receives what was found.
+std::optional<UploadEnd> skipsUntrueRecording(AppContext &ctx, UploadSubject &subject,
+                                              const QString &recording, QString *description,
+                                              QString *reason)
+{
+    const QString routine = QStringLiteral("UploadShow");
+    const std::optional<RecordingFindings> findings = RecordingReader::waitFor(ctx, recording);
+    if (!findings) {
+        recordUnsent(ctx, routine, subject, QStringLiteral("cut"),
+                     QStringLiteral("stopped while the recording was read"));
+        return UploadEnd::CutUnsent;
+    }
+    subject.recordingSeconds = findings->seconds;
+    const RecordingLimits &limits = ctx.RecordingRules[subject.show];
+    *description = RecordingVerdict::description(*findings, limits);
+    QString skippedBy;
+    QString skippedFor;
+    for (const RecordingProblem &problem : RecordingCheck::problems(ctx, subject.show, *findings)) {
+        const QString text = QStringLiteral("the recording ") + problem.text;
+        ctx.AppendLog(routine + QStringLiteral("| WARNING: ") + subject.what() +
+                      QStringLiteral(": ") + text);
+        ctx.view().reportWarning(subject.what(), text);
+        if (skippedBy.isEmpty()) {
+            skippedBy = RecordingVerdict::skipSetting(problem, limits);
+            skippedFor = text;
+        }
+    }
+    if (skippedBy.isEmpty())
+        return std::nullopt;
+    ctx.AppendLog(routine + QStringLiteral("| Upload skipped: ") + subject.what() +
+                  QStringLiteral(", ") + skippedBy + QStringLiteral(" is set"));
+    recordUnsent(ctx, routine, subject, QStringLiteral("skipped"), skippedFor);
+    *reason = skippedFor + QStringLiteral("; skipped, ") + skippedBy + QStringLiteral(" is set");
+    return UploadEnd::Skipped;
+}
+
+// What holds a recording back before curl runs: still written, last week's, empty, or not a
+// true recording. Nothing when it may go.
+std::optional<UploadEnd> recordingHeldBack(AppContext &ctx, UploadSubject &subject,
+                                           const QString &recording, QString *reason,
+                                           QString *description)
 {
     const QString routine = QStringLiteral("UploadShow");
     if (RecordingReady::waitUntilStill(ctx, routine, subject, recording) ==
@@ -64,14 +104,17 @@ std::optional<UploadEnd> recordingHeldBack(AppContext &ctx, const UploadSubject 
     }
     if (skipsStaleRecording(ctx, subject, recording, reason))
         return UploadEnd::Skipped;
-    return RecordingReady::refuseEmpty(ctx, routine, subject, recording, reason);
+    if (const std::optional<UploadEnd> empty =
+            RecordingReady::refuseEmpty(ctx, routine, subject, recording, reason))
+        return empty;
+    return skipsUntrueRecording(ctx, subject, recording, description, reason);
 }
 
 // `reply` lives on after the upload, while its failure is told, so an upload that starts
 // meanwhile replies into a file of its own.
 UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QString &recording,
-                        std::optional<ReplyFile> &reply, QString *reason,
-                        RecordingReady::FileState *sent)
+                        const QString &description, std::optional<ReplyFile> &reply,
+                        QString *reason, RecordingReady::FileState *sent)
 {
     const ShowTableRecord &table = ctx.ShowTable;
     const int show = subject.show;
@@ -88,6 +131,7 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
                           ctx.CFG.UploadURL,
                           reply->path(),
                           ctx.Options.insecureTls};
+    request.caCertificates = ctx.Options.caCertificates;
     const UploadRate rate = paceUpload(ctx, request, show);
     const CommandLine command = UploadCommand::build(curlProgramPath(ctx), request);
     ctx.DosCommand = command.display;
@@ -98,6 +142,7 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
     ctx.AppendLog(QStringLiteral("UploadShow| Tunebarn Title: '") + subject.title + u'\'');
     ctx.AppendLog(QStringLiteral("UploadShow| Uploading: '") + recording +
                   QStringLiteral("' Date Created: ") + FileTimeStamp(recording));
+    ctx.AppendLog(QStringLiteral("UploadShow| Recording: ") + description);
     if (rate.configured())
         ctx.AppendLog(QStringLiteral("UploadShow| Upload rate: ") + rate.text());
     ctx.AppendLog(QStringLiteral("UploadShow| DosCommand: '") + ctx.DosCommand + u'\'');
@@ -106,6 +151,7 @@ UploadEnd sendRecording(AppContext &ctx, const UploadSubject &subject, const QSt
 
     if (sent)
         *sent = RecordingReady::stateOf(recording);
+    ctx.watch().curlStarting(show);
     return runUpload(ctx, QStringLiteral("UploadShow"), subject, command, request.responseFile,
                      reason);
 }
@@ -116,12 +162,15 @@ UploadEnd uploadExistingShow(AppContext &ctx, int show, RecordingReady::FileStat
     // A show sent late, caught up or sent again after a stop, is titled for its own day.
     const QDateTime due = dueMinute(ctx, show);
     const QString title = DateVariables::expand(ctx.ShowTable.Title[show], due.date());
-    const UploadSubject subject{show, title, due};
+    UploadSubject subject{show, title, due};
     QString reason;
+    QString description;
     std::optional<ReplyFile> reply;
-    const std::optional<UploadEnd> heldBack = recordingHeldBack(ctx, subject, recording, &reason);
+    const std::optional<UploadEnd> heldBack =
+        recordingHeldBack(ctx, subject, recording, &reason, &description);
     const UploadEnd end =
-        heldBack ? *heldBack : sendRecording(ctx, subject, recording, reply, &reason, sent);
+        heldBack ? *heldBack
+                 : sendRecording(ctx, subject, recording, description, reply, &reason, sent);
 
     ctx.view().setStatusText(finishedStatus(ctx, end));
     if (end == UploadEnd::Taken)
@@ -148,6 +197,9 @@ UploadEnd UploadShow(AppContext &ctx, int ShowID, RecordingReady::FileState *sen
     } else if (!FileExists(ctx.ShowTable.Filename[ShowID])) {
         ctx.AppendLog(QStringLiteral("UploadShow| Show file doesnt exist: '") +
                       ctx.ShowTable.Filename[ShowID] + u'\'');
+        ctx.watch().tryEnded({ShowID, QStringLiteral("failed"),
+                              QStringLiteral("the recording does not exist"), 0, 0,
+                              ctx.platform.clock.now()});
     } else {
         end = uploadExistingShow(ctx, ShowID, sent);
     }

@@ -1,5 +1,6 @@
 #include "upload/UploadCommand.h"
 
+#include "platform/CurlProgram.h"
 #include "upload/RecordingReady.h"
 
 #include <algorithm>
@@ -28,16 +29,6 @@ QString escapedAndQuoted(const QString &text)
     escaped.replace(u'\\', QStringLiteral("\\\\"));
     escaped.replace(u'"', QStringLiteral("\\\""));
     return quoted(escaped);
-}
-
-// A quoted string of curl's configuration syntax, which also names line breaks and tabs, so
-// that nothing in it can end the line.
-QByteArray configString(const QString &text)
-{
-    QString escaped = escapedAndQuoted(text);
-    escaped.replace(u'\t', QStringLiteral("\\t")).replace(u'\n', QStringLiteral("\\n"));
-    escaped.replace(u'\r', QStringLiteral("\\r")).replace(u'\v', QStringLiteral("\\v"));
-    return escaped.toUtf8();
 }
 
 qint64 sizeOf(const QString &file)
@@ -90,7 +81,12 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     // The address carries the service's token: it goes to curl on its standard input, where no
     // other user can read it, as the command line of a running process can be.
     command.arguments.append({QStringLiteral("--config"), QStringLiteral("-")});
-    command.input = "url = " + configString(request.uploadUrl) + '\n';
+    command.input = "url = " + CurlProgram::configString(request.uploadUrl) + '\n';
+    // Beside the address, so that it reaches curl.exe on Windows exactly as written too.
+    if (!request.caCertificates.isEmpty()) {
+        command.input += "cacert = " + CurlProgram::configString(request.caCertificates) + '\n';
+        shown.append(QStringLiteral("--cacert ") + quoted(request.caCertificates));
+    }
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
     command.fileBytes = sizeOf(request.recording) + sizeOf(request.picture);

@@ -16,6 +16,7 @@ struct UploadRequest
     bool insecureTls = false;     // "-k": the service's certificate goes unchecked
     qint64 maxBytesPerSecond = 0; // "--limit-rate"; 0 for none
     bool lowPriority = true;
+    QString caCertificates{}; // "--cacert": the authorities trusted instead of the system's
 };
 
 namespace UploadCommand {

@@ -3,6 +3,7 @@
 #include "audit/AuditLog.h"
 #include "audit/UploadHistory.h"
 #include "core/AppContext.h"
+#include "core/CountedNoun.h"
 #include "platform/Clock.h"
 #include "platform/CurlProgram.h"
 #include "platform/EventPump.h"
@@ -74,6 +75,14 @@ QString redirectUrl(const QByteArray &output)
     return QString::fromUtf8(output).simplified().section(u' ', 2, 2);
 }
 
+// Every finished try goes to the history and to whoever watches the station.
+void recordAttempt(AppContext &ctx, const QString &routine, const UploadAttempt &attempt)
+{
+    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
+    ctx.watch().tryEnded({attempt.show, attempt.outcome, attempt.reason, attempt.bytesSent,
+                          attempt.seconds, attempt.finished});
+}
+
 // One line of the upload history for the try, timed by curl's own start and end.
 void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &subject,
                const CommandOutcome &outcome, const QString &result, const QString &reason)
@@ -86,8 +95,9 @@ void recordTry(AppContext &ctx, const QString &routine, const UploadSubject &sub
                                 outcome.started ? httpStatus(outcome.output) : QString(),
                                 bytesSent(outcome),
                                 outcome.startedAt.msecsTo(outcome.endedAt) / 1000.0,
-                                outcome.endedAt};
-    UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
+                                outcome.endedAt,
+                                subject.recordingSeconds};
+    recordAttempt(ctx, routine, attempt);
 }
 
 // A redirect is no taking: curl does not follow it, so nothing was stored.
@@ -136,6 +146,7 @@ TryResult tryResult(AppContext &ctx, const CommandOutcome &outcome, const QStrin
     result.timeLimitMinutes = timeLimitMinutes;
     result.stopped = ctx.shutdownRequested();
     result.redirectUrl = redirectUrl(outcome.output);
+    result.uploadUrl = ctx.CFG.UploadURL;
     return result;
 }
 
@@ -192,8 +203,9 @@ void recordUnsent(AppContext &ctx, const QString &routine, const UploadSubject &
                   const QString &outcome, const QString &reason)
 {
     const QDateTime now = ctx.platform.clock.now();
-    UploadHistory::record(ctx.Audit, ctx.CFG, routine,
-                          {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now});
+    recordAttempt(ctx, routine,
+                  {subject.due, subject.show, subject.title, outcome, reason, {}, 0, 0, now,
+                   subject.recordingSeconds});
 }
 
 void waitProcessingEvents(AppContext &ctx, int seconds)
@@ -272,8 +284,8 @@ UploadEnd runUpload(AppContext &ctx, const QString &routine, const UploadSubject
                        : UploadEnd::CutUnsent;
         }
         if (outcome.timedOut)
-            ctx.AppendLog(routine + QStringLiteral("| Upload stopped after %1 minutes")
-                                        .arg(options.uploadTimeoutMinutes));
+            ctx.AppendLog(routine + QStringLiteral("| Upload stopped after ") +
+                          countedNoun(options.uploadTimeoutMinutes, QStringLiteral("minute")));
         const TryResult result =
             tryResult(ctx, outcome, status, responseFile, options.uploadTimeoutMinutes);
         const bool worth = worthRetrying(outcome, status);

@@ -15,6 +15,7 @@ struct UploadSubject
     int show = 0; // 0 for a manual upload
     QString title;
     QDateTime due; // the minute a scheduled upload was due; when a manual one started
+    double recordingSeconds = 0; // the recording's length; 0 while it is not known
 
     QString what() const; // "show 3 'Breakfast'" or "manual upload 'Extra'"
 };
@@ -27,7 +28,7 @@ enum class UploadEnd
     Failed,
     CutUnsent,
     CutSent,
-    Skipped // last week's recording, with SkipStaleRecordings set
+    Skipped // a recording the station chose not to send (SkipStaleRecordings and the like)
 };
 
 // Runs an upload command and judges whether the service took it: curl must have started,

@@ -135,7 +135,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     QFile::setPermissions(run.path(u"alert.sh"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     run.writeConfig(
         "[General]\nUploadURL=" + receiver.url().toUtf8() +
-        "\nRetryCount=1\nRetryDelaySeconds=5\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() +
+        "\nRetryCount=1\nRetryDelaySeconds=10\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() +
         '\n' + run.show(1, u"Mon"_s, u"21:00"_s, u"Slow $(touch pwned)"_s) +
         run.show(2, u"Mon"_s, u"21:01"_s, u"Second"_s) + run.show(3, u"Mon"_s, u"21:04"_s) +
         "Tilte=typo\n");
@@ -210,9 +210,10 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
               u"UploadShow| Uploading: Finished Upload."_s),
         {u"Timer1_Timer| Show Upload [2] Time found: '"_s + second + u"' Show Upload date: 'MON'"_s,
          u"Timer1_Timer| Show Upload [2] Day found: '"_s + second + u'\'',
-         u"UploadShow| Started..."_s, u"UploadShow| Picture file doesnt exist: ''"_s,
-         u"UploadShow| Tunebarn Title: 'Second'"_s,
+         u"UploadShow| Started..."_s, u"UploadShow| WARNING: show 2 'Second': the recording *"_s,
+         u"UploadShow| Picture file doesnt exist: ''"_s, u"UploadShow| Tunebarn Title: 'Second'"_s,
          u"UploadShow| Uploading: '"_s + second + u"' Date Created: *"_s,
+         u"UploadShow| Recording: is not MPEG audio: it holds an ID3 tag and no audio"_s,
          u"UploadShow| DosCommand: '/usr/bin/curl -q -o \""_s + run.auditFolder() +
              u"upload-2.txt\" -w \"%{http_code} %{size_upload} %{redirect_url}\" -X POST -F \"mp3=@"_s +
              second + u"\" --form-string \"name=Second\" --form-string \"description=D2\" "_s +
@@ -255,7 +256,7 @@ TEST(Program, RetryWaitsTimeLimitsAndTheNightlyPurgeAllGoOnTogether)
                     run.show(2, u"Mon"_s, u"00:04"_s, u"Two"_s) +
                     run.show(3, u"Mon"_s, u"00:06"_s, u"Three"_s));
     QProcess &headless = run.start({u"--headless"_s});
-    ASSERT_TRUE(run.waitForAudit(u"UploadShow| Upload stopped after 1 minutes"_s));
+    ASSERT_TRUE(run.waitForAudit(u"UploadShow| Upload stopped after 1 minute"_s));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
 
     const QStringList lines = run.auditLines();
@@ -285,7 +286,7 @@ TEST(Program, RetryWaitsTimeLimitsAndTheNightlyPurgeAllGoOnTogether)
                      u"1 2026-12-07T00:03 retried 503 the service refused it (HTTP 503: busy)"_s,
                      u"2 2026-12-07T00:04 taken 200 "_s,
                      u"3 2026-12-07T00:06 failed 000 it timed out and was stopped after 1 "
-                     "minutes"_s}));
+                     "minute"_s}));
 }
 
 TEST(Program, ARestartNeverSendsAShowTwiceCatchesUpWhatItMissedAndNamesWhatWasCutOff)
@@ -497,9 +498,10 @@ TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
     const QString alerts = run.path(u"alerts"_s);
     run.write(u"alert.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + alerts.toUtf8() + "'\n");
     QFile::setPermissions(run.path(u"alert.sh"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const QByteArray general = "[General]\nUploadURL=" + receiver.url().toUtf8() +
-                               "\nRetryCount=1\nRetryDelaySeconds=5\nFailureCommand=" +
-                               run.path(u"alert.sh"_s).toUtf8() + '\n';
+    const QByteArray general =
+        "[General]\nUploadURL=" + receiver.url().toUtf8() +
+        "\nRetryCount=1\nRetryDelaySeconds=10\nFailureCommand=" + run.path(u"alert.sh"_s).toUtf8() +
+        '\n';
     run.writeConfig(general + run.show(1, u"Mon"_s, u"21:00"_s, u"Gone"_s) +
                     run.show(2, u"Mon"_s, u"21:01"_s, u"Old"_s) +
                     run.show(3, u"Mon"_s, u"21:02"_s, u"Empty"_s));
@@ -530,10 +532,14 @@ TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
     EXPECT_EQ(texts.filter(u"Timer1_Timer| "_s + u"WARNING: show"_s),
               QStringList({u"Timer1_Timer| WARNING: "_s + missing,
                            u"Timer1_Timer| WARNING: show 2 due at 21:01: "_s + stale,
+                           u"Timer1_Timer| WARNING: show 1 due at 21:00: recording '"_s + gone +
+                               u"' is not MPEG audio: it holds an ID3 tag and no audio"_s,
+                           u"Timer1_Timer| WARNING: show 2 due at 21:01: recording '"_s + old +
+                               u"' is not MPEG audio: it holds an ID3 tag and no audio"_s,
                            u"Timer1_Timer| WARNING: show 3 due at 21:02: recording '"_s + empty +
                                u"' is empty (0 bytes)"_s}));
     EXPECT_TRUE(texts.contains(u"UploadShow| WARNING: show 2 'Old': the recording "_s + modified));
-    EXPECT_EQ(texts.filter(u"UploadShow| Retry 1 of 1 in 5 seconds"_s).size(), 1);
+    EXPECT_EQ(texts.filter(u"UploadShow| Retry 1 of 1 in 10 seconds"_s).size(), 1);
     // A recording finished long ago goes at once.
     EXPECT_TRUE(texts.filter(u"Waiting for the recording"_s).isEmpty());
     const QString errors = QString::fromUtf8(headless.readAllStandardError());
@@ -705,6 +711,19 @@ TEST(Program, OneUploadFromTheCommandLine)
     }
     EXPECT_EQ(out, "Tunebarn Uploader 1.0.46\n");
 
+    // Each option is listed with what it does.
+    ASSERT_EQ(run.run({u"--help"_s}, &out), 0);
+    for (const char *option :
+         {"--check               Print the schedule and its problems; upload nothing.",
+          "--json                With --check or --history: print one JSON document.",
+          "--headless            Run the scheduler without a window until stopped",
+          "--upload <FILE>       Upload FILE now, like Manual Upload.",
+          "--title <TITLE>       With --upload: the title to send.",
+          "--description <TEXT>  With --upload: the description to send.",
+          "--history             Print the results of the uploads tried in the last",
+          "--days <N>            With --history: how many days back, today included (1"})
+        EXPECT_TRUE(out.contains(QByteArray("\n  ") + option + '\n')) << option;
+
     // A label longer than 63 characters is refused before any name server is asked.
     const QByteArray host = QByteArray(64, 'a') + ".invalid";
     run.writeConfig("[General]\nUploadURL=http://" + host + "/upload\n");
@@ -714,6 +733,166 @@ TEST(Program, OneUploadFromTheCommandLine)
                        host + "); no retry\n");
     EXPECT_TRUE(run.auditTexts().contains(
         u"Manupmnu_Click| curl said: 'curl: (6) Could not resolve host: "_s + host + u'\''));
+}
+
+TEST(Program, OutsideWordsAreEscapedAndTheTokenMaskedOnEveryOutput)
+{
+    // The service echoes the token and drives the terminal; the title holds controls too.
+    Receiver receiver;
+    receiver.answerOthers({401, R"({"message":"\u001b[2Jbad token s3cr3t-token\u0007\u0000"})"});
+    ProgramRun run;
+    const QString paged = run.path(u"paged"_s);
+    run.write(u"paged.sh"_s, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + paged.toUtf8() +
+                                 "'\n[ \"$1\" = 1 ] && exec sleep 600\n");
+    QFile::setPermissions(paged + u".sh"_s, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray general =
+        "[General]\nStopGraceSeconds=2\nUploadURL=" + receiver.url().toUtf8() +
+        "\nFailureCommand=" + paged.toUtf8() + ".sh\n[Show2]\nUploadTime=09" + QByteArray(1, '\0') +
+        ":00\n";
+    run.writeConfig(general + run.show(1, u"Mon"_s, u"21:01"_s, u"T\x1b]0;owned\x07"_s));
+    run.setClock(QDateTime(Monday, QTime(21, 0, 58)), 10);
+    QProcess &headless = run.start({u"--headless"_s});
+    // Closed while only the FailureCommand runs: the close waits for it, then stops it.
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(paged); }));
+    EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
+    EXPECT_TRUE(run.auditTexts().join(u'\n').contains(
+        u"Form_Unload| Closing waits up to 2 seconds for the running FailureCommand to end\n"
+        u"UploadShow| FailureCommand stopped by the close: it had not ended when the close's wait "
+        u"was over"_s));
+    const QByteArray refused =
+        R"(the service refused it (HTTP 401: \x1B[2Jbad token ****\x07\x00))";
+    const QByteArray title = R"(T\x1B]0;owned\x07)";
+    const QByteArray errors = headless.readAllStandardError();
+    EXPECT_TRUE(errors.contains("failed: show 1 '" + title + "': " + refused)) << errors.data();
+
+    // The title's line break forges no row of the history, nor a line of --upload's error.
+    QByteArray out;
+    QByteArray err;
+    EXPECT_EQ(run.run({u"--upload"_s, run.path(u"shows/show1.mp3"_s), u"--title"_s, u"Bad\nRow"_s},
+                      &out, &err),
+              1);
+    EXPECT_EQ(err, "tunebarn-uploader: the upload failed: " + refused + "; no retry\n");
+    ASSERT_EQ(run.run({u"--history"_s}, &out), 0);
+    EXPECT_EQ(out.count('\n'), 3) << out.data();
+    EXPECT_TRUE(out.contains(title + "  " + refused) && out.contains("Bad\\x0ARow ")) << out.data();
+    QFile pages(paged);
+    ASSERT_TRUE(pages.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pages.readAll(),
+              "1|" + title + '|' + refused + "; no retry|0|Bad\\x0ARow|" + refused + "; no retry|");
+    // A NUL in a value of the file.
+    EXPECT_EQ(run.run({u"--check"_s}, &out), 1);
+    EXPECT_TRUE(out.contains("show 2: time '09\\x00:00' is not HH:mm")) << out.data();
+    for (const QByteArray &output : {errors, err, out})
+        EXPECT_FALSE(output.contains('\x1b') || output.contains('\0') ||
+                     output.contains(receiver.token()));
+}
+
+TEST(Program, AServiceCertifiedByTheStationsOwnAuthorityIsTrustedWhenItIsNamed)
+{
+    ProgramRun run;
+    QProcess openssl;
+    openssl.setWorkingDirectory(run.path(u"tmp"_s));
+    openssl.start(u"sh"_s, {u"-c"_s, u"k='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes'"
+                                     u" && echo subjectAltName=IP:127.0.0.1 > san && openssl req "
+                                     u"-x509 $k -keyout ca.key -out ca.pem -subj /CN=CA && openssl "
+                                     u"req $k -keyout key -out csr -subj /CN=127.0.0.1 && openssl "
+                                     u"x509 -req -in csr -CA ca.pem -CAkey ca.key -out cert "
+                                     u"-extfile san"_s});
+    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+    Receiver receiver(run.path(u"tmp/cert"_s), run.path(u"tmp/key"_s));
+    const QByteArray general = "[General]\nUploadURL=" + receiver.url().toUtf8() + '\n';
+    const struct
+    {
+        QByteArray setting;
+        int status;
+        QByteArray error;
+    } rows[] = {
+        {"", 1,
+         "tunebarn-uploader: the upload failed: the service's certificate could not be verified"},
+        {"CACertificates=" + run.path(u"tmp/ca.pem"_s).toUtf8(), 0, ""},
+        {"InsecureTLS=1", 0,
+         "tunebarn-uploader: warning: [General] InsecureTLS=1: the service's certificate is not "
+         "checked"},
+    };
+    QByteArray out;
+    QByteArray err;
+    ASSERT_EQ(run.run({u"--history"_s, u"--days"_s, u"1"_s}, &out), 0);
+    EXPECT_EQ(out, "No uploads in the last day.\n");
+    for (const auto &row : rows) {
+        run.writeConfig(general + row.setting + '\n');
+        EXPECT_EQ(
+            run.run({u"--upload"_s, run.path(u"tmp/csr"_s), u"--title"_s, u"T"_s}, &out, &err),
+            row.status)
+            << row.setting.data() << err.data();
+        EXPECT_TRUE(err.startsWith(row.error)) << err.data();
+    }
+    EXPECT_EQ(receiver.requests().size(), 2);
+}
+
+TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
+{
+    Receiver receiver;
+    // Show 2 is tried again once, in vain.
+    receiver.answer("Refused", {{503, "busy"}, {500, "no"}});
+    // Show 3's monitor never answers; the alive ping's refuses.
+    receiver.holdBodies("/hang/h-id/start");
+    ProgramRun run;
+    run.setClock(QDateTime(Monday, QTime(20, 59, 50)), 20);
+    const QString metrics = run.path(u"metrics/tunebarn.prom"_s);
+    QDir().mkpath(run.path(u"metrics"_s));
+    const auto pingUrl = [&](const char *path) {
+        return "PingURL=" + receiver.address(QString::fromLatin1(path)).toUtf8() + '\n';
+    };
+    run.writeConfig("[General]\nUploadURL=" + receiver.url().toUtf8() +
+                    "\nRetryCount=1\nRetryDelaySeconds=5\n" + pingUrl("/a-id") +
+                    "AlivePingURL=http://127.0.0.1:1/alive-id\nMetricsFile=" + metrics.toUtf8() +
+                    '\n' + run.show(1, u"Mon"_s, u"21:00"_s, u"First"_s) +
+                    run.show(2, u"Mon"_s, u"21:01"_s, u"Refused"_s) + pingUrl("/b-id") +
+                    run.show(3, u"Mon"_s, u"21:02"_s, u"Held"_s) + pingUrl("/hang/h-id") +
+                    run.show(4, u"Mon"_s, u"21:03"_s, u"Last"_s));
+    QProcess &headless = run.start({u"--headless"_s});
+    ASSERT_TRUE(ProgramRun::waitFor([&] {
+        return run.auditTexts().filter(u"UploadShow| HTTP status: "_s).size() == 5 &&
+               run.auditTexts().filter(u"Ping| WARNING: the alive ping"_s).size() == 1;
+    }));
+    EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
+
+    const QStringList lines = run.auditLines();
+    for (const auto &[show, minute] : {std::pair{1, "21:00"}, std::pair{2, "21:01"},
+                                       std::pair{3, "21:02"}, std::pair{4, "21:03"}}) {
+        const QStringList found =
+            lines.filter(u"Timer1_Timer| Show Upload [%1] Day found"_s.arg(show));
+        ASSERT_EQ(found.size(), 1) << show;
+        EXPECT_TRUE(found[0].startsWith(QLatin1String(minute))) << found[0].toStdString();
+    }
+    QMap<QByteArray, QByteArrayList> pings;
+    for (const Receiver::Request &request : receiver.requests()) {
+        if (request.parts.isEmpty())
+            pings[request.target.left(5)].append(request.target.mid(5) + ' ' + request.body);
+    }
+    // Shows 1 and 4 ping the address of [General].
+    EXPECT_EQ(pings["/a-id"], QByteArrayList({"/start ", " ", "/start ", " "}));
+    EXPECT_EQ(pings["/b-id"], QByteArrayList({"/start ", "/fail failed: the service refused it "
+                                                         "(HTTP 500: no)"}));
+    EXPECT_EQ(run.auditTexts().filter(u"Ping| WARNING: the alive ping to 'http://127.0.0.1/****' "
+                                      "failed after 2 tries: curl: (7) "_s)
+                  .size(),
+              1);
+    const QString audit = run.auditTexts().join(u'\n');
+    for (const char *secret : {"a-id", "b-id", "h-id", "alive-id"})
+        EXPECT_FALSE(audit.contains(QLatin1String(secret))) << secret;
+    QFile written(metrics);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray figures = written.readAll();
+    EXPECT_TRUE(figures.contains("\ntunebarn_up 0\n"));
+    EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"taken\"} 3\n"));
+    EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"failed\"} 1\n"));
+    EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"retried\"} 1\n"));
+    const QRegularExpressionMatch tick =
+        QRegularExpression(u"\ntunebarn_last_tick_timestamp_seconds (\\d+)\n"_s)
+            .match(QString::fromUtf8(figures));
+    EXPECT_GE(tick.captured(1).toLongLong(),
+              QDateTime(Monday, QTime(21, 3)).toSecsSinceEpoch());
 }
 
 } // namespace

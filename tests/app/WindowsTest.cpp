@@ -271,6 +271,11 @@ TEST_F(MainWindowTest, TheScheduleFromTheStatusFramesContextMenuWritesNothingToT
                     "show 2: picture '/nowhere/b.jpg' does not exist"}}));
     EXPECT_EQ(control<QLabel>(*schedule, "fileProblems")->text(),
               QStringLiteral("line 14: key 'Tilte' in [Show2] is ignored"));
+    // Read meanwhile, the recording is told for what it is.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return table->item(0, 5)->text() == u"BROKEN"_s; }));
+    EXPECT_EQ(table->item(0, 8)->text(),
+              u"show 1: recording '"_s + app.home() +
+                  u"/a.mp3' is not MPEG audio: it holds no MPEG audio frames at its start"_s);
     // The table is wider than the screen: the window stays on it, and the table scrolls.
     EXPECT_TRUE(schedule->screen()->availableGeometry().contains(schedule->geometry()));
     EXPECT_EQ(app.heldTexts(), held);
@@ -310,6 +315,11 @@ TEST_F(MainWindowTest, TheTrayIconsMenuTooltipAndState)
     for (const char *text : {"Show window", "Schedule", "Quit"})
         trigger(QString::fromLatin1(text));
     EXPECT_EQ(shown.size() + schedule.size() + quit.size(), 3);
+    // A click or a double click on the icon shows the window too; a click for the menu does not.
+    for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
+                              QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
+        emit tray.activated(reason);
+    EXPECT_EQ(shown.size(), 3);
 
     UploadStatus status;
     status.setNextUpload(QStringLiteral("Mon 07/12/2026 21:00 show 2 'Drive'"));
@@ -421,7 +431,8 @@ TEST_F(AboutDialogTest, TextsAndTheDesign)
     const Twips twips = Twips::forWidget(&about);
     EXPECT_EQ(about.size(), QSize(twips.toPixels(7005), twips.toPixels(3090)));
     EXPECT_EQ(about.minimumSize(), about.maximumSize());
-    expectDesign(about, {{"lblTitle", "frmAbout", 1680, 240, 3885, 480},
+    expectDesign(about, {{"Image1", "frmAbout", 120, 240, 1020, 1020},
+                         {"lblTitle", "frmAbout", 1680, 240, 3885, 480},
                          {"lblVersion", "frmAbout", 1680, 780, 3885, 225},
                          {"Label3", "frmAbout", 1680, 1200, 3885, 345},
                          {"Label2", "frmAbout", 120, 1560, 3885, 285},
@@ -431,11 +442,23 @@ TEST_F(AboutDialogTest, TextsAndTheDesign)
                          {"Command1", "frmAbout", 4200, 2640, 1260, 345},
                          {"cmdOK", "frmAbout", 5640, 2640, 1260, 345}});
     EXPECT_EQ(clipped(about), QStringList());
+    // The groove: a grey line over a white one, each drawn from its first pixel to its last.
     const QImage picture = about.grab().toImage();
-    EXPECT_EQ(picture.pixelColor(twips.toPixels(3000), twips.toPixels(2445)),
-              QColor(128, 128, 128));
-    EXPECT_EQ(picture.pixelColor(twips.toPixels(3000), twips.toPixels(2460)),
-              QColor(255, 255, 255));
+    const QColor grey(128, 128, 128);
+    const QColor white(255, 255, 255);
+    const struct
+    {
+        int x, y;
+        QColor colour;
+        bool drawn;
+    } groove[] = {{90, 2445, grey, true},    {75, 2445, grey, false},  {6825, 2445, grey, true},
+                  {6840, 2445, grey, false}, {105, 2460, white, true}, {90, 2460, white, false},
+                  {5385, 2475, white, true}, {5400, 2460, white, false}};
+    for (const auto &point : groove)
+        EXPECT_EQ(picture.pixelColor(twips.toPixels(point.x), twips.toPixels(point.y)) ==
+                      point.colour,
+                  point.drawn)
+            << point.x << ',' << point.y;
 }
 
 TEST_F(AboutDialogTest, FocusStartsOnOkAndEnterOrEscapeClose)
@@ -541,6 +564,8 @@ TEST_F(StopTest, TheAboutWindowDoesNotKeepAClosingProgramAlive)
 
 TEST_F(StopTest, BoxesInsideHandlersAreClosedAndTheHandlersFinishTheirLines)
 {
+    ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
+    QDir().mkpath(app.auditFolder());
     ctx.WorkingDirectory = app.ctx.WorkingDirectory;
     ctx.CFG.UploadURL = u"http://127.0.0.1:1/"_s;
     ctx.ShowTable.Filename[1] = app.writeFile(u"shows/a.mp3"_s, "ID3");

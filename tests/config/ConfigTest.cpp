@@ -146,17 +146,18 @@ TEST(ReadConfig, SafeguardsAreWholeNumbersInRange)
         app.ctx,
         app.writeConfig("[General]\nCatchUpMinutes=15\nRetryCount=-1\nRetryDelaySeconds=0\n"
                         "UploadTimeoutMinutes=99999999\nFailureCommand= /bin/alert \n"
-                        "MaxUploadRate= 08:00,1M \nUploadPriority=NORMAL\n")));
+                        "MaxUploadRate= 08:00,1M \nUploadPriority=NORMAL\n"
+                        "CACertificates=/etc/station ca.pem\n")));
     EXPECT_EQ(app.ctx.Options.catchUpMinutes, 15);
     EXPECT_EQ(app.ctx.Options.retryCount, 0);
-    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 0);
+    // A service that refuses at once is never tried again sooner.
+    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 10);
     EXPECT_EQ(app.ctx.Options.uploadTimeoutMinutes, UploadOptions::MaxTimeoutMinutes);
     EXPECT_EQ(app.ctx.Options.failureCommand, u"/bin/alert"_s);
+    EXPECT_EQ(app.ctx.Options.caCertificates, u"/etc/station ca.pem"_s);
     EXPECT_EQ(app.ctx.Options.maxUploadRate, u"08:00,1M"_s);
     EXPECT_FALSE(app.ctx.Options.lowUploadPriority);
-    ASSERT_TRUE(ReadConfig(app.ctx, app.writeConfig("[General]\nRetryDelaySeconds=x\n"
-                                                    "UploadPriority=high\n")));
-    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 60);
+    ASSERT_TRUE(ReadConfig(app.ctx, app.writeConfig("[General]\nUploadPriority=high\n")));
     EXPECT_TRUE(app.ctx.Options.lowUploadPriority);
 }
 

@@ -14,7 +14,7 @@ expected=(usr/bin/tunebarn-uploader usr/share/man/man1/tunebarn-uploader.1.gz
           usr/share/applications/tunebarn-uploader.desktop
           usr/share/tunebarn-uploader/tunebarn-uploader-autostart.desktop
           usr/share/icons/hicolor/scalable/apps/tunebarn-uploader.svg
-          usr/share/doc/tunebarn-uploader/tunebarn.ini.sample
+          usr/share/doc/tunebarn-uploader/tunebarn.ini.sample usr/share/doc/tunebarn-uploader/tunebarn-alerts.yml
           usr/share/doc/tunebarn-uploader/copyright usr/lib/systemd/user/tunebarn-uploader.service)
 for size in 16 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/tunebarn-uploader.png")

@@ -9,6 +9,7 @@
 #include "core/ShowTableRecord.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleFormat.h"
+#include "support/RecordingMaker.h"
 #include "support/TestApp.h"
 
 #include <QCoreApplication>
@@ -82,25 +83,11 @@ TEST_F(ScheduleCheckTest, EachShowsNextUploadAndEverythingThatKeepsAShowHome)
               show(13, "21/06/2027", "08:30") + show(14, "24/12/2026", "21:30") +
               show(15, "Thu", "21:30") + "[Show16]\nDescription=only this\n[Show17]\nTitle=\n" +
               show(18, "THU", "21:00") + show(19, "Sat", "24:00"));
-    const QStringList expectedNext{u"Thu 17/12/2026 21:00"_s,
-                                   u"never"_s,
-                                   u"Sat 12/12/2026 00:00"_s,
-                                   u"Fri 18/12/2026 23:58"_s,
-                                   u"Fri 11/12/2026 23:59"_s,
-                                   u"never"_s,
-                                   u"Thu 24/12/2026 21:30"_s,
-                                   u"past"_s,
-                                   u"never"_s,
-                                   u"never"_s,
-                                   u"Mon 14/12/2026 10:00"_s,
-                                   u"Tue 15/12/2026 10:00"_s,
-                                   u"Mon 21/06/2027 08:30"_s,
-                                   u"never"_s,
-                                   u"Thu 17/12/2026 21:30"_s,
-                                   u"never"_s,
-                                   u"not listed"_s,
-                                   u"never"_s,
-                                   u"never"_s};
+    const QStringList expectedNext =
+        u"Thu 17/12/2026 21:00|never|Sat 12/12/2026 00:00|Fri 18/12/2026 23:58|Fri 11/12/2026 "
+        u"23:59|never|Thu 24/12/2026 21:30|past|never|never|Mon 14/12/2026 10:00|Tue 15/12/2026 "
+        u"10:00|Mon 21/06/2027 08:30|never|Thu 17/12/2026 21:30|never|not listed|never|never"_s
+            .split(u'|');
     for (int number = 1; number <= 19; ++number)
         EXPECT_EQ(next(report, number), expectedNext[number - 1]) << "show " << number;
     EXPECT_EQ(problems(report),
@@ -243,6 +230,12 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
                "through a shell, so it must name a program by its full path or one on PATH"_s;
     };
     const QString url = u"UploadURL=https://h.example/up\n"_s;
+    const auto bad = [](const QString &value, int minimum, int maximum, int used) {
+        return u"[General] %1 is not a whole number from %2 to %3: %4 is used instead"_s.arg(value)
+            .arg(minimum)
+            .arg(maximum)
+            .arg(used);
+    };
     const struct
     {
         QString general;
@@ -259,13 +252,41 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
          {u"[General] UploadURL is cut: only its first 254 characters are read, 64 more are "
           "lost, so uploads go to another address"_s}},
         {url + u"InsecureTLS=1"_s, {}, true},
-        {url + u"InsecureTLS=yes"_s, {}},
+        {url + u"InsecureTLS=yes"_s, {bad(u"InsecureTLS=yes"_s, 0, 1, 0)}},
+        {url + u"RetryCount=2 ; two tries"_s, {bad(u"RetryCount=2 ; two tries"_s, 0, 100, 0)}},
+        {url + u"RetryCount=1000000000"_s, {bad(u"RetryCount=1000000000"_s, 0, 100, 100)}},
+        {url + u"RetryDelaySeconds=0"_s, {bad(u"RetryDelaySeconds=0"_s, 10, 86400, 10)}},
+        {url + u"RetryDelaySeconds=10\nCatchUpMinutes=1440\nPreflightMinutes="_s, {}},
+        {url + u"StopGraceSeconds=999"_s, {bad(u"StopGraceSeconds=999"_s, 0, 60, 60)}},
+        {url + u"StopGraceSeconds=abc"_s, {bad(u"StopGraceSeconds=abc"_s, 0, 60, 20)}},
+        {url + u"CatchUpMinutes=-5"_s, {bad(u"CatchUpMinutes=-5"_s, 0, 1440, 0)}},
+        {url + u"SkipStaleRecordings=yes"_s, {bad(u"SkipStaleRecordings=yes"_s, 0, 1, 0)}},
+        {url + u"CACertificates="_s + plain, {}},
+        {url + u"CACertificates="_s + folder,
+         {u"[General] CACertificates '"_s + folder +
+          u"' is not a file: no upload over https can go out"_s}},
+        {url + u"SilenceThresholdDb=-60\nMaxSilenceSeconds=30\nSkipSilentRecordings=1"_s, {}},
+        {url + u"MaxSilenceSeconds=0\nSilenceThresholdDb=6 dB\n[Show2]\nExpectedMinutes=2h"_s,
+         {u"[General] SilenceThresholdDb '6 dB' is not a whole number from -120 to 0; -50 is used"_s,
+          u"[General] MaxSilenceSeconds '0' is not a whole number from 1 to 86400; 120 is used"_s,
+          u"[Show2] ExpectedMinutes '2h' is not a whole number from 1 to 10080; the show's last "
+          u"uploads are used"_s}},
         {url + u"MaxUploadRate=Mon-08:00,512k 23:00,off\nUploadPriority=Normal"_s, {}},
         {url + u"MaxUploadRate=08:00 512k\nUploadPriority=high"_s,
          {u"[General] MaxUploadRate '08:00 512k' is not understood ('08:00' is not a time and a "
           "rate such as 08:00,512k): uploads go without a limit"_s,
           u"[General] UploadPriority 'high' is neither 'low' nor 'normal': curl runs at low "
           "priority"_s}},
+        {url + u"PingURL=HTTPS://hc-ping.com/id"_s, {}},
+        {url + u"AlivePingURL=http://mon.example/id"_s,
+         {u"[General] AlivePingURL 'http://mon.example/****' is not https: anyone on the way can "
+          "read the address and ping in the station's name"_s}},
+        {url + u"AlivePingMinutes=1440"_s, {}},
+        {url + u"AlivePingMinutes=0"_s,
+         {bad(u"AlivePingMinutes=0"_s, 1, 1440, 1)}},
+        {url + u"MetricsFile="_s + folder + u"/none/tunebarn.prom"_s,
+         {u"[General] MetricsFile '"_s + folder +
+          u"/none/tunebarn.prom': its folder does not exist, so no figures are written"_s}},
     };
     for (const auto &row : rows) {
         const ScheduleReport report = check("[General]\n" + row.general.toUtf8() + '\n');
@@ -277,7 +298,8 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
 TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
 {
     TestApp app(FridayLate);
-    const QString recording = app.writeFile(u"shows/a.mp3"_s, "ID3");
+    const QString recording =
+        app.writeFile(u"shows/a.mp3"_s, RecordingMaker::mp3({u"1 sine 440"_s}));
     const auto run = [&](bool json, QString *out, QString *err) {
         QTextStream outStream(out);
         QTextStream errStream(err);
@@ -289,9 +311,12 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     EXPECT_EQ(err, u"tunebarn-uploader: the configuration file does not exist: "_s +
                        app.auditFolder() + u"tunebarn.ini\n"_s);
 
-    app.writeConfig("[General]\nUploadURL=https://h.example/up?token=abc\nInsecureTLS=1\n"
-                    "[Show1]\nFilename=" +
-                    recording.toUtf8() + "\nTitle=Late %dd%\nUploadDay=Sat\nUploadTime=09:00\n");
+    app.writeConfig(
+        "[General]\nUploadURL=https://h.example/up?token=abc\nInsecureTLS=1\n"
+        "[Show1]\nFilename=" +
+        recording.toUtf8() +
+        "\nTitle=Late %dd%\nUploadDay=Sat\nUploadTime=09:00\nPingURL=https://hc-ping.com/"
+        "s3cr3t\n");
     out.clear();
     EXPECT_EQ(run(false, &out, &err), 0);
     EXPECT_EQ(out, u"Configuration:  "_s + app.auditFolder() +
@@ -302,7 +327,8 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
                            "is not checked, so anyone on the way can read the upload address and "
                            "its token\n\n"
                            "Show  Day  Time   Next upload           Recording  Picture  Title\n"
-                           "   1  Sat  09:00  Sat 12/12/2026 09:00  yes        -        Late 12\n\n"
+                           "   1  Sat  09:00  Sat 12/12/2026 09:00  0:01       -        Late 12\n\n"
+                           "Ping addresses:\n  show 1: https://hc-ping.com/****\n\n"
                            "No problems found.\n"));
     // The start-up warnings name it too.
     configmnu_Click(app.ctx);
@@ -319,12 +345,12 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
     out.clear();
     EXPECT_EQ(run(true, &out, &err), 1);
     const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
-    EXPECT_EQ(json.keys(), QStringList({"configFile", "encoding", "insecureTls", "problems",
-                                        "shows", "uploadRate", "uploadUrl"}));
+    EXPECT_EQ(json.keys(), QStringList({"alivePingUrl", "configFile", "encoding", "insecureTls",
+                                        "problems", "shows", "uploadRate", "uploadUrl"}));
     EXPECT_EQ(json[u"shows"_s][0].toObject().keys(),
               QStringList({"expectedSeconds", "nextUpload", "number", "picture", "pictureExists",
-                           "recording", "recordingExists", "title", "uploadDay", "uploadRate",
-                           "uploadTime"}));
+                           "pingUrl", "recording", "recordingExists", "title", "uploadDay",
+                           "uploadRate", "uploadTime"}));
     EXPECT_EQ(json[u"shows"_s][0][u"nextUpload"_s].toString(), u"2026-12-18T23:59"_s);
     EXPECT_TRUE(json[u"problems"_s][0][u"show"_s].isNull());
 
@@ -346,16 +372,17 @@ namespace {
 TEST(RecordingRules, StaleBeforeThePreviousRunRecentWithinTheSettleTimeEitherWay)
 {
     const QDateTime due(QDate(2026, 12, 7), QTime(21, 0));
-    EXPECT_EQ(RecordingReady::previousOccurrence(due), QDateTime(QDate(2026, 11, 30), QTime(21, 0)));
+    EXPECT_EQ(RecordingReady::previousOccurrence(due),
+              QDateTime(QDate(2026, 11, 30), QTime(21, 0)));
     struct Case
     {
         qint64 secondsBeforeDue;
         bool stale;
         bool recent;
     };
-    for (const Case &c : {Case{7 * 86400 + 1, true, false}, Case{7 * 86400, false, false},
-                          Case{10, false, false}, Case{9, false, true}, Case{-9, false, true},
-                          Case{-10, false, false}}) {
+    for (const Case &c :
+         {Case{7 * 86400 + 1, true, false}, Case{7 * 86400, false, false}, Case{10, false, false},
+          Case{9, false, true}, Case{-9, false, true}, Case{-10, false, false}}) {
         const QDateTime modified = due.addSecs(-c.secondsBeforeDue);
         EXPECT_EQ(RecordingReady::isStale(modified, RecordingReady::previousOccurrence(due)),
                   c.stale)
@@ -373,7 +400,8 @@ TEST(Preflight, NamesWhatWouldKeepAShowFromGoingOutRight)
     const QString old = app.writeFile(u"shows/old.mp3"_s, "ID3");
     QFile oldFile(old);
     ASSERT_TRUE(oldFile.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(oldFile.setFileTime(due.addDays(-7).addSecs(-1), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        oldFile.setFileTime(due.addDays(-7).addSecs(-1), QFileDevice::FileModificationTime));
     const QString url = u"https://shows.example/upload"_s;
     const QString gone = app.home() + u"/shows/gone.mp3"_s;
     struct Case
@@ -393,14 +421,17 @@ TEST(Preflight, NamesWhatWouldKeepAShowFromGoingOutRight)
          {u"recording '"_s + old + u"' was last modified "_s +
           LocaleFormat::generalDate(due.addDays(-7).addSecs(-1)) +
           u", before the show's previous run at "_s + LocaleFormat::generalDate(due.addDays(-7))}},
-        {good, gone, {}, {u"picture '"_s + gone + u"' does not exist"_s,
-                          u"the upload address is empty"_s}},
+        {good,
+         gone,
+         {},
+         {u"picture '"_s + gone + u"' does not exist"_s, u"the upload address is empty"_s}},
     };
     for (const Case &c : cases) {
         ShowTableRecord table;
         table.Filename[1] = c.recording;
         table.Picture[1] = c.picture;
-        EXPECT_EQ(Preflight::problems(table, 1, c.url, due), c.problems) << c.recording.toStdString();
+        EXPECT_EQ(Preflight::problems(table, 1, c.url, due), c.problems)
+            << c.recording.toStdString();
     }
 }
 

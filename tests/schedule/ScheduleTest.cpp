@@ -1,8 +1,8 @@
 #include "app/core/Lifecycle.h"
-#include "support/TestApp.h"
 #include "schedule/ConfigWarnings.h"
 #include "schedule/ScheduleState.h"
 #include "schedule/ScheduleTick.h"
+#include "support/TestApp.h"
 #include "upload/RecordingReady.h"
 
 #include <QDir>
@@ -10,6 +10,7 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <tuple>
 
@@ -208,6 +209,28 @@ TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
         EXPECT_EQ(ScheduleMemory::fromText(f.text).has_value(), f.usable) << f.text.toStdString();
     const QByteArray whole = std::end(files)[-1].text;
     EXPECT_EQ(ScheduleMemory::fromText(whole)->toText(), whole);
+}
+
+TEST(ScheduleState, AnErrorSavingItIsToldOnceAgainWhenItChangesAndWhenMended)
+{
+    TestApp app;
+    const QString path = scheduleStateFile(app.ctx);
+    // Saved, then a folder in its place, then no folder for it at all, then mended.
+    for (const auto &[prepare, saves] :
+         std::initializer_list<std::pair<std::function<bool()>, int>>{
+             {[&] { return QDir().mkpath(app.auditFolder()); }, 1},
+             {[&] { return QFile::remove(path) && QDir().mkpath(path); }, 3},
+             {[&] { return QDir(app.auditFolder()).removeRecursively(); }, 2},
+             {[&] { return QDir().mkpath(app.auditFolder()); }, 2}}) {
+        ASSERT_TRUE(prepare());
+        for (int i = 0; i < saves; ++i)
+            saveScheduleState(app.ctx, u"Timer1_Timer"_s);
+    }
+    expectTexts(app.heldTexts(),
+                {u"Timer1_Timer| ERROR: cannot save the schedule state: *"_s,
+                 u"Timer1_Timer| ERROR: cannot save the schedule state: *"_s,
+                 u"Timer1_Timer| The schedule state is saved again: '"_s + path + u'\''});
+    EXPECT_NE(app.heldTexts()[0], app.heldTexts()[1]);
 }
 
 TEST(StartUp, AnEmptyLocalAppDataIsNoFolder)

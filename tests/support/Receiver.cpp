@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QHash>
 #include <QThread>
 
@@ -16,7 +17,10 @@ using namespace Qt::StringLiterals;
 
 struct Receiver::Impl
 {
-    httplib::Server server;
+    explicit Impl(std::unique_ptr<httplib::Server> made) : owned(std::move(made)), server(*owned) {}
+    std::unique_ptr<httplib::Server> owned;
+    httplib::Server &server;
+    bool secure = false;
     std::thread thread;
     int port = 0;
     mutable std::mutex mutex;
@@ -46,7 +50,19 @@ QByteArrayList Receiver::Request::names() const
     return names;
 }
 
-Receiver::Receiver() : d(std::make_unique<Impl>())
+Receiver::Receiver() : Receiver(std::make_unique<httplib::Server>()) {}
+
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+Receiver::Receiver(const QString &certificateFile, const QString &keyFile)
+    : Receiver(std::make_unique<httplib::SSLServer>(QFile::encodeName(certificateFile).constData(),
+                                                    QFile::encodeName(keyFile).constData()))
+{
+    d->secure = true;
+}
+#endif
+
+Receiver::Receiver(std::unique_ptr<httplib::Server> server)
+    : d(std::make_unique<Impl>(std::move(server)))
 {
     d->server.Post("/timed", [this](const httplib::Request &request, httplib::Response &,
                                     const httplib::ContentReader &content) {
@@ -68,10 +84,13 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
         const std::lock_guard lock(d->mutex);
         d->requests.append({QByteArray::fromStdString(request.target),
                             {},
+                            {},
                             double(received - atHalf) / took.count()});
     });
     d->server.Post(".*", [this](const httplib::Request &request, httplib::Response &response) {
-        Request record{QByteArray::fromStdString(request.target), {}};
+        Request record{QByteArray::fromStdString(request.target), {}, {}, 0};
+        if (request.files.empty())
+            record.body = QByteArray::fromStdString(request.body);
         for (const auto &[name, file] : request.files)
             record.parts.append({QByteArray::fromStdString(name),
                                  QByteArray::fromStdString(file.filename),
@@ -102,7 +121,7 @@ Receiver::Receiver() : d(std::make_unique<Impl>())
         std::unique_lock lock(d->mutex);
         if (d->heldPath.empty() || request.path != d->heldPath)
             return httplib::Server::HandlerResponse::Unhandled;
-        d->requests.append({QByteArray::fromStdString(request.target), {}});
+        d->requests.append({QByteArray::fromStdString(request.target), {}, {}});
         d->stopping.wait(lock, [this] { return d->stopped; });
         return httplib::Server::HandlerResponse::Handled;
     });
@@ -126,7 +145,14 @@ Receiver::~Receiver()
 
 QString Receiver::url() const
 {
-    return u"http://127.0.0.1:%1/upload?token=%2"_s.arg(d->port).arg(QString::fromLatin1(token()));
+    return u"%1://127.0.0.1:%2/upload?token=%3"_s.arg(d->secure ? u"https"_s : u"http"_s)
+        .arg(d->port)
+        .arg(QString::fromLatin1(token()));
+}
+
+QString Receiver::address(const QString &path) const
+{
+    return u"http://127.0.0.1:%1"_s.arg(d->port) + path;
 }
 
 QString Receiver::timedUrl() const

@@ -7,6 +7,10 @@
 #include <functional>
 #include <memory>
 
+namespace httplib {
+class Server;
+}
+
 // An HTTP server on 127.0.0.1, on a thread of its own, that records what curl posts to it, part
 // by part, and answers as the test tells it.
 class Receiver
@@ -22,6 +26,7 @@ public:
     {
         QByteArray target; // path and query
         QList<Part> parts; // sorted by name
+        QByteArray body;   // what was posted when it is no form
         // Bytes a second over the second half of a body posted to timedUrl(), whose parts are
         // not kept; curl's wait for "100 Continue" and its catching up after it lie before.
         double secondHalfRate = 0;
@@ -37,9 +42,12 @@ public:
     };
 
     Receiver();
+    // Over TLS, with the server's certificate chain and key (PEM files); Linux only.
+    Receiver(const QString &certificateFile, const QString &keyFile);
     ~Receiver();
 
-    QString url() const; // with an access token in the query
+    QString url() const; // with an access token in the query; https when over TLS
+    QString address(const QString &path) const; // "http://127.0.0.1:PORT" + path
     QString timedUrl() const;
     QByteArray token() const { return "s3cr3t-token"; }
     // The answers to the uploads titled `title` (their "name" part), one per upload of that
@@ -58,6 +66,8 @@ public:
     bool waitForRequests(int count) const;
 
 private:
+    explicit Receiver(std::unique_ptr<httplib::Server> server);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

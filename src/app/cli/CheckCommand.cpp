@@ -1,10 +1,15 @@
 #include "app/cli/CheckCommand.h"
 
+#include "config/ConfigReader.h"
+#include "recording/RecordingAnalysis.h"
+#include "schedule/RecordingReport.h"
+
 #include "app/cli/TextTable.h"
 #include "app/core/Lifecycle.h"
 #include "config/ConfigLocation.h"
 #include "core/AppContext.h"
 #include "platform/Clock.h"
+#include "platform/ControlText.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "schedule/ScheduleCheck.h"
@@ -47,11 +52,27 @@ void printRates(const ScheduleReport &report, QTextStream &out)
     printTable(rows, out);
 }
 
+// Masked: the address is the monitor's secret.
+void printPingAddresses(const ScheduleReport &report, QTextStream &out)
+{
+    QStringList lines;
+    for (const ShowCheck &show : report.shows) {
+        if (!show.pingUrl.isEmpty())
+            lines.append(QStringLiteral("  show %1: %2").arg(show.number).arg(show.pingUrl));
+    }
+    if (!report.alivePingUrl.isEmpty())
+        lines.append(QStringLiteral("  while running: ") + report.alivePingUrl);
+    if (!lines.isEmpty())
+        out << "\nPing addresses:\n" << lines.join(u'\n') << '\n';
+}
+
 void printText(const ScheduleReport &report, QTextStream &out)
 {
-    out << "Configuration:  " << report.configFile << '\n';
+    using ControlText::escaped;
+    out << "Configuration:  " << escaped(report.configFile) << '\n';
     out << "Upload address: "
-        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : report.uploadUrl) << '\n';
+        << (report.uploadUrl.isEmpty() ? QStringLiteral("(empty)") : escaped(report.uploadUrl))
+        << '\n';
     out << "Encoding:       " << report.encoding << '\n';
     if (!report.uploadRate.isEmpty())
         out << "Upload rate:    " << report.uploadRate << '\n';
@@ -72,6 +93,7 @@ void printText(const ScheduleReport &report, QTextStream &out)
         printTable(rows, out);
         printRates(report, out);
     }
+    printPingAddresses(report, out);
     out << '\n';
     if (report.problems.isEmpty()) {
         out << "No problems found.\n";
@@ -79,7 +101,7 @@ void printText(const ScheduleReport &report, QTextStream &out)
     }
     out << "Problems (" << report.problems.size() << "):\n";
     for (const CheckProblem &problem : report.problems)
-        out << "  " << problem.text << '\n';
+        out << "  " << escaped(problem.text) << '\n';
 }
 
 QJsonObject showJson(const ShowCheck &show)
@@ -98,6 +120,7 @@ QJsonObject showJson(const ShowCheck &show)
         {QStringLiteral("pictureExists"), show.pictureExists},
         {QStringLiteral("uploadRate"), show.uploadRate},
         {QStringLiteral("expectedSeconds"), show.expectedSeconds},
+        {QStringLiteral("pingUrl"), show.pingUrl},
     };
 }
 
@@ -118,6 +141,7 @@ void printJson(const ScheduleReport &report, QTextStream &out)
                                {QStringLiteral("uploadUrl"), report.uploadUrl},
                                {QStringLiteral("insecureTls"), report.insecureTls},
                                {QStringLiteral("uploadRate"), report.uploadRate},
+                               {QStringLiteral("alivePingUrl"), report.alivePingUrl},
                                {QStringLiteral("shows"), shows},
                                {QStringLiteral("problems"), problems}};
     out << QJsonDocument(document).toJson(QJsonDocument::Indented);
@@ -142,8 +166,10 @@ int runCheck(Platform &platform, bool json, QTextStream &out, QTextStream &err)
         err << "tunebarn-uploader: cannot read " << path << ": " << error.text << '\n';
         return 2;
     }
-    const ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now(),
-                                                         handledMinutes(ctx), platform.environment);
+    ScheduleReport report = ScheduleCheck::analyse(*ini, path, platform.clock.now(),
+                                                   handledMinutes(ctx), platform.environment);
+    ReadConfig(ctx, path);
+    RecordingReport::add(report, ctx, &RecordingAnalysis::analyse, std::numeric_limits<int>::max());
     if (json)
         printJson(report, out);
     else

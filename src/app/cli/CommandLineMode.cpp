@@ -111,9 +111,12 @@ int runMode(QCoreApplication &app, const QCommandLineParser &parser, const Optio
     if (parser.isSet(options.headless))
         return runHeadless(app, platform);
     if (parser.isSet(options.history)) {
-        QTextStream out(stdout);
-        return runHistory(platform, parser.value(options.days).toInt(), parser.isSet(options.json),
-                          out);
+        QString outText;
+        QTextStream out(&outText);
+        const int status = runHistory(platform, parser.value(options.days).toInt(),
+                                      parser.isSet(options.json), out);
+        ConsoleOutput::write(Stream::Output, outText);
+        return status;
     }
     return runCommandLineUpload(platform, parser.value(options.upload), parser.value(options.title),
                                 parser.value(options.description));

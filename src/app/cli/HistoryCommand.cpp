@@ -4,6 +4,7 @@
 #include "app/core/Lifecycle.h"
 #include "audit/UploadHistory.h"
 #include "core/AppContext.h"
+#include "core/CountedNoun.h"
 #include "platform/Clock.h"
 
 #include <QJsonArray>
@@ -21,7 +22,9 @@ QString showText(int show)
 void printText(const QList<UploadAttempt> &attempts, int days, QTextStream &out)
 {
     if (attempts.isEmpty()) {
-        out << "No uploads in the last " << days << " days.\n";
+        out << "No uploads in the last "
+            << (days == 1 ? QStringLiteral("day") : countedNoun(days, QStringLiteral("day")))
+            << ".\n";
         return;
     }
     QList<QStringList> rows{

@@ -1,9 +1,18 @@
 #include "app/cli/TextTable.h"
 
+#include "platform/ControlText.h"
+
 #include <QTextStream>
 
-void printTable(const QList<QStringList> &rows, QTextStream &out)
+void printTable(const QList<QStringList> &cells, QTextStream &out)
 {
+    // A cell's line break would start a row of its own.
+    QList<QStringList> rows;
+    for (const QStringList &row : cells) {
+        rows.append(QStringList());
+        for (const QString &cell : row)
+            rows.last().append(ControlText::escaped(cell));
+    }
     QList<qsizetype> widths;
     for (const QStringList &row : rows) {
         for (qsizetype column = 0; column < row.size(); ++column) {

@@ -6,10 +6,12 @@
 #include "config/ConfigReader.h"
 #include "core/AppContext.h"
 #include "platform/ConsoleOutput.h"
+#include "platform/ControlText.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "platform/TerminationSignals.h"
+#include "schedule/ScheduleCheck.h"
 #include "upload/ManualUpload.h"
 
 #include <QFileInfo>
@@ -18,8 +20,9 @@ namespace {
 
 int fail(int status, const QString &reason)
 {
-    ConsoleOutput::write(ConsoleOutput::Stream::Error,
-                         QStringLiteral("tunebarn-uploader: %1\n").arg(reason));
+    ConsoleOutput::write(
+        ConsoleOutput::Stream::Error,
+        QStringLiteral("tunebarn-uploader: %1\n").arg(ControlText::escaped(reason)));
     return status;
 }
 
@@ -62,6 +65,10 @@ int runCommandLineUpload(Platform &platform, const QString &file, const QString 
     if (!configProblem.isEmpty())
         return fail(2, configProblem);
 
+    if (ctx.Options.insecureTls)
+        ConsoleOutput::write(ConsoleOutput::Stream::Error,
+                             QStringLiteral("tunebarn-uploader: warning: %1\n")
+                                 .arg(ScheduleCheck::insecureTlsText()));
     CheckAuditFolderExists(ctx, ctx.CFG.LocalAppFolder);
     // SIGTERM and SIGINT stop curl at once: whoever stops a command wants it ended. The upload
     // ends as cut, with all its lines.
@@ -76,6 +83,7 @@ int runCommandLineUpload(Platform &platform, const QString &file, const QString 
     if (end != UploadEnd::Taken)
         return fail(1, failureReason);
     ConsoleOutput::write(ConsoleOutput::Stream::Output,
-                         QStringLiteral("Uploaded '%1' as '%2'.\n").arg(recording, title));
+                         QStringLiteral("Uploaded '%1' as '%2'.\n")
+                             .arg(ControlText::escaped(recording), ControlText::escaped(title)));
     return 0;
 }

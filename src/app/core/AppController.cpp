@@ -2,17 +2,51 @@
 
 #include "app/core/HandlerGuard.h"
 #include "app/core/Lifecycle.h"
+#include "app/core/StationSources.h"
 #include "audit/AuditLog.h"
 #include "config/RefreshConfig.h"
 #include "core/AppContext.h"
+#include "core/CountedNoun.h"
 #include "schedule/ConfigWarnings.h"
-#include "upload/ManualUpload.h"
 #include "schedule/ScheduleState.h"
 #include "schedule/ScheduleTick.h"
+#include "upload/ManualUpload.h"
 
 #include <QTimer>
 
-AppController::AppController(AppContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx) {}
+#include <algorithm>
+
+namespace {
+
+// What runs that the close waits for: "the running upload to finish", "the running FailureCommand
+// to end", both, or nothing.
+QString awaitedByTheClose(const AppContext &ctx)
+{
+    const int commands = ctx.failureCommandsRunning;
+    const int uploads = std::max(0, ctx.uploadsInProgress - commands);
+    // An upload nested in another's wait holds the outer one open after its curl has ended, so
+    // the count of uploads in progress is no count of what runs.
+    const QString upload = QStringLiteral("the running upload to finish");
+    const QString command =
+        commands == 1 ? QStringLiteral("the running FailureCommand to end")
+                      : QStringLiteral("the %1 running FailureCommands to end").arg(commands);
+    if (commands == 0)
+        return uploads > 0 ? upload : QString();
+    return uploads > 0 ? upload + QStringLiteral(" and ") + command : command;
+}
+
+} // namespace
+
+AppController::AppController(AppContext &ctx, QObject *parent)
+    : QObject(parent), m_ctx(ctx), m_monitor(ctx, stationSources(ctx))
+{
+    ctx.setWatch(&m_monitor);
+}
+
+AppController::~AppController()
+{
+    m_ctx.setWatch(nullptr);
+}
 
 template <typename Handler> void AppController::run(const QString &routine, Handler &&handler)
 {
@@ -41,6 +75,7 @@ void AppController::load()
             reportConfigWarnings(m_ctx);
             WriteLog(m_ctx);
         });
+        run(QStringLiteral("Metrics"), [this] { m_monitor.start(); });
         run(QStringLiteral("Timer1_Timer"),
             [&] { catchUpAfterStart(m_ctx, minutes.missed, minutes.start); });
     });
@@ -59,7 +94,10 @@ void AppController::timerTick()
     // No new minute is started once closing has begun.
     if (m_ctx.shutdownRequested())
         return;
-    run(QStringLiteral("Timer1_Timer"), [this] { Timer1_Timer(m_ctx); });
+    run(QStringLiteral("Timer1_Timer"), [this] {
+        Timer1_Timer(m_ctx);
+        m_monitor.tick();
+    });
 }
 
 void AppController::manualUpload()
@@ -76,6 +114,7 @@ void AppController::refreshConfig()
     run(QStringLiteral("Configmnu_Click"), [this] {
         configmnu_Click(m_ctx);
         reportConfigWarnings(m_ctx);
+        m_monitor.configChanged();
     });
 }
 
@@ -86,11 +125,11 @@ bool AppController::requestClose()
     m_ctx.requestShutdown(grace);
     if (m_depth == 0)
         return true;
-    if (first && grace > 0 && m_ctx.uploadsInProgress > 0) {
-        m_ctx.AppendLog(
-            QStringLiteral("Form_Unload| Closing waits up to %1 seconds for the running upload "
-                           "to finish")
-                .arg(grace));
+    const QString awaited = awaitedByTheClose(m_ctx);
+    if (first && grace > 0 && !awaited.isEmpty()) {
+        m_ctx.AppendLog(QStringLiteral("Form_Unload| Closing waits up to ") +
+                        countedNoun(grace, QStringLiteral("second")) + QStringLiteral(" for ") +
+                        awaited);
         WriteLog(m_ctx);
     }
     return false;
@@ -101,6 +140,9 @@ void AppController::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    guardHandler(m_ctx, QStringLiteral("Form_Unload"), [this] { Form_Unload(m_ctx); });
+    guardHandler(m_ctx, QStringLiteral("Form_Unload"), [this] {
+        m_monitor.close();
+        Form_Unload(m_ctx);
+    });
     emit unloaded();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitoring/Monitor.h"
+
 #include <QObject>
 
 class AppContext;
@@ -14,6 +16,7 @@ class AppController : public QObject
 
 public:
     explicit AppController(AppContext &ctx, QObject *parent = nullptr);
+    ~AppController() override;
 
     // Start-up; what was missed while the program was not running is caught up right after.
     void load();
@@ -39,6 +42,7 @@ private:
     template <typename Handler> void run(const QString &routine, Handler &&handler);
 
     AppContext &m_ctx;
+    Monitor m_monitor;
     int m_depth = 0;
     bool m_unloaded = false;
 };

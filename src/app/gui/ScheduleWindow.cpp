@@ -5,11 +5,15 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "recording/RecordingReader.h"
+#include "recording/RecordingVerdict.h"
+#include "schedule/RecordingReport.h"
 #include "schedule/ScheduleCheck.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -114,6 +118,11 @@ void ScheduleWindow::fitToScreen()
 
 void ScheduleWindow::refresh()
 {
+    showRecordings(true);
+}
+
+void ScheduleWindow::showRecordings(bool followReadings)
+{
     const QString path = m_ctx.CFG.configFile();
     if (!fileExists(path)) {
         showUnreadable(QStringLiteral("The configuration file does not exist: ") + path);
@@ -125,8 +134,23 @@ void ScheduleWindow::refresh()
         showUnreadable(QStringLiteral("Cannot read %1: %2").arg(path, error.text));
         return;
     }
-    showReport(ScheduleCheck::analyse(*ini, path, m_ctx.platform.clock.now(), m_ctx.Schedule,
-                                      m_ctx.platform.environment));
+    ScheduleReport report = ScheduleCheck::analyse(*ini, path, m_ctx.platform.clock.now(),
+                                                   m_ctx.Schedule, m_ctx.platform.environment);
+    // Recordings not read yet are read meanwhile, and the window shows them once they are;
+    // that showing starts no further reading, so a recording still written is not chased.
+    const QPointer<ScheduleWindow> window(this);
+    const auto whenRead = [window] {
+        if (window)
+            window->showRecordings(false);
+    };
+    RecordingReport::add(
+        report, m_ctx,
+        [&](const QString &recording) {
+            return RecordingReader::findings(
+                m_ctx, recording, followReadings ? std::function<void()>(whenRead) : nullptr);
+        },
+        RecordingVerdict::RunsInWarning);
+    showReport(report);
 }
 
 void ScheduleWindow::showReport(const ScheduleReport &report)

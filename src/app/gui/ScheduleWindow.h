@@ -22,6 +22,7 @@ public:
     void fitToScreen();
 
 private:
+    void showRecordings(bool followReadings);
     void showReport(const ScheduleReport &report);
     void showUnreadable(const QString &text);
 
