@@ -25,10 +25,11 @@ done
 
 kit=$root/../shared/windows
 qt_archive=$kit/qt6-mingw-6.4.2.tar.xz
-for needed in "$qt_archive" "$kit/curl.exe" "$kit/mingw-toolchain.cmake"; do
+mpg123_archive=$kit/mpg123-mingw-1.31.2.tar.xz
+for needed in "$qt_archive" "$mpg123_archive" "$kit/curl.exe" "$kit/mingw-toolchain.cmake"; do
     if [ ! -f "$needed" ]; then
         echo "windows.sh: $needed is missing." >&2
-        echo "The Windows kit (Qt for MinGW, curl.exe, toolchain file) must lie in ../shared/windows/ beside the project." >&2
+        echo "The Windows kit (Qt and libmpg123 for MinGW, curl.exe, toolchain file) must lie in ../shared/windows/ beside the project." >&2
         exit 1
     fi
 done
@@ -41,7 +42,7 @@ zip_file=$dist/tunebarn-uploader-$version-windows-x64.zip
 setup_file=$dist/tunebarn-uploader-$version-setup.exe
 size_limit=$((40 * 1024 * 1024))
 
-packages=(cmake ninja-build ccache g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+packages=(cmake ninja-build ccache pkg-config g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
           qt6-base-dev googletest nsis zip xz-utils python3 wine64 openssl)
 [ "$with_tests" = OFF ] || packages+=(dpkg-dev)
 [ "$screenshot" = no ] || packages+=(xvfb imagemagick fonts-wine)
@@ -59,14 +60,19 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+unpack() { # unpack ARCHIVE FOLDER: once, and again when the archive is newer
+    if [ ! -f "$2/.unpacked" ] || [ "$1" -nt "$2/.unpacked" ]; then
+        echo "Unpacking $(basename "$1") into $2"
+        rm -rf "$2"
+        mkdir -p "$2"
+        tar -C "$2" --strip-components=1 -xJf "$1"
+        touch "$2/.unpacked"
+    fi
+}
 qt=$build/qt
-if [ ! -f "$qt/.unpacked" ] || [ "$qt_archive" -nt "$qt/.unpacked" ]; then
-    echo "Unpacking Qt for Windows into $qt"
-    rm -rf "$qt"
-    mkdir -p "$qt"
-    tar -C "$qt" --strip-components=1 -xJf "$qt_archive"
-    touch "$qt/.unpacked"
-fi
+mpg123=$build/mpg123
+unpack "$qt_archive" "$qt"
+unpack "$mpg123_archive" "$mpg123"
 
 # Debian's libcpp-httplib-dev holds only httplib.h's declarations, the rest being a Linux
 # library: the tests' receiver for Windows compiles the whole header from Debian's source package.
@@ -90,7 +96,7 @@ fi
 
 cmake -S . -B "$build/build" -G Ninja --no-warn-unused-cli \
     -DCMAKE_TOOLCHAIN_FILE="$kit/mingw-toolchain.cmake" \
-    -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$qt;$mpg123" -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=Release \
     -DTUNEBARN_BUILD_TESTS="$with_tests" -DTUNEBARN_WERROR=ON -DTUNEBARN_HTTPLIB_DIR="$httplib" \
     -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >/dev/null
 cmake --build "$build/build" -j"$(nproc)"
@@ -108,7 +114,7 @@ sed 's/$/\r/' packaging/windows/tunebarn.ini.sample > "$folder/tunebarn.ini.samp
 cp packaging/tunebarn-alerts.yml "$folder/"
 sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' > "$folder/README.txt"
 
-library_folders=("$qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+library_folders=("$qt/bin" "$mpg123/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
 imports_of() {
     x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'
 }

@@ -29,7 +29,7 @@ public:
         // The recording as curl began to send it, so that another one is never sent in its
         // place; size -1 when curl never ran.
         qint64 recordingSize = -1;
-        QDateTime recordingModified;
+        QDateTime recordingModified{};
     };
 
     // The wall-clock minute of `now`, in a form where adding minutes never meets a summer-time gap.

@@ -123,6 +123,17 @@ void joinKillOnCloseJob(qint64 processId)
     CloseHandle(process);
 }
 
+// Set on the started program rather than among the creation flags, which Wine ignores.
+// Background mode proper can be entered by a process on itself alone.
+void lowerPriority(qint64 processId)
+{
+    const HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, DWORD(processId));
+    if (!process)
+        return;
+    SetPriorityClass(process, BELOW_NORMAL_PRIORITY_CLASS);
+    CloseHandle(process);
+}
+
 // A console program ignores the WM_CLOSE that QProcess::terminate() posts; Ctrl+Break ends it.
 // The program runs in a console of its own without a window and in a process group of its own,
 // so the event is sent through that console to that group alone. Borrowing the console works
@@ -188,13 +199,9 @@ ChildProcess::ChildProcess(QObject *parent) : QObject(parent)
         emit ended();
     });
 #ifdef Q_OS_WIN
-    m_process.setCreateProcessArgumentsModifier(
-        [this](QProcess::CreateProcessArguments *arguments) {
-            arguments->flags |= CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP;
-            // Background mode proper can be entered by a process on itself alone.
-            if (m_lowPriority)
-                arguments->flags |= BELOW_NORMAL_PRIORITY_CLASS;
-        });
+    m_process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
+        arguments->flags |= CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP;
+    });
 #else
     m_process.setChildProcessModifier([this] {
         if (m_lowPriority)
@@ -235,6 +242,8 @@ ChildProcess::start(const QString &program, const QStringList &arguments, const 
     if (m_process.waitForStarted(-1)) {
 #ifdef Q_OS_WIN
         joinKillOnCloseJob(m_process.processId());
+        if (m_lowPriority)
+            lowerPriority(m_process.processId());
 #endif
         if (!input.isEmpty()) {
             m_process.write(input);

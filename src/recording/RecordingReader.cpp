@@ -6,13 +6,28 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <memory>
 
 namespace RecordingReader {
 
 namespace {
 
 constexpr int PollMilliseconds = 20;
+
+// On the shared pool, with QtCore alone: the Qt built for Windows has no Concurrent module.
+QFuture<RecordingFindings> analyseElsewhere(const QString &path)
+{
+    const auto promise = std::make_shared<QPromise<RecordingFindings>>();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, path] {
+        promise->addResult(RecordingAnalysis::analyse(path));
+        promise->finish();
+    });
+    return promise->future();
+}
 
 RecordingCache::Entry &entryFor(AppContext &ctx, const QString &path, bool *started)
 {
@@ -22,7 +37,7 @@ RecordingCache::Entry &entryFor(AppContext &ctx, const QString &path, bool *star
     if (entry.findings.isValid() && entry.size == info.size() &&
         entry.modified == info.lastModified())
         return entry;
-    entry = {info.size(), info.lastModified(), QtConcurrent::run(RecordingAnalysis::analyse, path)};
+    entry = {info.size(), info.lastModified(), analyseElsewhere(path)};
     *started = true;
     return entry;
 }

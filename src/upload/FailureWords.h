@@ -15,8 +15,8 @@ struct TryResult
     bool timedOut = false;
     int timeLimitMinutes = 0;
     bool stopped = false; // the program was closing
-    QString redirectUrl;  // where a 3xx status pointed, which curl does not follow
-    QString uploadUrl{};  // its secrets are masked wherever the service or curl repeats them
+    QString redirectUrl{}; // where a 3xx status pointed, which curl does not follow
+    QString uploadUrl{};   // its secrets are masked wherever the service or curl repeats them
 };
 
 // A failed upload told in the operator's words rather than curl's: what happened and what

@@ -112,8 +112,9 @@ TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
         ASSERT_EQ(problems.size(), row.problems.size()) << problems.join(u'\n').toStdString();
         for (qsizetype i = 0; i < problems.size(); ++i)
             EXPECT_TRUE(matches(problems[i], row.problems[i])) << problems[i].toStdString();
-        if (row.seconds > 0)
+        if (row.seconds > 0) {
             EXPECT_NEAR(findings.seconds, row.seconds, 0.1);
+        }
     }
     // The encoder's Info frame is no audio: with it or without, the same length.
     EXPECT_DOUBLE_EQ(

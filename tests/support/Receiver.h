@@ -38,7 +38,7 @@ public:
         int status = 200;
         QByteArray body = "{\"ok\":true}";
         int delayMs = 0;
-        QByteArray location; // sent as the Location header when given
+        QByteArray location{}; // sent as the Location header when given
     };
 
     Receiver();

@@ -19,10 +19,16 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <sys/resource.h>
-#include <sys/syscall.h>
 #include <tuple>
 #include <unistd.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+#include <tlhelp32.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/syscall.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -92,13 +98,43 @@ QByteArrayList curlCommandLines()
     return lines;
 }
 
-#ifdef Q_OS_LINUX
+#ifdef Q_OS_WIN
+// The priority class, as any program that may query a process reads it.
+using Priority = DWORD;
+const Priority LowPriority = BELOW_NORMAL_PRIORITY_CLASS;
+
+Priority ownPriority()
+{
+    return GetPriorityClass(GetCurrentProcess());
+}
+
+QList<Priority> curlPriorities()
+{
+    QList<Priority> priorities;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != GetCurrentProcessId() ||
+            _wcsicmp(entry.szExeFile, L"curl.exe") != 0)
+            continue;
+        const HANDLE process =
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        priorities.append(GetPriorityClass(process));
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return priorities;
+}
+#elif defined(Q_OS_LINUX)
 struct Priority
 {
     int nice = 0;
     int ioClass = 0;
     bool operator==(const Priority &) const = default;
 };
+const Priority LowPriority{10, 3};
 
 Priority priorityOf(int pid)
 {
@@ -107,25 +143,39 @@ Priority priorityOf(int pid)
     return {stat.mid(stat.lastIndexOf(')') + 2).split(' ').value(16).toInt(), ioPriority >> 13};
 }
 
+Priority ownPriority()
+{
+    return priorityOf(::getpid());
+}
+
+QList<Priority> curlPriorities()
+{
+    QList<Priority> priorities;
+    for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
+        if (stat.contains("(curl)") && stat.split(' ').value(3).toLongLong() == ::getpid())
+            priorities.append(priorityOf(pid.toInt()));
+    }
+    return priorities;
+}
+#endif
+
+#if defined(Q_OS_WIN) || defined(Q_OS_LINUX)
 TEST_F(UploadTest, CurlYieldsTheProcessorAndTheDiskUnlessToldOtherwise)
 {
-    const Priority own = priorityOf(::getpid());
+    const Priority own = ownPriority();
     for (const bool low : {true, false}) {
         app.ctx.Options.lowUploadPriority = low;
         std::mutex seenMutex;
         QList<Priority> seen;
         receiver.whileHeld([&] {
             const std::lock_guard lock(seenMutex);
-            for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-                const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
-                if (stat.contains("(curl)") && stat.split(' ').value(3).toLongLong() == ::getpid())
-                    seen.append(priorityOf(pid.toInt()));
-            }
+            seen.append(curlPriorities());
         });
         UploadShow(app.ctx, 1);
         const std::lock_guard lock(seenMutex);
-        EXPECT_EQ(seen, QList<Priority>({low ? Priority{10, 3} : own})) << low;
-        EXPECT_EQ(priorityOf(::getpid()), own);
+        EXPECT_EQ(seen, QList<Priority>({low ? LowPriority : own})) << low;
+        EXPECT_EQ(ownPriority(), own);
     }
 }
 #endif
