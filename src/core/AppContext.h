@@ -24,7 +24,7 @@ struct PreflightNote
     QDateTime due;
     QStringList problems;
     // Those of the problems found by reading the recording, kept while it is read again.
-    QStringList recordingProblems;
+    QStringList recordingProblems{};
 };
 
 // The program's shared state for the whole run, handed to every handler.

@@ -2,6 +2,7 @@
 #include "recording/RecordingVerdict.h"
 #include "recording/SilenceRuns.h"
 #include "support/RecordingMaker.h"
+#include "support/TestApp.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -41,6 +42,7 @@ QStringList problemTexts(const RecordingFindings &findings, const RecordingLimit
 
 TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
 {
+    SKIP_ON_WINDOWS("the recordings are made with sox and lame, which are Linux programs");
     RecordingLimits limits;
     limits.maxSilenceSeconds = 2;
     const QByteArray mp3 = RecordingMaker::mp3({Tone, Hush});
@@ -124,6 +126,7 @@ TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
 
 TEST(Recording, SilentRunsAreFoundWithinTheSamplingStep)
 {
+    SKIP_ON_WINDOWS("the recordings are made with sox and lame, which are Linux programs");
     const RecordingFindings findings =
         analysed(RecordingMaker::mp3({Tone, Hush, Tone, u"3 sine 440 vol 0"_s, Tone}));
     const SilenceRuns silence = SilenceRuns::of(findings, -50, 2);
