@@ -659,10 +659,10 @@ def apply_and_test(mutant, build, known, programs, durations):
 
 def from_mutate_file(path, only):
     """Mutants of a mutate.py file, located by its own rules, as offsets in today's sources."""
-    spec = importlib.util.spec_from_file_location(
+    loader_info = importlib.util.spec_from_file_location(
         "mutate", os.path.join(ROOT, "..", "shared", "mutation", "mutate.py"))
-    mutate = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(mutate)
+    mutate = importlib.util.module_from_spec(loader_info)
+    loader_info.loader.exec_module(mutate)
     mutants = []
     for listed in mutate.parse_mutants(path):
         if only and listed["id"] not in only:
