@@ -42,7 +42,7 @@ port=$(sed -n 's/^LISTENING //p' "$demo/received.jsonl")
 
 # A small recording and picture, and a show due at the start of the next minute (or the one
 # after, when this one is nearly over and the program might not be up in time).
-head -c 300000 /dev/urandom >"$demo/shows/breakfast.mp3"
+sox -q -n -r 44100 -c 2 -t wav - synth 20 sine 440 2>/dev/null | lame --quiet -b 128 - "$demo/shows/breakfast.mp3"
 cp resources/icons/tunebarn-68.png "$demo/shows/breakfast.png"
 lead=1
 [ "$(date +%S)" -ge 50 ] && lead=2
