@@ -20,6 +20,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <optional>
+
 namespace {
 
 QString slotText(const QDate &date, const QString &time)
@@ -92,23 +94,42 @@ bool isHandled(const ScheduleMemory &handled, const QDate &date, const QTime &at
     return handled.isHandled(ScheduleMemory::wallMinute(QDateTime(date, at)));
 }
 
+// A show's day and time as the schedule reads them.
+struct Slot
+{
+    QString rule;
+    QString time;
+    QTime at;
+    std::optional<QDate> date; // only for a show of one date
+};
+
+// None when the day or the time is not understood: such a show never goes out.
+std::optional<Slot> slotOf(const ShowTableRecord &table, int show)
+{
+    Slot slot{table.UploadDay[show], table.UploadTime[show], {}, {}};
+    if (!isValidTime(slot.time) || !isValidDayRule(slot.rule))
+        return std::nullopt;
+    slot.at = QTime::fromString(slot.time, QStringLiteral("HH:mm"));
+    if (isDate(slot.rule))
+        slot.date = ruleDate(slot.rule);
+    return slot;
+}
+
 } // namespace
 
 QDateTime nextUpload(const ShowTableRecord &table, int show, const QDateTime &now,
                      const ScheduleMemory &handled)
 {
-    const QString time = table.UploadTime[show];
-    const QString rule = table.UploadDay[show];
-    if (!isValidTime(time) || !isValidDayRule(rule))
+    const std::optional<Slot> slot = slotOf(table, show);
+    if (!slot)
         return {};
-    const QTime at = QTime::fromString(time, QStringLiteral("HH:mm"));
+    const auto &[rule, time, at, day] = *slot;
     // A date may lie further ahead than the weeks searched for a weekday show.
-    if (isDate(rule)) {
-        const QDate date = ruleDate(rule);
-        if (isPast(rule, time, now) || winner(table, date, time) != show ||
-            isHandled(handled, date, at))
+    if (day) {
+        if (isPast(rule, time, now) || winner(table, *day, time) != show ||
+            isHandled(handled, *day, at))
             return {};
-        return QDateTime(date, at);
+        return QDateTime(*day, at);
     }
     const QDate today = now.date();
     const QString nowMinute = LocaleFormat::hourMinute(now.time());
@@ -382,14 +403,13 @@ bool isPastDate(const QString &dayRule, const QDate &today)
 
 QDateTime lastDue(const ShowTableRecord &table, int show, const QDateTime &now)
 {
-    const QString time = table.UploadTime[show];
-    const QString rule = table.UploadDay[show];
-    if (!isValidTime(time) || !isValidDayRule(rule))
+    const std::optional<Slot> slot = slotOf(table, show);
+    if (!slot)
         return {};
-    const QTime at = QTime::fromString(time, QStringLiteral("HH:mm"));
-    if (isDate(rule)) {
-        const QDateTime slot(ruleDate(rule), at);
-        return slot <= now ? slot : QDateTime();
+    const auto &[rule, time, at, day] = *slot;
+    if (day) {
+        const QDateTime due(*day, at);
+        return due <= now ? due : QDateTime();
     }
     const bool laterToday = time > LocaleFormat::hourMinute(now.time());
     for (int back = laterToday ? 1 : 0; back <= 7; ++back) {
