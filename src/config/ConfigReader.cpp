@@ -81,16 +81,33 @@ const std::array<std::pair<const char *, ShowColumn>, 8> ShowColumns = {{
     {"PingURL", &ShowTableRecord::PingURL},
 }};
 
-// A recording limit: its key, its range and where RecordingLimits keeps it.
-struct LimitKey
+// A whole number or a switch (0 or 1): its key, its range and where `Options` keeps it.
+template <typename Options> struct NumberKey
 {
     const char *key;
     int minimum;
     int maximum;
-    int RecordingLimits::*number;
-    bool RecordingLimits::*flag;
-    bool showOnly;
+    int Options::*number = nullptr;
+    bool Options::*flag = nullptr;
+    bool showOnly = false; // read from a show's own section alone
 };
+
+template <typename Options> int defaultOf(const NumberKey<Options> &row)
+{
+    const Options defaults;
+    return row.number ? defaults.*row.number : int(defaults.*row.flag);
+}
+
+template <typename Options> void store(Options &options, const NumberKey<Options> &row, int value)
+{
+    if (row.number)
+        options.*row.number = value;
+    else
+        options.*row.flag = value == 1;
+}
+
+// The recording limits: a value outside its range is not taken at all.
+using LimitKey = NumberKey<RecordingLimits>;
 const std::array<LimitKey, 7> LimitKeys = {{
     {"ExpectedMinutes", 1, RecordingLimits::MaxExpectedMinutes, &RecordingLimits::expectedMinutes,
      nullptr, true},
@@ -141,16 +158,8 @@ namespace {
 // The [General] whole numbers and switches (0 or 1). A missing or empty value keeps the default
 // of UploadOptions; any other value outside the range is named, and the nearest bound (for text,
 // the default) is used instead. A new [General] number is one row here.
-struct NumberKey
-{
-    const char *key;
-    int minimum;
-    int maximum;
-    int UploadOptions::*number = nullptr;
-    bool UploadOptions::*flag = nullptr;
-};
-
-const NumberKey NumberKeys[] = {
+using GeneralKey = NumberKey<UploadOptions>;
+const GeneralKey NumberKeys[] = {
     {"CatchUpMinutes", 0, UploadOptions::MaxCatchUpMinutes, &UploadOptions::catchUpMinutes},
     {"RetryCount", 0, UploadOptions::MaxRetryCount, &UploadOptions::retryCount},
     {"RetryDelaySeconds", UploadOptions::MinRetryDelaySeconds, UploadOptions::MaxRetryDelaySeconds,
@@ -172,14 +181,8 @@ const char *const TextKeys[] = {"UploadURL",     "FailureCommand", "CACertificat
                                 "MaxUploadRate", "UploadPriority", "PingURL",
                                 "AlivePingURL",  "MetricsFile"};
 
-int defaultOf(const NumberKey &row)
-{
-    const UploadOptions defaults;
-    return row.number ? defaults.*row.number : int(defaults.*row.flag);
-}
-
 // The value to use for `text`, and the problem when it is not the one written.
-int numberFrom(const NumberKey &row, const QString &text, QStringList &problems)
+int numberFrom(const GeneralKey &row, const QString &text, QStringList &problems)
 {
     if (text.isEmpty())
         return defaultOf(row);
@@ -215,7 +218,7 @@ QStringList generalKeys()
     QStringList keys;
     for (const char *key : TextKeys)
         keys.append(QLatin1String(key));
-    for (const NumberKey &row : NumberKeys)
+    for (const GeneralKey &row : NumberKeys)
         keys.append(QLatin1String(row.key));
     for (const LimitKey &limit : LimitKeys) {
         if (!limit.showOnly)
@@ -228,14 +231,9 @@ GeneralOptions uploadOptions(const IniFile &ini)
 {
     GeneralOptions read;
     const QString general = QStringLiteral("General");
-    for (const NumberKey &row : NumberKeys) {
-        const int value =
-            numberFrom(row, storedValue(ini, general, QLatin1String(row.key)), read.problems);
-        if (row.number)
-            read.options.*row.number = value;
-        else
-            read.options.*row.flag = value == 1;
-    }
+    for (const GeneralKey &row : NumberKeys)
+        store(read.options, row,
+              numberFrom(row, storedValue(ini, general, QLatin1String(row.key)), read.problems));
     read.options.failureCommand = storedValue(ini, general, QStringLiteral("FailureCommand"));
     read.options.caCertificates = storedValue(ini, general, QStringLiteral("CACertificates"));
     read.options.maxUploadRate = storedValue(ini, general, QStringLiteral("MaxUploadRate"));
@@ -258,10 +256,8 @@ RecordingLimits recordingLimits(const IniFile &ini, const QString &section,
             continue;
         const std::optional<int> value =
             limitValue(storedValue(ini, section, QString::fromLatin1(limit.key)), limit);
-        if (value && limit.number)
-            limits.*limit.number = *value;
-        else if (value)
-            limits.*limit.flag = *value == 1;
+        if (value)
+            store(limits, limit, *value);
     }
     return limits;
 }
@@ -269,7 +265,6 @@ RecordingLimits recordingLimits(const IniFile &ini, const QString &section,
 QStringList recordingLimitProblems(const IniFile &ini)
 {
     QStringList problems;
-    const RecordingLimits defaults;
     QStringList sections{QStringLiteral("General")};
     for (int show = 1; show <= ShowTableRecord::MaxShows; ++show)
         sections.append(QStringLiteral("Show") + QString::number(show));
@@ -279,7 +274,6 @@ QStringList recordingLimitProblems(const IniFile &ini)
             if (text.isEmpty() || limitValue(text, limit) ||
                 (limit.showOnly && section == sections.first()))
                 continue;
-            const int fallback = limit.number ? defaults.*limit.number : 0;
             problems.append(QStringLiteral("[%1] %2 '%3' is not a whole number from %4 to %5; %6")
                                 .arg(section, QString::fromLatin1(limit.key), text)
                                 .arg(limit.minimum)
@@ -287,7 +281,7 @@ QStringList recordingLimitProblems(const IniFile &ini)
                                 .arg(limit.showOnly
                                          ? QStringLiteral("the show's last uploads are used")
                                      : section == sections.first()
-                                         ? QStringLiteral("%1 is used").arg(fallback)
+                                         ? QStringLiteral("%1 is used").arg(defaultOf(limit))
                                          : QStringLiteral("[General]'s value is used")));
         }
     }
