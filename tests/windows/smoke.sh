@@ -311,9 +311,11 @@ now=$(date +%s)
         show $((at / 60 + 1)) tone.mp3 'Morgen – Café 日本' "$(date -d "@$((now + at))" +%a)" \
             "$(date -d "@$((now + at))" +%H:%M)"
     done
-    show 3 'dead air.mp3' 'Dead air' Sun 09:00
-    show 4 wav.mp3 'Wav' Sun 09:01
-    show 5 vbr.mp3 'VBR' Sun 09:02
+    # Two days on, so that only the first two can fall due while the scheduler runs.
+    later=$(date -d "@$((now + 2 * 86400))" +%a)
+    show 3 'dead air.mp3' 'Dead air' "$later" 09:00
+    show 4 wav.mp3 'Wav' "$later" 09:01
+    show 5 vbr.mp3 'VBR' "$later" 09:02
 } > "$readings/tunebarn.ini"
 reg_add 'C:\station\readings'
 "$wine" "$exe" --check > "$work/check-readings.out" 2>&1
