@@ -112,8 +112,11 @@ done
 cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
 cp "$kit/curl.exe" "$folder/"
-# The LGPL asks for the library's licence to travel with it.
+# The libraries' licences travel with them: the LGPL asks for it, and curl's licence too.
 sed 's/$/\r/' "$mpg123/COPYING" > "$folder/libmpg123-COPYING.txt"
+sed 's/$/\r/' /usr/share/common-licenses/LGPL-3 > "$folder/Qt-LGPL-3.txt"
+sed 's/$/\r/' /usr/share/common-licenses/GPL-3 > "$folder/Qt-GPL-3.txt"
+sed 's/$/\r/' /usr/share/doc/curl/copyright > "$folder/curl-COPYING.txt"
 sed 's/$/\r/' packaging/windows/tunebarn.ini.sample > "$folder/tunebarn.ini.sample"
 cp packaging/tunebarn-alerts.yml "$folder/"
 sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' > "$folder/README.txt"
