@@ -45,6 +45,8 @@ size_limit=$((40 * 1024 * 1024))
 packages=(cmake ninja-build ccache pkg-config g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
           qt6-base-dev googletest nsis zip xz-utils python3 wine64 openssl)
 [ "$with_tests" = OFF ] || packages+=(dpkg-dev)
+# The smoke test makes its recordings with sox and lame, and promtool judges the metrics file.
+[ "$smoke" = no ] || packages+=(sox lame prometheus)
 [ "$screenshot" = no ] || packages+=(xvfb imagemagick fonts-wine)
 missing=()
 for package in "${packages[@]}"; do
@@ -110,6 +112,11 @@ done
 cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
 cp "$kit/curl.exe" "$folder/"
+# The libraries' licences travel with them: the LGPL asks for it, and curl's licence too.
+sed 's/$/\r/' "$mpg123/COPYING" > "$folder/libmpg123-COPYING.txt"
+sed 's/$/\r/' /usr/share/common-licenses/LGPL-3 > "$folder/Qt-LGPL-3.txt"
+sed 's/$/\r/' /usr/share/common-licenses/GPL-3 > "$folder/Qt-GPL-3.txt"
+sed 's/$/\r/' /usr/share/doc/curl/copyright > "$folder/curl-COPYING.txt"
 sed 's/$/\r/' packaging/windows/tunebarn.ini.sample > "$folder/tunebarn.ini.sample"
 cp packaging/tunebarn-alerts.yml "$folder/"
 sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' > "$folder/README.txt"

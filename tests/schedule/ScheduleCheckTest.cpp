@@ -350,9 +350,10 @@ TEST(CheckCommand, PrintsATableOrJsonAndSaysByItsStatusWhetherAllIsWell)
                                         "problems", "shows", "uploadRate", "uploadUrl"}));
     EXPECT_EQ(json[u"shows"_s][0].toObject().keys(),
               QStringList({"expectedSeconds", "nextUpload", "number", "picture", "pictureExists",
-                           "pingUrl", "recording", "recordingExists", "title", "uploadDay",
-                           "uploadRate", "uploadTime"}));
+                           "pingUrl", "recording", "recordingExists", "recordingNote", "title",
+                           "uploadDay", "uploadRate", "uploadTime"}));
     EXPECT_EQ(json[u"shows"_s][0][u"nextUpload"_s].toString(), u"2026-12-18T23:59"_s);
+    EXPECT_EQ(json[u"shows"_s][0][u"recordingNote"_s].toString(), u"0:01"_s);
     EXPECT_TRUE(json[u"problems"_s][0][u"show"_s].isNull());
 
 #ifndef Q_OS_WIN // no named pipes in Windows' folders

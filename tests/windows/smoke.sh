@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build under Wine, without a display: what only whole processes show. The program
 # folder and the installer as a user gets them, the registry setting, an upload through the
-# bundled curl.exe, the ways Windows asks a program to stop, and the one-copy guard after a kill.
+# bundled curl.exe, the ways Windows asks a program to stop, the one-copy guard after a kill, the
+# recordings read by the Windows build's libmpg123 and the metrics file as the scheduler writes it.
 # The test programs, which scripts/windows.sh --tests runs under Wine, cover the rest.
 #   smoke.sh BUILD_FOLDER PROGRAM_FOLDER SETUP_EXE        (scripts/windows.sh --smoke runs it)
 set -uo pipefail
@@ -283,6 +284,72 @@ done
 "$wine" "$setup" /S
 "$wineserver" -w
 check "without /AutoStart no log-on entry" reg_lacks 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v "Tunebarn Uploader"
+
+# --- Recordings read by the Windows build's libmpg123 as the Linux build reads them: --check
+# gives the lengths, the silent run and the problems; the show due at the start its format line.
+# The same scheduler writes the metrics file at its start, after the upload and at its close.
+readings=$station/readings
+mkdir -p "$readings/metrics"
+sox -n -r 44100 -c 2 "$work/tone.wav" synth 5 sine 440 vol 0.3
+sox -n -r 44100 -c 2 "$work/hush.wav" synth 180 sine 440 vol 0
+sox "$work/tone.wav" "$work/hush.wav" "$work/dead-air.wav"
+lame --quiet -b 320 "$work/tone.wav" "$readings/tone.mp3"
+lame --quiet "$work/dead-air.wav" "$readings/dead air.mp3"
+lame --quiet -V2 -t "$work/tone.wav" "$readings/vbr.mp3"
+cp "$work/tone.wav" "$readings/wav.mp3"
+# Neither still being written nor last week's.
+touch -d '1 hour ago' "$readings"/*.mp3
+# The minute the scheduler starts in is due, and the next one in case the start crosses into it.
+show() { # show NUMBER FILE TITLE DAY TIME
+    printf '[Show%s]\r\nFilename=C:\\station\\readings\\%s\r\nTitle=%s\r\nUploadDay=%s\r\nUploadTime=%s\r\n' "$@"
+}
+now=$(date +%s)
+{
+    printf '[General]\r\nUploadURL=http://127.0.0.1:%s/upload\r\nMaxSilenceSeconds=60\r\n' "$port"
+    printf 'MetricsFile=C:\\station\\readings\\metrics\\tunebarn.prom\r\n'
+    for at in 0 60; do
+        show $((at / 60 + 1)) tone.mp3 'Morgen – Café 日本' "$(date -d "@$((now + at))" +%a)" \
+            "$(date -d "@$((now + at))" +%H:%M)"
+    done
+    # Two days on, so that only the first two can fall due while the scheduler runs.
+    later=$(date -d "@$((now + 2 * 86400))" +%a)
+    show 3 'dead air.mp3' 'Dead air' "$later" 09:00
+    show 4 wav.mp3 'Wav' "$later" 09:01
+    show 5 vbr.mp3 'VBR' "$later" 09:02
+} > "$readings/tunebarn.ini"
+reg_add 'C:\station\readings'
+"$wine" "$exe" --check > "$work/check-readings.out" 2>&1
+row() { grep -qE "^ *$2 .* $3 " "$1"; }
+check "--check reads a tone's length" row "$work/check-readings.out" 1 '0:05'
+check "and a VBR file's without a Xing header" row "$work/check-readings.out" 5 '0:05'
+check "and the silent run after a tone" row "$work/check-readings.out" 3 '3:05 silent 3:00 SILENT'
+check "and names it" contains "$work/check-readings.out" \
+    "show 3: recording 'C:\\station\\readings\\dead air.mp3' is silent for 3:00 of 3:05 (97%): from 0:05 for 3:00"
+check "and tells a WAV from MPEG audio" contains "$work/check-readings.out" \
+    "show 4: recording 'C:\\station\\readings\\wav.mp3' is not MPEG audio: it holds a WAV file"
+# Earlier runs handled this minute.
+rm -f "$audit_folder/schedule.state"
+"$wine" "$exe" --headless 2> "$work/headless-readings.err" &
+scheduler=$!
+metrics=$readings/metrics/tunebarn.prom
+check "the metrics file is written at the start" wait_until 30 contains "$metrics" 'tunebarn_up 1' 2>/dev/null
+audit=$(ls -t "$audit_folder"/Tunebarn*Adt.txt | head -1)
+check "the show due at the start goes out with its recording's format line" wait_until 60 \
+    contains "$audit" 'UploadShow| Recording: MPEG-1 Layer III, 320 kbit/s, 44.1 kHz, stereo, 0:05, silent 0:00'
+uploaded() { grep -qE '^tunebarn_uploads_total\{result="taken"\} [1-9]' "$metrics"; }
+check "the metrics file is replaced after the upload" wait_until 60 uploaded
+"$wine" taskkill /IM tunebarn-uploader.exe >/dev/null 2>&1
+wait_until 10 ended "$scheduler"
+check "and at the orderly close" contains "$metrics" 'tunebarn_up 0'
+check "the metrics file has only \\n line ends" lacks "$metrics" $'\r'
+check "and no byte-order mark" test "$(head -c 3 "$metrics" | od -An -tx1 | tr -d ' ')" != efbbbf
+check "a title beyond ASCII is UTF-8 in it" contains "$metrics" 'title="Morgen – Café 日本"'
+check "no temporary file is left beside it" test "$(ls -A "$readings/metrics")" = tunebarn.prom
+check "promtool accepts the metrics file written under Wine" promtool check metrics < "$metrics"
+for licence in libmpg123-COPYING Qt-LGPL-3 Qt-GPL-3 curl-COPYING; do
+    check "the program folder carries $licence.txt" test -s "$program_folder/$licence.txt"
+done
+reg_add 'C:\station'
 
 echo "windows-smoke: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

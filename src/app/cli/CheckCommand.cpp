@@ -116,6 +116,7 @@ QJsonObject showJson(const ShowCheck &show)
                                    : show.nextUploadNote},
         {QStringLiteral("recording"), show.recording},
         {QStringLiteral("recordingExists"), show.recordingExists},
+        {QStringLiteral("recordingNote"), show.recordingNote},
         {QStringLiteral("picture"), show.picture},
         {QStringLiteral("pictureExists"), show.pictureExists},
         {QStringLiteral("uploadRate"), show.uploadRate},

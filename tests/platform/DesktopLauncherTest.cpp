@@ -1,0 +1,70 @@
+#include "platform/DesktopLauncher.h"
+#include "support/QtPrinters.h"
+#include "support/TestApp.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Opening
+{
+    const char *opener; // the shell script that stands in for the desktop's opener; none if empty
+    QString started; // what launching reports at once, when the opener is missing
+    QString later;   // what it reports when the opener has ended
+};
+
+// The opener is found on PATH, is given the folder as its one argument, and its failure is told
+// whether it could not start or ended badly.
+class DesktopLauncherTest : public ::testing::TestWithParam<Opening>
+{
+};
+
+TEST_P(DesktopLauncherTest, OpensTheFolderAndTellsWhatWentWrong)
+{
+    SKIP_ON_WINDOWS("Explorer is not replaced on PATH");
+    const Opening &opening = GetParam();
+    QTemporaryDir bin;
+    const QString folder = bin.path() + u"/Show folder"_s;
+    if (*opening.opener) {
+        QFile script(bin.path() + u"/xdg-open"_s);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QByteArray("#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/args.tmp\"\n"
+                                "mv \"$(dirname \"$0\")/args.tmp\" \"$(dirname \"$0\")/args\"\n") +
+                     opening.opener);
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+    QString reported = u"nothing"_s;
+    DesktopLauncher launcher([&](const QString &failure) { reported = failure; });
+    const QString started = launcher.openFolder(folder);
+    qputenv("PATH", path);
+
+    if (!*opening.opener) {
+        EXPECT_EQ(started, opening.started.arg(folder));
+        return;
+    }
+    EXPECT_EQ(started, QString());
+    QFile args(bin.path() + u"/args"_s);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return args.exists(); }));
+    const QString later = opening.later.contains(u'%') ? opening.later.arg(folder) : opening.later;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reported == later; }))
+        << reported.toStdString();
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLocal8Bit(args.readAll()), folder + u"|"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Openers, DesktopLauncherTest,
+    ::testing::Values(
+        Opening{"", u"Could not start xdg-open to open %1: the program was not found."_s, {}},
+        Opening{"exit 0\n", {}, u"nothing"_s}, // a success is not reported
+        Opening{"exit 4\n", {}, u"xdg-open could not open %1 (exit value 4)."_s}));
+
+} // namespace
