@@ -147,7 +147,11 @@ TEST(ReadConfig, SafeguardsAreWholeNumbersInRange)
         app.writeConfig("[General]\nCatchUpMinutes=15\nRetryCount=-1\nRetryDelaySeconds=0\n"
                         "UploadTimeoutMinutes=99999999\nFailureCommand= /bin/alert \n"
                         "MaxUploadRate= 08:00,1M \nUploadPriority=NORMAL\n"
-                        "CACertificates=/etc/station ca.pem\n")));
+                        "CACertificates=/etc/station ca.pem\nSkipShortRecordings=1\n"
+                        "[Show2]\nSkipShortRecordings=0\n")));
+    // A show's own switch turns [General]'s off.
+    EXPECT_TRUE(app.ctx.Options.recording.skipShort);
+    EXPECT_FALSE(app.ctx.RecordingRules[2].skipShort);
     EXPECT_EQ(app.ctx.Options.catchUpMinutes, 15);
     EXPECT_EQ(app.ctx.Options.retryCount, 0);
     // A service that refuses at once is never tried again sooner.
