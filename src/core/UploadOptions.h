@@ -56,16 +56,6 @@ struct UploadOptions
     int alivePingMinutes = 5;
     // Where the figures for Prometheus go. Empty: nowhere.
     QString metricsFile;
-
-    // The certificate options of every curl the program runs, uploads and pings alike.
-    QStringList curlCertificateArguments() const
-    {
-        if (insecureTls)
-            return {QStringLiteral("-k")};
-        if (!caCertificates.isEmpty())
-            return {QStringLiteral("--cacert"), caCertificates};
-        return {};
-    }
     // The most an upload sends per second, as a rate or a timetable (upload/RateTimetable.h),
     // so that the live stream keeps its share of the line. Empty: no limit.
     QString maxUploadRate;

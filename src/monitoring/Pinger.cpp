@@ -59,17 +59,20 @@ QStringList arguments(const AppContext &ctx)
                      QProcess::nullDevice(),
                      QStringLiteral("--max-time"),
                      QString::number(Pinger::TimeLimitSeconds)};
-    list.append(ctx.Options.curlCertificateArguments());
+    // The certificates are trusted as an upload's are.
+    if (ctx.Options.insecureTls)
+        list.append(QStringLiteral("-k"));
     // The address is a secret: it goes to curl on its standard input, never on its command line.
     list.append({QStringLiteral("--config"), QStringLiteral("-")});
     return list;
 }
 
 // Every ping is a post, its body empty or the reason of a failure.
-QByteArray configLines(const QString &url, const QString &body)
+QByteArray configLines(const AppContext &ctx, const QString &url, const QString &body)
 {
     return "url = " + CurlProgram::configString(url) +
-           "\ndata-binary = " + CurlProgram::configString(body) + '\n';
+           "\ndata-binary = " + CurlProgram::configString(body) + '\n' +
+           CurlProgram::caCertificatesLine(ctx.Options.caCertificates);
 }
 
 QString curlSaid(const ChildProcess &process)
@@ -112,7 +115,7 @@ void Pinger::startFront(const QString &url)
     auto *process = new ChildProcess(this);
     const QString address = url + suffixOf(front.kind);
     if (const auto failure = process->start(curlProgram(m_ctx), arguments(m_ctx),
-                                            configLines(address, front.body))) {
+                                            configLines(m_ctx, address, front.body))) {
         delete process;
         warn(url, front, QStringLiteral("curl could not be started: %1").arg(failure->text));
         dropFront(url);

@@ -36,4 +36,9 @@ QByteArray configString(const QString &text)
     return (u'"' + escaped + u'"').toUtf8();
 }
 
+QByteArray caCertificatesLine(const QString &path)
+{
+    return path.isEmpty() ? QByteArray() : "cacert = " + configString(path) + '\n';
+}
+
 } // namespace CurlProgram

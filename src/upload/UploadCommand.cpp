@@ -82,11 +82,9 @@ CommandLine build(const QString &curlProgram, const UploadRequest &request)
     // other user can read it, as the command line of a running process can be.
     command.arguments.append({QStringLiteral("--config"), QStringLiteral("-")});
     command.input = "url = " + CurlProgram::configString(request.uploadUrl) + '\n';
-    // Beside the address, so that it reaches curl.exe on Windows exactly as written too.
-    if (!request.caCertificates.isEmpty()) {
-        command.input += "cacert = " + CurlProgram::configString(request.caCertificates) + '\n';
+    command.input += CurlProgram::caCertificatesLine(request.caCertificates);
+    if (!request.caCertificates.isEmpty())
         shown.append(QStringLiteral("--cacert ") + quoted(request.caCertificates));
-    }
     shown.append(request.uploadUrl);
     command.display = curlProgram + u' ' + shown.join(u' ');
     command.fileBytes = sizeOf(request.recording) + sizeOf(request.picture);

@@ -4,6 +4,7 @@
 
 #include "support/ProgramRun.h"
 #include "support/Receiver.h"
+#include "support/TestCertificates.h"
 #include "support/TestApp.h"
 
 #include <QDir>
@@ -790,15 +791,7 @@ TEST(Program, OutsideWordsAreEscapedAndTheTokenMaskedOnEveryOutput)
 TEST(Program, AServiceCertifiedByTheStationsOwnAuthorityIsTrustedWhenItIsNamed)
 {
     ProgramRun run;
-    QProcess openssl;
-    openssl.setWorkingDirectory(run.path(u"tmp"_s));
-    openssl.start(u"sh"_s, {u"-c"_s, u"k='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes'"
-                                     u" && echo subjectAltName=IP:127.0.0.1 > san && openssl req "
-                                     u"-x509 $k -keyout ca.key -out ca.pem -subj /CN=CA && openssl "
-                                     u"req $k -keyout key -out csr -subj /CN=127.0.0.1 && openssl "
-                                     u"x509 -req -in csr -CA ca.pem -CAkey ca.key -out cert "
-                                     u"-extfile san"_s});
-    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+    ASSERT_TRUE(TestCertificates::make(run.path(u"tmp"_s)));
     Receiver receiver(run.path(u"tmp/cert"_s), run.path(u"tmp/key"_s));
     const QByteArray general = "[General]\nUploadURL=" + receiver.url().toUtf8() + '\n';
     const struct

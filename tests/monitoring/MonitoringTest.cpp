@@ -8,6 +8,7 @@
 #include "monitoring/Pinger.h"
 #include "support/Receiver.h"
 #include "support/TestApp.h"
+#include "support/TestCertificates.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -186,6 +187,22 @@ TEST(Monitoring, PingsGoInOrderWithTheAddressNeverOnACommandLineNorInClear)
     EXPECT_EQ(app.ctx.Audit.lines().size(), 1) << app.ctx.Audit.lines().join(u'\n').toStdString();
     EXPECT_TRUE(app.ctx.Audit.lines().join(u'\n').contains(
         u"Ping| WARNING: 1 ping(s) to 'http://127.0.0.1/****' not sent: the program is closing"_s));
+}
+
+// A monitor certified by the station's own authority is trusted when it is named, as the
+// upload service is.
+TEST(Monitoring, PingsTrustTheCertificatesUploadsTrust)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(TestCertificates::make(folder.path()));
+    Receiver receiver(folder.path() + u"/cert"_s, folder.path() + u"/key"_s);
+    TestApp app;
+    app.environment.pathDirs = {u"/usr/bin"_s};
+    app.ctx.Options.caCertificates = folder.path() + u"/ca.pem"_s;
+    Pinger pinger(app.ctx);
+    pinger.ping(receiver.address(u"/p/a1"_s), Pinger::Kind::Success);
+    pinger.finish(20000);
+    EXPECT_EQ(receiver.requests().size(), 1) << app.ctx.Audit.lines().join(u'\n').toStdString();
 }
 
 TEST(Monitoring, TheMetricsFileIsServedWholeByNodeExporterAndPassesPromtool)

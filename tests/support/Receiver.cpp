@@ -152,7 +152,7 @@ QString Receiver::url() const
 
 QString Receiver::address(const QString &path) const
 {
-    return u"http://127.0.0.1:%1"_s.arg(d->port) + path;
+    return u"%1://127.0.0.1:%2"_s.arg(d->secure ? u"https"_s : u"http"_s).arg(d->port) + path;
 }
 
 QString Receiver::timedUrl() const
