@@ -695,8 +695,9 @@ def run_all(args, mutants):
     signal.signal(signal.SIGINT, stop)
     for path in restore_all():
         print("restored %s, left mutated by an earlier run" % path)
-    # Each mutant links again every program its tests need; lld does it in a fraction of the time.
-    configure(args.build, "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld")
+    # Each mutant compiles one file again and links every program its tests need: without debug
+    # information both take a fraction of the time, and lld links faster still.
+    configure(args.build, "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld", "-DCMAKE_CXX_FLAGS_DEBUG=-O0")
     known = None
     if args.coverage_build:
         configure(args.coverage_build, "-DCMAKE_CXX_FLAGS=--coverage",
