@@ -426,7 +426,7 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
          "line one\r\n\r\nline two",
          {},
          u"exit value 0, HTTP status 500, reply: 'line one line two'"_s},
-        {303, "see other", {}, u"exit value 0, HTTP status 303, reply: 'see other'"_s},
+        {300, "choose", {}, u"exit value 0, HTTP status 300, reply: 'choose'"_s},
         {201, "created", {}, {}},
         {200, {}, u"http://127.0.0.1:1/upload"_s, u"exit value 7, HTTP status 000, reply: ''"_s},
     };
