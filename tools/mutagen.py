@@ -10,12 +10,13 @@ no build compiles on this platform (Windows or macOS branches) is skipped and co
   mutagen.py list [--sample N --seed S --since REV] [--write FILE]
   mutagen.py coverage --build DIR            which tests run each source line (a --coverage build)
   mutagen.py run --build DIR [--coverage-build DIR] [--sample N --seed S --since REV]
-                 [--mutants FILE --only ID,ID]
+                 [--mutants FILE --only ID,ID] [--results FILE [--resume]]
   mutagen.py restore                         puts back files a killed run left mutated
 
 A mutant is killed when some test fails with it applied. The runner builds only what the tests
-covering the mutated line need, runs those first and stops at the first failure; only a mutant
-they let through meets the rest of the suite. --write gives the single-line mutants in the
+covering the mutated line need, runs the quick ones first and stops at the first failure. A test
+that never ran the line cannot kill its mutant, so the rest of the suite is run only for a line
+the coverage does not name (a declaration, say), whose tests are not known. --write gives the single-line mutants in the
 format of ../shared/mutation/mutate.py; --mutants runs such a file (its `tests` name test
 programs, which here stand for all their ctest entries).
 """
@@ -581,17 +582,19 @@ def coverage_map(build):
 
 
 def covering(known, mutant):
-    """The entries that ran the mutated lines, or those of the nearest line above that ran."""
+    """The entries that ran the mutated lines, or those of the nearest line above that ran, and
+    whether they ran the mutated lines themselves."""
     ran = known["lines"].get(mutant["file"], {}) if known else {}
     last = mutant["line"] + mutant["old"].count("\n")
     found = set()
     for line in range(mutant["line"], last + 1):
         found.update(ran.get(str(line), []))
+    direct = bool(found)
     for line in range(mutant["line"] - 1, max(0, mutant["line"] - 6), -1):
         if found:
             break
         found.update(ran.get(str(line), []))
-    return sorted(found)
+    return sorted(found), direct
 
 
 def restore_all():
@@ -623,9 +626,11 @@ def test_phase(build, entries, programs, timeout):
     return "killed", ", ".join(failed) or out[-300:]
 
 
-def batches(first, everything, durations):
-    """The quick tests that ran the line, the slow ones, then the rest, quick ones first."""
-    rest = [e for e in everything if e not in first]
+def batches(first, everything, durations, direct):
+    """The quick tests that ran the line, the slow ones, then the rest, quick ones first. A test
+    that never ran the mutated line cannot tell it from the original, so when the coverage names
+    the line itself, the rest is left out; only a line it does not name meets the whole suite."""
+    rest = [] if direct and first else [e for e in everything if e not in first]
     found = []
     for group in (first, rest):
         quick = [e for e in group if durations.get(e, 60) <= QUICK_SECONDS]
@@ -643,9 +648,10 @@ def apply_and_test(mutant, build, known, programs, durations):
     try:
         with open(path, "w", encoding="utf-8", newline="") as handle:
             handle.write(original[:mutant["start"]] + mutant["new"] + original[mutant["end"]:])
-        first = [e for e in covering(known, mutant) if e in programs]
+        found, direct = covering(known, mutant)
+        first = [e for e in found if e in programs]
         outcome, detail = "survived", ""
-        for batch in batches(first, list(programs), durations):
+        for batch in batches(first, list(programs), durations, direct):
             budget = 90 + 2 * sum(durations.get(e, 60) for e in batch)
             outcome, detail = test_phase(build, batch, programs, budget)
             if outcome != "survived":
@@ -690,6 +696,25 @@ def configure(build, *flags):
         sys.exit("cannot configure %s:\n%s" % (build, out[-3000:]))
 
 
+def key(mutant):
+    return (mutant["file"], mutant["start"], mutant["old"], mutant["new"])
+
+
+def earlier_results(args, mutants):
+    """With --resume, the outcomes that the results file holds for these very mutants."""
+    if not (args.resume and args.results and os.path.exists(args.results)):
+        return []
+    wanted = {key(m): m for m in mutants}
+    found = {}
+    with open(args.results, encoding="utf-8") as handle:
+        for line in handle:
+            earlier = json.loads(line)
+            if key(earlier) in wanted:
+                found[key(earlier)] = (wanted[key(earlier)], earlier["outcome"], earlier["seconds"])
+    print("%d mutants already run, taken from %s" % (len(found), args.results))
+    return list(found.values())
+
+
 def run_all(args, mutants):
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
@@ -708,9 +733,10 @@ def run_all(args, mutants):
         sys.exit("the build failed before any mutant:\n" + out[-3000:])
     programs = ctest_entries(args.build)
     durations = dict(cost_data(args.build), **(known["durations"] if known else {}))
-    results, started = [], time.monotonic()
+    results = earlier_results(args, mutants)
+    done = {key(m) for m, _, _ in results}
     try:
-        for mutant in mutants:
+        for mutant in (m for m in mutants if key(m) not in done):
             began = time.monotonic()
             outcome, detail = apply_and_test(mutant, args.build, known, programs, durations)
             seconds = time.monotonic() - began
@@ -724,7 +750,7 @@ def run_all(args, mutants):
                                                  seconds=round(seconds, 1))) + "\n")
     except Interrupted:
         print("interrupted; every file is restored")
-    report(results, time.monotonic() - started)
+    report(results)
     return 0
 
 
@@ -747,7 +773,7 @@ def is_equivalent(mutant, listed):
                for path, line, rule, was, now in listed)
 
 
-def report(results, elapsed):
+def report(results):
     listed = equivalents()
     results = [(m, "equivalent" if o == "survived" and is_equivalent(m, listed) else o, s)
                for m, o, s in results]
@@ -755,11 +781,11 @@ def report(results, elapsed):
     killed = sum(r[1] == "killed" for r in counted)
     recent = [r for r in counted if r[0].get("recent")]
     print("\nscore: %d killed of %d (%s); %d listed as equivalent; %d not built or not applied; "
-          "%.1f s per mutant, %.0f s in all" % (
+          "%.1f s per mutant, %.0f s in all (the builds before the first excepted)" % (
               killed, len(counted), "%.1f%%" % (100.0 * killed / len(counted)) if counted else "-",
               sum(r[1] == "equivalent" for r in results),
               sum(r[1] not in ("killed", "survived", "equivalent") for r in results),
-              elapsed / max(len(results), 1), elapsed))
+              sum(r[2] for r in results) / max(len(results), 1), sum(r[2] for r in results)))
     if recent:
         print("of them from the recent lines: %d killed of %d" % (
             sum(r[1] == "killed" for r in recent), len(recent)))
@@ -779,7 +805,9 @@ def main():
     parser.add_argument("--coverage-build", default="", help="a build with --coverage (made if missing)")
     parser.add_argument("--mutants", default="", help="run a mutate.py file instead")
     parser.add_argument("--only", default="")
-    parser.add_argument("--results", default="")
+    parser.add_argument("--results", default="", help="append each outcome to this file")
+    parser.add_argument("--resume", action="store_true",
+                        help="take the outcomes the results file already has for the same mutants")
     args = parser.parse_args()
 
     if args.command == "restore":
