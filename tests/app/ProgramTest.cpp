@@ -4,8 +4,8 @@
 
 #include "support/ProgramRun.h"
 #include "support/Receiver.h"
-#include "support/TestCertificates.h"
 #include "support/TestApp.h"
+#include "support/TestCertificates.h"
 
 #include <QDir>
 #include <QFile>
@@ -720,6 +720,8 @@ TEST(Program, OneUploadFromTheCommandLine)
         EXPECT_EQ(err, refusal.error);
     }
     EXPECT_EQ(out, "Tunebarn Uploader 1.0.46\n");
+    ASSERT_EQ(run.run({u"--help"_s}, &out), 0);
+    EXPECT_TRUE(out.contains("\nUploads the station's weekly shows at their day and minute.")) << out.data();
 
     // Each option is listed with what it does.
     ASSERT_EQ(run.run({u"--help"_s}, &out), 0);

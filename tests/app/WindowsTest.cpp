@@ -428,8 +428,10 @@ TEST_F(AboutDialogTest, TextsAndTheDesign)
     EXPECT_EQ(control<QLabel>(about, "Label2")->text(), u"Configuration File:"_s);
     EXPECT_EQ(control<QLabel>(about, "Label1")->text(), configFile());
     EXPECT_EQ(control<QLabel>(about, "Image1")->pixmap().size(), QSize(68, 68));
-    for (const auto &[name, text] : {std::pair{"cmdOK", u"OK"_s}, {"Command1", u"Audits"_s},
-                                     {"Command2", u"Config"_s}, {"Command3", u"Debug"_s}})
+    for (const auto &[name, text] : {std::pair{"cmdOK", u"OK"_s},
+                                     {"Command1", u"Audits"_s},
+                                     {"Command2", u"Config"_s},
+                                     {"Command3", u"Debug"_s}})
         EXPECT_EQ(control<QPushButton>(about, name)->text(), text) << name;
     const Twips twips = Twips::forWidget(&about);
     EXPECT_EQ(about.size(), QSize(twips.toPixels(7005), twips.toPixels(3090)));

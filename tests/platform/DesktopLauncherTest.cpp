@@ -14,8 +14,8 @@ namespace {
 struct Opening
 {
     const char *opener; // the shell script that stands in for the desktop's opener; none if empty
-    QString started; // what launching reports at once, when the opener is missing
-    QString later;   // what it reports when the opener has ended
+    QString started;    // what launching reports at once, when the opener is missing
+    QString later;      // what it reports when the opener has ended
 };
 
 // The opener is found on PATH, is given the folder as its one argument, and its failure is told
@@ -54,8 +54,7 @@ TEST_P(DesktopLauncherTest, OpensTheFolderAndTellsWhatWentWrong)
     QFile args(bin.path() + u"/args"_s);
     EXPECT_TRUE(QTest::qWaitFor([&] { return args.exists(); }));
     const QString later = opening.later.contains(u'%') ? opening.later.arg(folder) : opening.later;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return reported == later; }))
-        << reported.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reported == later; })) << reported.toStdString();
     ASSERT_TRUE(args.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromLocal8Bit(args.readAll()), folder + u"|"_s);
 }
