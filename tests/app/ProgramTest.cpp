@@ -695,6 +695,7 @@ TEST(Program, OneUploadFromTheCommandLine)
          2,
          "tunebarn-uploader: no such file: " + run.path(u"none.mp3"_s).toUtf8() + '\n'},
         {{u"--upload"_s, extra}, 2, "tunebarn-uploader: --upload needs --title (see --help)\n"},
+        {{u"--upload"_s, extra, u"--title"_s, u""_s}, 2, "tunebarn-uploader: the title is empty\n"},
         {{u"--check"_s, u"--headless"_s},
          2,
          "tunebarn-uploader: choose one of --check, --headless, --upload and --history (see "
