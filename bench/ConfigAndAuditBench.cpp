@@ -5,7 +5,6 @@
 #include "ShowConfig.h"
 #include "TargetReport.h"
 
-#include "app/core/StationSources.h"
 #include "audit/AuditLog.h"
 #include "config/ConfigReader.h"
 #include "config/RefreshConfig.h"
@@ -14,13 +13,11 @@
 #include "support/TestApp.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <functional>
 #include <optional>
 #include <sys/inotify.h>
@@ -30,8 +27,6 @@ namespace {
 
 constexpr int FlushLines = 601;
 constexpr double ReloadTargetMs = 5.0;
-// The program's whole idle budget.
-constexpr double IdleCpuSecondsPerHour = 1.0;
 
 const char *const ShowKeys[] = {"Filename", "Title", "Description", "UploadDay", "UploadTime", "Picture"};
 
@@ -229,33 +224,6 @@ QString againstBaseline(double measured, double baseline)
            + QStringLiteral(" for the naive baseline, ratio ") + QString::number(measured / baseline, 'f', 3);
 }
 
-double cpuSeconds()
-{
-    timespec now = {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-// An hour of the schedule's minutes with MetricsFile set: the figures of 100 shows worked out and
-// the file replaced once a minute, as the idle program does.
-double metricsHourCpuSeconds()
-{
-    TestApp app;
-    app.writeConfig(ShowConfig::full());
-    configmnu_Click(app.ctx);
-    QDir().mkpath(app.home() + QStringLiteral("/metrics"));
-    app.ctx.Options.metricsFile = app.home() + QStringLiteral("/metrics/tunebarn.prom");
-    Monitor monitor(app.ctx, stationSources(app.ctx));
-    monitor.start();
-    const double before = cpuSeconds();
-    for (int minute = 0; minute < 60; ++minute) {
-        app.clock.advanceSeconds(60);
-        monitor.tick();
-    }
-    const double spent = cpuSeconds() - before;
-    return QFileInfo(app.ctx.Options.metricsFile).size() > 0 ? spent : -1;
-}
-
 int reportTargets(const CollectingReporter &reporter)
 {
     TargetReport report(QStringLiteral("config+audit"));
@@ -283,12 +251,6 @@ int reportTargets(const CollectingReporter &reporter)
     report.check(QStringLiteral("flush of 601 lines opens the audit file once"),
                  QStringLiteral("%1 open(s); the naive baseline opens it %2 times").arg(opens.writeLog).arg(opens.naive),
                  opens.writeLog == 1);
-    const double metrics = metricsHourCpuSeconds();
-    report.check(QStringLiteral("an hour idle with MetricsFile and 100 shows <= %1 CPU-second")
-                     .arg(IdleCpuSecondsPerHour),
-                 metrics < 0 ? QStringLiteral("the metrics file was not written")
-                             : QString::number(metrics, 'f', 3) + QStringLiteral(" CPU-seconds"),
-                 metrics >= 0 && metrics <= IdleCpuSecondsPerHour);
     return report.finish();
 }
 

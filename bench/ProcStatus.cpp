@@ -41,4 +41,20 @@ bool resetOwnPeak()
     return clearRefs.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && clearRefs.write("5") == 1;
 }
 
+double cpuSeconds(pid_t pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    // The command's name may hold blanks and parentheses; the fields follow its last ')'.
+    const QByteArray stat = file.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    constexpr int UserTime = 11;
+    constexpr int SystemTime = 12;
+    if (fields.size() <= SystemTime)
+        return -1;
+    return double(fields[UserTime].toLongLong() + fields[SystemTime].toLongLong()) /
+           sysconf(_SC_CLK_TCK);
+}
+
 } // namespace ProcStatus
