@@ -721,11 +721,10 @@ TEST(Program, OneUploadFromTheCommandLine)
         EXPECT_EQ(err, refusal.error);
     }
     EXPECT_EQ(out, "Tunebarn Uploader 1.0.46\n");
-    ASSERT_EQ(run.run({u"--help"_s}, &out), 0);
-    EXPECT_TRUE(out.contains("\nUploads the station's weekly shows at their day and minute.")) << out.data();
 
-    // Each option is listed with what it does.
+    // The program and each option are told with what they do.
     ASSERT_EQ(run.run({u"--help"_s}, &out), 0);
+    EXPECT_TRUE(out.contains("\nUploads the station's weekly shows at their day and minute."));
     for (const char *option :
          {"--check               Print the schedule and its problems; upload nothing.",
           "--json                With --check or --history: print one JSON document.",
@@ -746,6 +745,11 @@ TEST(Program, OneUploadFromTheCommandLine)
                        host + "); no retry\n");
     EXPECT_TRUE(run.auditTexts().contains(
         u"Manupmnu_Click| curl said: 'curl: (6) Could not resolve host: "_s + host + u'\''));
+
+    run.writeConfig("[General]\n");
+    EXPECT_EQ(run.run({u"--upload"_s, extra, u"--title"_s, u"T"_s}, &out, &err), 2);
+    EXPECT_TRUE(err.startsWith("tunebarn-uploader: the configuration file has no upload address: "))
+        << err.data();
 }
 
 TEST(Program, OutsideWordsAreEscapedAndTheTokenMaskedOnEveryOutput)

@@ -85,6 +85,18 @@ QStringList clipped(const QWidget &window)
     return names;
 }
 
+// The context outlives the controller; no upload may report to its monitor once it is gone.
+TEST(AppControllerTest, TheMonitorWatchesTheUploadsOnlyWhileTheControllerLives)
+{
+    TestApp app;
+    const UploadWatch *unwatched = &app.ctx.watch();
+    {
+        AppController controller{app.ctx};
+        EXPECT_NE(&app.ctx.watch(), unwatched);
+    }
+    EXPECT_EQ(&app.ctx.watch(), unwatched);
+}
+
 class MainWindowTest : public ::testing::Test
 {
 protected:
