@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// Hands a folder or a text file to the desktop's own application without waiting for it.
+// Hands a folder or a text file to the desktop's own application without waiting for it, and
+// tells whether the desktop has a notification area for the program's icon.
 class Desktop
 {
 public:
@@ -10,4 +11,5 @@ public:
     // Each returns an empty text on success, otherwise which program failed and why.
     virtual QString openFolder(const QString &folder) = 0;
     virtual QString editTextFile(const QString &path) = 0;
+    virtual bool hasSystemTray() const = 0;
 };

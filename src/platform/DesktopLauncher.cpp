@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 
 namespace {
 #ifdef Q_OS_WIN
@@ -71,4 +72,9 @@ QString DesktopLauncher::editTextFile(const QString &path)
 #else
     return launch(QStringLiteral("xdg-open"), {path}, path);
 #endif
+}
+
+bool DesktopLauncher::hasSystemTray() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }

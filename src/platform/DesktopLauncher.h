@@ -14,6 +14,7 @@ public:
 
     QString openFolder(const QString &folder) override;
     QString editTextFile(const QString &path) override;
+    bool hasSystemTray() const override;
 
 private:
     QString launch(const QString &program, const QStringList &arguments, const QString &what);

@@ -303,6 +303,19 @@ TEST_F(MainWindowTest, TheScheduleFromTheStatusFramesContextMenuWritesNothingToT
     EXPECT_EQ(table->item(0, 4)->text(), u"taken 06/12/2026 14:03:00"_s);
 }
 
+TEST_F(MainWindowTest, TheTrayIconOnlyWhereTheDesktopHasANotificationAreaWithTheNextUpload)
+{
+    window.addTrayIcon();
+    EXPECT_EQ(window.findChild<TrayIcon *>(), nullptr);
+    app.desktop.systemTray = true;
+    window.addTrayIcon();
+    window.addTrayIcon();
+    ASSERT_EQ(window.findChildren<TrayIcon *>().size(), 1);
+    window.setNextUpload(u"Mon 07/12/2026 21:00 show 2 'Drive'"_s);
+    EXPECT_TRUE(window.findChild<TrayIcon *>()->toolTip().contains(
+        u"\nNext upload: Mon 07/12/2026 21:00 show 2 'Drive'"_s));
+}
+
 TEST_F(MainWindowTest, TheTrayIconsMenuTooltipAndState)
 {
     TrayIcon tray(controller);

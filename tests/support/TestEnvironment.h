@@ -30,8 +30,10 @@ class RecordingDesktop : public Desktop
 public:
     QString openFolder(const QString &folder) override;
     QString editTextFile(const QString &path) override;
+    bool hasSystemTray() const override { return systemTray; }
 
     QStringList openedFolders;
+    bool systemTray = false;
     QStringList editedFiles;
     QString failure; // returned by every call when set
 };

@@ -8,6 +8,7 @@
 #include "app/gui/TrayIcon.h"
 #include "core/AppContext.h"
 #include "platform/DesignFont.h"
+#include "platform/Desktop.h"
 #include "platform/GuiResources.h"
 #include "platform/Twips.h"
 
@@ -203,7 +204,7 @@ FailureNotifier &MainWindow::notifier()
 
 void MainWindow::addTrayIcon()
 {
-    if (m_tray || !QSystemTrayIcon::isSystemTrayAvailable())
+    if (m_tray || !m_ctx.platform.desktop.hasSystemTray())
         return;
     m_tray = new TrayIcon(m_controller, this);
     connect(m_tray, &TrayIcon::showWindowRequested, this, &MainWindow::showFromTray);
