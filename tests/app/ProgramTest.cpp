@@ -746,6 +746,17 @@ TEST(Program, OneUploadFromTheCommandLine)
     EXPECT_TRUE(run.auditTexts().contains(
         u"Manupmnu_Click| curl said: 'curl: (6) Could not resolve host: "_s + host + u'\''));
 
+    // A plain start where no window can be seen says why instead of aborting in the toolkit.
+    QProcessEnvironment headless = run.environment();
+    for (const QString &name : {u"QT_QPA_PLATFORM"_s, u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s})
+        headless.remove(name);
+    QProcess &window = run.start({}, headless);
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return window.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(window.exitCode(), 1);
+    EXPECT_EQ(window.readAllStandardError(),
+              "tunebarn-uploader: no display to open a window on (DISPLAY and WAYLAND_DISPLAY are "
+              "not set)\n");
+
     run.writeConfig("[General]\n");
     EXPECT_EQ(run.run({u"--upload"_s, extra, u"--title"_s, u"T"_s}, &out, &err), 2);
     EXPECT_TRUE(err.startsWith("tunebarn-uploader: the configuration file has no upload address: "))
