@@ -13,6 +13,7 @@ struct WatchedTry
     qint64 bytesSent = 0;
     double seconds = 0;
     QDateTime finished;
+    double recordingSeconds = 0; // the length of the recording it sent; 0 when not known
 };
 
 // What the uploads tell whoever watches the station from outside; by default no one.

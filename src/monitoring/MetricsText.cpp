@@ -107,6 +107,12 @@ void showFamilies(Writer &out, const StationMetrics &metrics)
         [&](const ShowMetrics &show) {
             out.sample(showLabels(show), QString::number(show.lastSeconds, 'f', 3));
         });
+    perShow(out, metrics,
+            {"tunebarn_show_last_recording_seconds", "gauge",
+             "Length of the recording the show's last upload had, 0 when it could not be read."},
+            [&](const ShowMetrics &show) {
+                out.sample(showLabels(show), QString::number(show.lastRecordingSeconds, 'f', 3));
+            });
     perShow(
         out, metrics,
         {"tunebarn_show_problem", "gauge", "1 for each open problem of the show's coming upload."},

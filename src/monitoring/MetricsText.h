@@ -18,7 +18,8 @@ struct ShowMetrics
     QString lastResult; // "taken", "failed", "cut" or "skipped"; empty when none yet
     qint64 lastBytesSent = 0;
     double lastSeconds = 0;
-    QStringList problems; // open problems of the check ahead
+    double lastRecordingSeconds = 0; // 0 when its recording was not read
+    QStringList problems;            // open problems of the check ahead
 };
 
 struct StationMetrics

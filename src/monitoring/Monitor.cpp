@@ -93,6 +93,7 @@ void Monitor::note(const WatchedTry &attempt)
     last.result = attempt.outcome;
     last.bytesSent = attempt.bytesSent;
     last.seconds = attempt.seconds;
+    last.recordingSeconds = attempt.recordingSeconds;
     if (attempt.outcome == QStringLiteral("taken"))
         last.lastSuccess = attempt.finished;
 }
@@ -137,6 +138,7 @@ void Monitor::writeMetrics(bool up)
         const auto note = m_ctx.Preflight.constFind(show);
         metrics.shows.append({show, m_ctx.ShowTable.Title[show], times->nextUpload, times->lastDue,
                               last.lastSuccess, last.result, last.bytesSent, last.seconds,
+                              last.recordingSeconds,
                               note == m_ctx.Preflight.cend() ? QStringList() : note->problems});
     }
     m_file.write(path, MetricsText::render(metrics));

@@ -64,6 +64,7 @@ private:
         qint64 bytesSent = 0;
         double seconds = 0;
         QDateTime lastSuccess;
+        double recordingSeconds = 0;
     };
     struct CachedTimes
     {

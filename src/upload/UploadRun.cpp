@@ -80,7 +80,7 @@ void recordAttempt(AppContext &ctx, const QString &routine, const UploadAttempt 
 {
     UploadHistory::record(ctx.Audit, ctx.CFG, routine, attempt);
     ctx.watch().tryEnded({attempt.show, attempt.outcome, attempt.reason, attempt.bytesSent,
-                          attempt.seconds, attempt.finished});
+                          attempt.seconds, attempt.finished, attempt.recordingSeconds});
 }
 
 // One line of the upload history for the try, timed by curl's own start and end.

@@ -225,7 +225,7 @@ TEST(Monitoring, TheMetricsFileIsServedWholeByNodeExporterAndPassesPromtool)
             return ShowTimes{now.addDays(7), now.addSecs(-3600)};
         },
         [&](const QDateTime &) {
-            return QList<WatchedTry>{{3, u"taken"_s, {}, 1234, 2.5, now.addDays(-7)}};
+            return QList<WatchedTry>{{3, u"taken"_s, {}, 1234, 2.5, now.addDays(-7), 7199.5}};
         }};
     auto monitor = std::make_unique<Monitor>(app.ctx, sources);
     const mode_t umask = ::umask(077);
@@ -242,6 +242,8 @@ TEST(Monitoring, TheMetricsFileIsServedWholeByNodeExporterAndPassesPromtool)
     EXPECT_TRUE(scraped.contains("tunebarn_up 1"));
     EXPECT_TRUE(scraped.contains(
         (u"tunebarn_show_last_result{result=\"taken\","_s + shown + u"} 1"_s).toUtf8()));
+    EXPECT_TRUE(scraped.contains(
+        (u"tunebarn_show_last_recording_seconds{"_s + shown + u"} 7199.5\n"_s).toUtf8()));
 
     monitor->tryEnded({3, u"failed"_s, u"the service refused it"_s, 99, 0.5, now});
     scraped = exporter.scrape();

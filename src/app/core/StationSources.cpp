@@ -20,7 +20,7 @@ MonitorSources stationSources(AppContext &ctx)
         for (const UploadAttempt &attempt :
              UploadHistory::read(ctx.CFG, now.addDays(-UploadHistory::RetentionDays)))
             tries.append({attempt.show, attempt.outcome, attempt.reason, attempt.bytesSent,
-                          attempt.seconds, attempt.finished});
+                          attempt.seconds, attempt.finished, attempt.recordingSeconds});
         return tries;
     };
     return sources;
