@@ -195,6 +195,9 @@ TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
         {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05\n", false},
         {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:00\n", false},
         {"Tunebarn Uploader schedule state 1\nhandled 2020-01-01T00:00 2026-12-06T14:00\n", false},
+        // Three days are the most a range may span.
+        {"Tunebarn Uploader schedule state 1\nhandled 2026-12-03T14:00 2026-12-06T14:00\n", true},
+        {"Tunebarn Uploader schedule state 1\nhandled 2026-12-03T14:00 2026-12-06T14:01\n", false},
         {"Tunebarn Uploader schedule state 1\nstarted 2026-12-06T14:05 x\n", false},
         {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 unsent\n", true},
         {"Tunebarn Uploader schedule state 1\ninterrupted 2026-12-06T14:05 1 maybe\n", false},
