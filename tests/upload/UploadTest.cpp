@@ -394,15 +394,16 @@ TEST_F(UploadTest, WithoutPictureOrRecording)
 
     app.view = RecordingView();
     QFile::remove(recording);
-    for (const int show : {1, 101}) {
+    // Show 100 is the last there can be.
+    for (const int show : {1, 100, 101}) {
         app.ctx.Audit.reset();
         QFile::remove(app.auditFilePath(TestApp::sunday().date()));
         UploadShow(app.ctx, show);
-        EXPECT_EQ(
-            app.auditTexts(),
-            QStringList({u"UploadShow| Started..."_s,
-                         show == 1 ? u"UploadShow| Show file doesnt exist: '"_s + recording + u'\''
-                                   : u"UploadShow| ERROR: show number 101 out of range"_s}));
+        EXPECT_EQ(app.auditTexts(),
+                  QStringList({u"UploadShow| Started..."_s,
+                               show == 101 ? u"UploadShow| ERROR: show number 101 out of range"_s
+                                           : u"UploadShow| Show file doesnt exist: '"_s +
+                                                 app.ctx.ShowTable.Filename[show] + u'\''}));
     }
     EXPECT_EQ(receiver.requests().size(), 1);
     EXPECT_EQ(app.view.status, u"Idle"_s);
