@@ -163,6 +163,10 @@ TEST(ReadConfig, SafeguardsAreWholeNumbersInRange)
     EXPECT_FALSE(app.ctx.Options.lowUploadPriority);
     ASSERT_TRUE(ReadConfig(app.ctx, app.writeConfig("[General]\nUploadPriority=high\n")));
     EXPECT_TRUE(app.ctx.Options.lowUploadPriority);
+    // A key left out takes its default again.
+    EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 60);
+    EXPECT_EQ(app.ctx.Options.stopGraceSeconds, 20);
+    EXPECT_EQ(app.ctx.Options.alivePingMinutes, 5);
 }
 
 TEST(ReadConfig, AnAddressCurlWouldMisreadIsRefused)
