@@ -145,7 +145,8 @@ TEST(ReadConfig, SafeguardsAreWholeNumbersInRange)
     ASSERT_TRUE(ReadConfig(
         app.ctx,
         app.writeConfig("[General]\nCatchUpMinutes=15\nRetryCount=-1\nRetryDelaySeconds=0\n"
-                        "UploadTimeoutMinutes=99999999\nFailureCommand= /bin/alert \n"
+                        "UploadTimeoutMinutes=99999999\nPreflightMinutes=1441\n"
+                        "FailureCommand= /bin/alert \n"
                         "MaxUploadRate= 08:00,1M \nUploadPriority=NORMAL\n"
                         "CACertificates=/etc/station ca.pem\nSkipShortRecordings=1\n"
                         "[Show2]\nSkipShortRecordings=0\n")));
@@ -157,6 +158,8 @@ TEST(ReadConfig, SafeguardsAreWholeNumbersInRange)
     // A service that refuses at once is never tried again sooner.
     EXPECT_EQ(app.ctx.Options.retryDelaySeconds, 10);
     EXPECT_EQ(app.ctx.Options.uploadTimeoutMinutes, UploadOptions::MaxTimeoutMinutes);
+    // The check ahead looks a day ahead at most.
+    EXPECT_EQ(app.ctx.Options.preflightMinutes, 24 * 60);
     EXPECT_EQ(app.ctx.Options.failureCommand, u"/bin/alert"_s);
     EXPECT_EQ(app.ctx.Options.caCertificates, u"/etc/station ca.pem"_s);
     EXPECT_EQ(app.ctx.Options.maxUploadRate, u"08:00,1M"_s);
