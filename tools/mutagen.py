@@ -28,8 +28,10 @@ import os
 import random
 import re
 import signal
+import shutil
 import subprocess
 import sys
+import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -487,17 +489,35 @@ class Interrupted(Exception):
     pass
 
 
+STOPPING = threading.Event()
+RUNNING = set()  # the process groups of every worker's build or test
+
+
 def stop(*_):
     raise Interrupted()
 
 
-def run(command, timeout=None):
+def end_all_processes():
+    STOPPING.set()
+    for group in list(RUNNING):
+        try:
+            os.killpg(group, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+def run(command, timeout=None, cwd=None):
     """Runs `command` in a process group of its own, all of which a timeout or a stop ends."""
+    if STOPPING.is_set():
+        raise Interrupted()
     started = time.monotonic()
     process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                               errors="replace", start_new_session=True)
+                               errors="replace", start_new_session=True, cwd=cwd)
+    RUNNING.add(process.pid)
     try:
         out, _ = process.communicate(timeout=timeout)
+        if STOPPING.is_set():
+            raise Interrupted()
         return process.returncode, out, time.monotonic() - started
     except subprocess.TimeoutExpired:
         os.killpg(process.pid, signal.SIGKILL)
@@ -507,6 +527,8 @@ def run(command, timeout=None):
         os.killpg(process.pid, signal.SIGKILL)
         process.wait()
         raise
+    finally:
+        RUNNING.discard(process.pid)
 
 
 def ctest_entries(build):
@@ -565,8 +587,15 @@ def coverage_map(build):
         code, _, seconds = run(["ctest", "--test-dir", build, "-R", "^%s$" % re.escape(entry)])
         durations[entry] = round(seconds, 1)
         report = os.path.join(build, "mutagen-gcovr.json")
-        run(["gcovr", "-r", ROOT, "--object-directory", build, "-f", os.path.join(ROOT, "src"),
-             "-j", "2", "--json", "-o", report])
+        # A program that many processes ran at once can leave a branch count gcov prints as -1;
+        # the lines' counts are still right. An error in one of gcovr's threads would hang it.
+        if os.path.exists(report):
+            os.remove(report)
+        code, out, _ = run(["gcovr", "-r", ROOT, "--object-directory", build, "-f",
+                            os.path.join(ROOT, "src"), "-j", "2", "--gcov-ignore-parse-errors",
+                            "--json", "-o", report], timeout=600)
+        if code != 0 or not os.path.exists(report):
+            sys.exit("gcovr found no coverage for %s:\n%s" % (entry, out[-2000:]))
         with open(report, encoding="utf-8") as handle:
             for record in json.load(handle)["files"]:
                 ran = lines.setdefault(record["file"], {})
@@ -611,9 +640,9 @@ def covering(known, mutant):
     return sorted(found), direct
 
 
-def restore_all():
+def restore_all(root=ROOT):
     restored = []
-    for base, _, names in os.walk(os.path.join(ROOT, "src")):
+    for base, _, names in os.walk(os.path.join(root, "src")):
         for name in names:
             if name.endswith(BACKUP):
                 backup = os.path.join(base, name)
@@ -641,19 +670,25 @@ def test_phase(build, entries, programs, timeout):
 
 
 def batches(first, everything, durations, direct):
-    """The quick tests that ran the line, the slow ones, then the rest, quick ones first. A test
-    that never ran the mutated line cannot tell it from the original, so when the coverage names
-    the line itself, the rest is left out; only a line it does not name meets the whole suite."""
+    """The quick tests that ran the line, the slow ones two at a time, then the rest in the same
+    way. A test that never ran the mutated line cannot tell it from the original, so when the
+    coverage names the line itself, the rest is left out; only a line it does not name meets the
+    whole suite."""
     rest = [] if direct and first else [e for e in everything if e not in first]
     found = []
     for group in (first, rest):
+        group = sorted(group, key=lambda e: durations.get(e, 60))
         quick = [e for e in group if durations.get(e, 60) <= QUICK_SECONDS]
-        found += [quick, [e for e in group if e not in quick]]
+        slow = group[len(quick):]
+        # ctest starts the longest entries first; in pairs, shortest first, a mutant that a short
+        # scenario kills is not held up by the long ones.
+        found += [quick] + [slow[i:i + 2] for i in range(0, len(slow), 2)]
     return [batch for batch in found if batch]
 
 
-def apply_and_test(mutant, build, known, programs, durations):
-    path = os.path.join(ROOT, mutant["file"])
+def apply_and_test(mutant, worker, known, durations):
+    build, programs = worker["build"], worker["programs"]
+    path = os.path.join(worker["root"], mutant["file"])
     with open(path, encoding="utf-8", newline="") as handle:
         original = handle.read()
     if original[mutant["start"]:mutant["end"]] != mutant["old"]:
@@ -703,10 +738,10 @@ def from_mutate_file(path, only):
     return mutants
 
 
-def configure(build, *flags):
+def configure(build, *flags, root=ROOT):
     if os.path.exists(os.path.join(build, "build.ninja")):
         return
-    code, out, _ = run(["cmake", "-S", ROOT, "-B", build, "-G", "Ninja",
+    code, out, _ = run(["cmake", "-S", root, "-B", build, "-G", "Ninja",
                         "-DCMAKE_BUILD_TYPE=Debug"] + list(flags))
     if code != 0:
         sys.exit("cannot configure %s:\n%s" % (build, out[-3000:]))
@@ -731,42 +766,93 @@ def earlier_results(args, mutants):
     return list(found.values())
 
 
+# Each mutant compiles one file again and links every program its tests need: without debug
+# information both take a fraction of the time, and lld links faster still.
+MUTANT_FLAGS = ("-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld", "-DCMAKE_CXX_FLAGS_DEBUG=-O0")
+
+
+def worker_tree(number, build):
+    """Worker 0 mutates this tree; each other worker a copy of the files git knows of, under the
+    build folder, made afresh for every run so that it holds today's sources."""
+    if number == 0:
+        return ROOT
+    tree = os.path.join(build, "worker-%d" % number)
+    listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-co", "--exclude-standard", "-z"],
+                            check=True, capture_output=True, text=True).stdout
+    if os.path.isdir(os.path.join(tree, "src")):
+        shutil.rmtree(os.path.join(tree, "src"))
+    for name in filter(None, listed.split("\0")):
+        if os.path.isfile(os.path.join(ROOT, name)):
+            os.makedirs(os.path.dirname(os.path.join(tree, name)), exist_ok=True)
+            shutil.copy2(os.path.join(ROOT, name), os.path.join(tree, name))
+    return tree
+
+
+def prepare_worker(number, build):
+    root = worker_tree(number, build)
+    folder = build if number == 0 else os.path.join(root, "build-mutation")
+    configure(folder, *MUTANT_FLAGS, root=root)
+    code, out, _ = run(["ninja", "-C", folder, "-j2"])
+    if code != 0:
+        sys.exit("the build failed before any mutant:\n" + out[-3000:])
+    return {"number": number, "root": root, "build": folder, "programs": ctest_entries(folder)}
+
+
 def run_all(args, mutants):
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
     for path in restore_all():
         print("restored %s, left mutated by an earlier run" % path)
-    # Each mutant compiles one file again and links every program its tests need: without debug
-    # information both take a fraction of the time, and lld links faster still.
-    configure(args.build, "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld", "-DCMAKE_CXX_FLAGS_DEBUG=-O0")
     known = None
     if args.coverage_build:
         configure(args.coverage_build, "-DCMAKE_CXX_FLAGS=--coverage",
                   "-DCMAKE_EXE_LINKER_FLAGS=--coverage")
         known = coverage_map(args.coverage_build)
-    code, out, _ = run(["ninja", "-C", args.build, "-j2"])
-    if code != 0:
-        sys.exit("the build failed before any mutant:\n" + out[-3000:])
-    programs = ctest_entries(args.build)
+    # ccache shares the objects of the workers' copies, whose paths differ only in their root.
+    os.environ.setdefault("CCACHE_BASEDIR", os.path.dirname(ROOT))
+    workers = [prepare_worker(number, args.build) for number in range(args.workers)]
     durations = dict(cost_data(args.build), **(known["durations"] if known else {}))
     results = earlier_results(args, mutants)
     done = {key(m) for m, _, _ in results}
-    try:
-        for mutant in (m for m in mutants if key(m) not in done):
+    waiting = [m for m in mutants if key(m) not in done]
+    lock = threading.Lock()
+    began_all = time.monotonic()
+
+    def work(worker):
+        while True:
+            with lock:
+                if not waiting or STOPPING.is_set():
+                    return
+                mutant = waiting.pop(0)
             began = time.monotonic()
-            outcome, detail = apply_and_test(mutant, args.build, known, programs, durations)
+            try:
+                outcome, detail = apply_and_test(mutant, worker, known, durations)
+            except Interrupted:
+                return
             seconds = time.monotonic() - began
-            results.append((mutant, outcome, seconds))
-            print("%s:%d  %-9s %5.1fs  %s%s" % (
-                mutant["file"], mutant["line"], outcome, seconds, describe(mutant),
-                "  [%s]" % detail if detail else ""), flush=True)
-            if args.results:
-                with open(args.results, "a", encoding="utf-8") as handle:
-                    handle.write(json.dumps(dict(mutant, outcome=outcome, detail=detail,
-                                                 seconds=round(seconds, 1))) + "\n")
+            with lock:
+                results.append((mutant, outcome, seconds))
+                print("%s:%d  %-9s %5.1fs  %s%s" % (
+                    mutant["file"], mutant["line"], outcome, seconds, describe(mutant),
+                    "  [%s]" % detail if detail else ""), flush=True)
+                if args.results:
+                    with open(args.results, "a", encoding="utf-8") as handle:
+                        handle.write(json.dumps(dict(mutant, outcome=outcome, detail=detail,
+                                                     seconds=round(seconds, 1))) + "\n")
+
+    threads = [threading.Thread(target=work, args=(w,)) for w in workers]
+    for thread in threads:
+        thread.start()
+    try:
+        while any(thread.is_alive() for thread in threads):
+            for thread in threads:
+                thread.join(0.5)
     except Interrupted:
+        end_all_processes()
+        for thread in threads:
+            thread.join()
         print("interrupted; every file is restored")
-    report(results)
+    report(results, time.monotonic() - began_all, len(results) - len(done), args.workers)
     return 0
 
 
@@ -789,7 +875,7 @@ def is_equivalent(mutant, listed):
                for path, line, rule, was, now in listed)
 
 
-def report(results):
+def report(results, wall=0.0, ran=0, workers=1):
     listed = equivalents()
     results = [(m, "equivalent" if o == "survived" and is_equivalent(m, listed) else o, s)
                for m, o, s in results]
@@ -802,6 +888,8 @@ def report(results):
               sum(r[1] == "equivalent" for r in results),
               sum(r[1] not in ("killed", "survived", "equivalent") for r in results),
               sum(r[2] for r in results) / max(len(results), 1), sum(r[2] for r in results)))
+    if workers > 1 and ran:
+        print("with %d workers side by side: %.1f s of wall time per mutant" % (workers, wall / ran))
     if recent:
         print("of them from the recent lines: %d killed of %d" % (
             sum(r[1] == "killed" for r in recent), len(recent)))
@@ -822,6 +910,8 @@ def main():
     parser.add_argument("--mutants", default="", help="run a mutate.py file instead")
     parser.add_argument("--only", default="")
     parser.add_argument("--results", default="", help="append each outcome to this file")
+    parser.add_argument("--workers", type=int, default=1,
+                        help="mutants tested side by side, each worker in a copy of the tree")
     parser.add_argument("--resume", action="store_true",
                         help="take the outcomes the results file already has for the same mutants")
     args = parser.parse_args()
