@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
           curl ccache fonts-liberation faketime libcpp-httplib-dev dbus-daemon
           libfontconfig-dev gcovr lld libmpg123-dev sox lame mpg123
+          # A real X server for the start-up box the offscreen platform never shows.
+          xvfb x11-utils
           # The monitoring tests: node_exporter serves the metrics file, promtool judges it and
           # the alert rules.
           prometheus-node-exporter prometheus)

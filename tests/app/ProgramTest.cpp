@@ -774,7 +774,7 @@ TEST(Program, OutsideWordsAreEscapedAndTheTokenMaskedOnEveryOutput)
                                  "'\n[ \"$1\" = 1 ] && exec sleep 600\n");
     QFile::setPermissions(paged + u".sh"_s, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     const QByteArray general =
-        "[General]\nStopGraceSeconds=2\nUploadURL=" + receiver.url().toUtf8() +
+        "[General]\nStopGraceSeconds=1\nUploadURL=" + receiver.url().toUtf8() +
         "\nFailureCommand=" + paged.toUtf8() + ".sh\n[Show2]\nUploadTime=09" + QByteArray(1, '\0') +
         ":00\n";
     run.writeConfig(general + run.show(1, u"Mon"_s, u"21:01"_s, u"T\x1b]0;owned\x07"_s));
@@ -784,7 +784,7 @@ TEST(Program, OutsideWordsAreEscapedAndTheTokenMaskedOnEveryOutput)
     ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(paged); }));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
     EXPECT_TRUE(run.auditTexts().join(u'\n').contains(
-        u"Form_Unload| Closing waits up to 2 seconds for the running FailureCommand to end\n"
+        u"Form_Unload| Closing waits up to 1 second for the running FailureCommand to end\n"
         u"UploadShow| FailureCommand stopped by the close: it had not ended when the close's wait "
         u"was over"_s));
     const QByteArray refused =
@@ -913,6 +913,34 @@ TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
             .match(QString::fromUtf8(figures));
     EXPECT_GE(tick.captured(1).toLongLong(),
               QDateTime(Monday, QTime(21, 3)).toSecsSinceEpoch());
+}
+
+TEST(Program, ATerminationWhileAStartUpBoxWaitsClosesTheBoxAndEndsTheProgramCleanly)
+{
+    // A real X server, where the box that start-up shows is a real one waiting for a click.
+    QProcess server;
+    server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s, u"-screen"_s,
+                             u"0"_s, u"1024x768x24"_s});
+    ASSERT_TRUE(server.waitForStarted()) << "Xvfb is missing (scripts/install-deps.sh)";
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return server.canReadLine(); }));
+    const QString display = u':' + QString::fromLatin1(server.readLine().trimmed());
+    ProgramRun run;
+    QProcessEnvironment seen = run.environment();
+    seen.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    seen.insert(u"DISPLAY"_s, display);
+    // No configuration: "File doesnt exist." waits during start-up.
+    QProcess &window = run.start({}, seen);
+    const auto boxShown = [&] {
+        QProcess windows;
+        windows.start(u"xwininfo"_s, {u"-display"_s, display, u"-root"_s, u"-tree"_s});
+        windows.waitForFinished();
+        return windows.readAllStandardOutput().contains("\"File doesnt exist.\"");
+    };
+    ASSERT_TRUE(ProgramRun::waitFor(boxShown)) << "xwininfo is missing (scripts/install-deps.sh)";
+    EXPECT_EQ(ProgramRun::stop(window, SIGTERM), 0);
+    EXPECT_TRUE(run.auditTexts().contains(u"Form_Unload| Application Closing."_s));
+    server.terminate();
+    server.waitForFinished();
 }
 
 } // namespace

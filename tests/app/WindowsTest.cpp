@@ -281,6 +281,9 @@ TEST_F(MainWindowTest, TheScheduleFromTheStatusFramesContextMenuWritesNothingToT
                    {"2", "Mon", "21:00", "Mon 07/12/2026 21:00", "-", "MISSING", "MISSING", "Drive",
                     "show 2: recording '/nowhere/b.mp3' does not exist\n"
                     "show 2: picture '/nowhere/b.jpg' does not exist"}}));
+    // Each row is as tall as its text: both of show 2's problems show.
+    EXPECT_GE(table->rowHeight(1), 2 * table->fontMetrics().lineSpacing());
+    EXPECT_LT(table->rowHeight(0), table->rowHeight(1));
     EXPECT_EQ(control<QLabel>(*schedule, "fileProblems")->text(),
               QStringLiteral("line 14: key 'Tilte' in [Show2] is ignored"));
     // Read meanwhile, the recording is told for what it is.
@@ -320,12 +323,10 @@ TEST_F(MainWindowTest, TheTrayIconsMenuTooltipAndState)
 {
     TrayIcon tray(controller);
     QStringList texts;
-    for (const QAction *action : tray.contextMenu()->actions()) {
-        if (!action->isSeparator())
-            texts.append(action->text());
-    }
-    EXPECT_EQ(texts,
-              QStringList({"Show window", "Manual Upload", "Refresh Config", "Schedule", "Quit"}));
+    for (const QAction *action : tray.contextMenu()->actions())
+        texts.append(action->isSeparator() ? u"-"_s : action->text());
+    EXPECT_EQ(texts, QStringList({"Show window", "-", "Manual Upload", "Refresh Config", "Schedule",
+                                  "-", "Quit"}));
     const auto trigger = [&](const QString &text) {
         for (QAction *action : tray.contextMenu()->actions()) {
             if (action->text() == text)

@@ -145,26 +145,34 @@ TEST(AuditFailure, EveryLineIsWrittenWholeOrCounted)
     EXPECT_EQ(app.auditTexts(), failed + QStringList{creating});
 
     // Then a full disk: the file opens, and no write gets further than a piece of a line.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved = {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto writeLogWithRoomFor = [&](qsizetype bytes) {
+        rlimit tight = saved;
+        tight.rlim_cur = rlim_t(fileBytes(app.auditFilePath(Sunday)).size() + bytes);
+        ::setrlimit(RLIMIT_FSIZE, &tight);
+        WriteLog(app.ctx);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+    };
+    app.ctx.AppendLog(u"kept"_s);
+    writeLogWithRoomFor(2);
+    EXPECT_EQ(app.heldTexts(), (QStringList{u"kept"_s, u"WriteLog| ERROR: 27 File too large"_s}));
+    WriteLog(app.ctx);
+
     const QByteArray before = fileBytes(app.auditFilePath(Sunday));
     const int total = AuditBuffer::MaxHeldLines + 1000;
     for (int i = 0; i < total; ++i)
         app.ctx.AppendLog(u"line %1"_s.arg(i));
-    ::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved = {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit tight = saved;
-    tight.rlim_cur = rlim_t(before.size() + 20);
-    ::setrlimit(RLIMIT_FSIZE, &tight);
     for (int flush = 0; flush < 3; ++flush)
-        WriteLog(app.ctx);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
+        writeLogWithRoomFor(20);
     EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), before);
     EXPECT_EQ(app.heldTexts().last(), u"WriteLog| ERROR: 27 File too large"_s);
 
     WriteLog(app.ctx);
     // The lines and one error line of each failed flush, less those that fit.
     const int dropped = total + 3 - AuditBuffer::MaxHeldLines;
-    const QStringList written = app.auditTexts().mid(failed.size() + 1);
+    const QStringList written = app.auditTexts().mid(failed.size() + 3);
     ASSERT_EQ(written.size(), AuditBuffer::MaxHeldLines + 1);
     EXPECT_EQ(written.first(), u"WriteLog| ERROR: %1 audit lines were dropped"_s.arg(dropped));
     EXPECT_EQ(written[1], u"line %1"_s.arg(dropped));

@@ -11,12 +11,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-namespace {
-
-constexpr int TimerIntervalMs = 5000;
-
-} // namespace
-
 int runHeadless(QCoreApplication &app, Platform &platform)
 {
     InstanceLock lock(localAppFolder(platform.environment));
@@ -31,7 +25,6 @@ int runHeadless(QCoreApplication &app, Platform &platform)
     AppController controller(ctx);
 
     QTimer timer;
-    timer.setInterval(TimerIntervalMs);
     controller.attachTimer(timer);
     timer.start();
 

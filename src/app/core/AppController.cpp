@@ -83,6 +83,7 @@ void AppController::load()
 
 void AppController::attachTimer(QTimer &timer)
 {
+    timer.setInterval(TimerIntervalMs);
     // A timer's signal is not delivered again while a slot it called still runs, even when that
     // slot lets events run. Queued, the tick returns to the timer at once, so ticks keep coming
     // while an upload, a retry wait or a box waits inside an earlier one.

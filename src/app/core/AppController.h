@@ -15,12 +15,15 @@ class AppController : public QObject
     Q_OBJECT
 
 public:
+    static constexpr int TimerIntervalMs = 5000;
+
     explicit AppController(AppContext &ctx, QObject *parent = nullptr);
     ~AppController() override;
 
     // Start-up; what was missed while the program was not running is caught up right after.
     void load();
-    // Serves the schedule timer's ticks, also while a handler waits inside a tick.
+    // Serves the schedule timer's ticks, also while a handler waits inside a tick, and sets
+    // their pace, the same for the window and the headless service.
     void attachTimer(QTimer &timer);
     void timerTick();
     void manualUpload();

@@ -38,7 +38,6 @@ MainWindow::MainWindow(AppContext &ctx, AppController &controller, QWidget *pare
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(TimerIntervalMs);
     m_controller.attachTimer(*m_timer1);
     m_timer1->start();
 

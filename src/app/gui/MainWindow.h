@@ -25,7 +25,6 @@ class MainWindow : public QMainWindow, public MainView
     Q_OBJECT
 
 public:
-    static constexpr int TimerIntervalMs = 5000;
     static constexpr int ModalSweepMs = 100;
 
     MainWindow(AppContext &ctx, AppController &controller, QWidget *parent = nullptr);
