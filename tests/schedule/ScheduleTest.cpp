@@ -206,7 +206,9 @@ TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
         {"Tunebarn Uploader schedule state 1\nhandled 2026-12-06T14:05 2026-12-06T14:07\nlast "
          "2026-12-06T14:07\n"
          "started 2026-12-06T14:05 9\ninterrupted 2026-12-06T14:05 1 unsent\n"
-         "interrupted 2026-12-06T14:06 2 sent 20 1765029960123\n",
+         "interrupted 2026-12-06T14:06 2 sent 20 1765029960123\n"
+         // An empty recording has a size and a time to compare too.
+         "interrupted 2026-12-06T14:07 3 sent 0 1765029960123\n",
          true}};
     for (const auto &f : files)
         EXPECT_EQ(ScheduleMemory::fromText(f.text).has_value(), f.usable) << f.text.toStdString();
