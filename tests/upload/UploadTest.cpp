@@ -189,7 +189,7 @@ TEST_F(UploadTest, AnUploadKeepsToTheRateInForceAtItsStart)
     app.ctx.CFG.UploadURL = receiver.timedUrl();
     QFile big(recording);
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-    big.write(QByteArray(20 * 1000 * 1000, 'x'));
+    big.write(QByteArray(10 * 1000 * 1000, 'x'));
     big.close();
 
     UploadShow(app.ctx, 1);
