@@ -771,20 +771,32 @@ def earlier_results(args, mutants):
 MUTANT_FLAGS = ("-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld", "-DCMAKE_CXX_FLAGS_DEBUG=-O0")
 
 
+def same_bytes(first, second):
+    if not os.path.isfile(second):
+        return False
+    with open(first, "rb") as a, open(second, "rb") as b:
+        return a.read() == b.read()
+
+
 def worker_tree(number, build):
     """Worker 0 mutates this tree; each other worker a copy of the files git knows of, under the
-    build folder, made afresh for every run so that it holds today's sources."""
+    build folder, brought up to today's sources for every run. A file that changed is written
+    anew, so that its time is later than the worker's objects and ninja builds it again; a time
+    kept from the original could be older and leave a stale object in the worker's build."""
     if number == 0:
         return ROOT
     tree = os.path.join(build, "worker-%d" % number)
     listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-co", "--exclude-standard", "-z"],
                             check=True, capture_output=True, text=True).stdout
-    if os.path.isdir(os.path.join(tree, "src")):
-        shutil.rmtree(os.path.join(tree, "src"))
-    for name in filter(None, listed.split("\0")):
-        if os.path.isfile(os.path.join(ROOT, name)):
+    wanted = {name for name in listed.split("\0") if os.path.isfile(os.path.join(ROOT, name))}
+    for base, _, names in os.walk(os.path.join(tree, "src")):
+        for name in names:
+            if os.path.relpath(os.path.join(base, name), tree) not in wanted:
+                os.remove(os.path.join(base, name))
+    for name in wanted:
+        if not same_bytes(os.path.join(ROOT, name), os.path.join(tree, name)):
             os.makedirs(os.path.dirname(os.path.join(tree, name)), exist_ok=True)
-            shutil.copy2(os.path.join(ROOT, name), os.path.join(tree, name))
+            shutil.copyfile(os.path.join(ROOT, name), os.path.join(tree, name))
     return tree
 
 
