@@ -623,18 +623,23 @@ TEST_F(StopTest, TheClosingLinesWaitForTheOuterUploadWhenAnInnerOneEndsFirst)
     ctx.WorkingDirectory = app.ctx.WorkingDirectory;
     const QString curl = app.writeFile(u"program/curl"_s, "#!/bin/sh\nexec sleep 30\n");
     QFile::setPermissions(curl, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    for (const int show : {1, 2}) {
+    for (const int show : {1, 2, 3}) {
         ctx.ShowTable.Filename[show] = app.writeFile(u"shows/a.mp3"_s, "ID3");
         ctx.ShowTable.UploadDay[show] = u"Sun"_s;
         ctx.ShowTable.UploadTime[show] = u"14:0%1"_s.arg(show + 2);
     }
-    // Show 2's upload starts inside show 1's, and the close comes while both run.
+    // Show 2's upload starts inside show 1's, and the close comes while both run; show 3, due in
+    // a minute begun after the close, is not started.
     QTimer::singleShot(0, &controller, &AppController::timerTick);
     QTimer::singleShot(300, [&] {
         app.clock.set(TestApp::sunday().date(), QTime(14, 4, 1));
         controller.timerTick();
     });
-    QTimer::singleShot(600, &window, &QWidget::close);
+    QTimer::singleShot(600, [&] {
+        window.close();
+        app.clock.set(TestApp::sunday().date(), QTime(14, 5, 1));
+        controller.timerTick();
+    });
     bool early = false;
     QObject::connect(&controller, &AppController::readyToClose,
                      [&] { early = early || controller.isBusy(); });
@@ -642,6 +647,7 @@ TEST_F(StopTest, TheClosingLinesWaitForTheOuterUploadWhenAnInnerOneEndsFirst)
     EXPECT_FALSE(early);
     const QStringList texts = app.auditTexts();
     EXPECT_EQ(texts.filter(u"Uploading: Finished Upload."_s).size(), 2);
+    EXPECT_EQ(texts.filter(u"Show 3"_s), QStringList{});
     EXPECT_EQ(texts.last(), TestApp::hyphens());
 }
 

@@ -1,3 +1,4 @@
+#include "recording/MpegFrame.h"
 #include "recording/RecordingAnalysis.h"
 #include "recording/RecordingVerdict.h"
 #include "recording/SilenceRuns.h"
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <mpg123.h>
 
 #include <cmath>
 
@@ -38,7 +40,64 @@ QStringList problemTexts(const RecordingFindings &findings, const RecordingLimit
     return texts;
 }
 
+// libmpg123's reading of the first frame of `stream`, in the terms of the frame parser.
+using Fields = std::tuple<int, int, int, int, int, int, int>;
+Fields readByLibmpg123(const QByteArray &stream)
+{
+    mpg123_init();
+    const std::unique_ptr<mpg123_handle, void (*)(mpg123_handle *)> handle(
+        mpg123_new(nullptr, nullptr), mpg123_delete);
+    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    mpg123_open_feed(handle.get());
+    mpg123_feed(handle.get(), reinterpret_cast<const uchar *>(stream.constData()), stream.size());
+    off_t offset = 0;
+    uchar *audio = nullptr;
+    size_t bytes = 0;
+    mpg123_frameinfo2 info{};
+    if (mpg123_decode_frame(handle.get(), &offset, &audio, &bytes) != MPG123_NEW_FORMAT ||
+        mpg123_info2(handle.get(), &info) != MPG123_OK)
+        return {};
+    return {QList{1, 2, 25}[info.version],
+            info.layer,
+            info.bitrate,
+            int(info.rate),
+            info.mode == MPG123_M_MONO ? 1 : 2,
+            info.framesize,
+            mpg123_spf(handle.get())};
+}
+
 } // namespace
+
+TEST(Recording, FrameHeadersAreReadAsLibmpg123ReadsThem)
+{
+    const auto header = [](int version, int layer, int bitrate, int rate, int padding, int mode) {
+        return QByteArray{"\xff"} + char(0xE1 | version << 3 | layer << 1) +
+               char(bitrate << 4 | rate << 2 | padding << 1) + char(mode << 6);
+    };
+    // Version bits 3, 2 and 0 are MPEG-1, 2 and 2.5; layer bits 3 to 1 are Layers I to III.
+    for (const int version : {3, 2, 0})
+        for (const int layer : {3, 2, 1})
+            for (int bitrate = 1; bitrate < 15; ++bitrate)
+                for (const int rate : {0, 1, 2})
+                    for (const int padding : {0, 1})
+                        for (const int mode : {0, 3}) {
+                            const QByteArray first =
+                                header(version, layer, bitrate, rate, padding, mode);
+                            const std::optional<MpegFrame> f = MpegFrame::parse(first, 0);
+                            ASSERT_TRUE(f && f->length > 4) << first.toHex().toStdString();
+                            EXPECT_EQ(
+                                Fields(f->version, f->layer, f->bitrateKbps, f->sampleRate,
+                                       f->channels, f->length, f->samples),
+                                readByLibmpg123((first + QByteArray(f->length - 4, 0)).repeated(4)))
+                                << first.toHex().toStdString();
+                        }
+    // The bits no stream has: version 1, layer 0, free format, bit rate 15, rate 3, emphasis 2.
+    for (const char *bad : {"ffeb9000", "fff99000", "fffb0000", "fffbf000", "fffb9c00", "fffb9002",
+                            "ffdb9000", "fefb9000"})
+        EXPECT_FALSE(MpegFrame::parse(QByteArray::fromHex(bad), 0)) << bad;
+    EXPECT_EQ(MpegFrame::parse(QByteArray::fromHex("ffe39000"), 0)->formatText(),
+              u"MPEG-2.5 Layer III"_s);
+}
 
 TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
 {
