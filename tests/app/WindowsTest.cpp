@@ -16,6 +16,7 @@
 #endif
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -303,6 +304,9 @@ TEST_F(MainWindowTest, TheScheduleFromTheStatusFramesContextMenuWritesNothingToT
     app.clock.set(TestApp::sunday().date(), QTime(14, 4, 1));
     controller.timerTick();
     EXPECT_EQ(table->item(0, 4)->text(), u"taken 06/12/2026 14:03:00"_s);
+    EXPECT_EQ(table->item(0, 7)->toolTip(), u"Breakfast"_s);
+    EXPECT_TRUE(table->verticalHeader()->isHidden());
+    EXPECT_EQ(window.windowTitle(), u"Tunebarn Uploader: 14:04"_s);
 }
 
 TEST_F(MainWindowTest, TheTrayIconOnlyWhereTheDesktopHasANotificationAreaWithTheNextUpload)
@@ -321,6 +325,9 @@ TEST_F(MainWindowTest, TheTrayIconOnlyWhereTheDesktopHasANotificationAreaWithThe
 TEST_F(MainWindowTest, TheTrayIconsMenuTooltipAndState)
 {
     TrayIcon tray(controller);
+    EXPECT_FALSE(tray.icon().isNull());
+    tray.showUploadStatus(UploadStatus());
+    EXPECT_EQ(tray.toolTip(), u"Tunebarn Uploader\nNext upload: none"_s);
     QStringList texts;
     for (const QAction *action : tray.contextMenu()->actions())
         texts.append(action->isSeparator() ? u"-"_s : action->text());
@@ -409,11 +416,13 @@ TEST_F(MainWindowTest, FailuresToldThroughTheDesktopsNotificationServiceAndWitho
     window.setLastFailure(QStringLiteral("show 3 'Breakfast'"),
                           QStringLiteral("exit value 7, HTTP status 000"));
     window.reportAuditFailure(QStringLiteral("WriteLog| Error: 28 - No space left on device"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return fake.received.size() == 2; }, 5000));
+    window.reportWarning(u"show 1 'T'"_s, u"the recording is short"_s);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fake.received.size() == 3; }, 5000));
     EXPECT_EQ(fake.received,
               QList<QStringList>(
                   {{"Upload failed: show 3 'Breakfast'", "exit value 7, HTTP status 000"},
-                   {"Audit trail not written", "WriteLog| Error: 28 - No space left on device"}}));
+                   {"Audit trail not written", "WriteLog| Error: 28 - No space left on device"},
+                   {"Upload warning: show 1 'T'", "the recording is short"}}));
     QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
     bus.terminate();
     bus.waitForFinished();

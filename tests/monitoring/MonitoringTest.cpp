@@ -240,6 +240,7 @@ TEST(Monitoring, TheMetricsFileIsServedWholeByNodeExporterAndPassesPromtool)
     QByteArray scraped = exporter.scrape();
     EXPECT_TRUE(scraped.contains("node_textfile_scrape_error 0")) << scraped.toStdString();
     EXPECT_TRUE(scraped.contains("tunebarn_up 1"));
+    EXPECT_TRUE(scraped.contains("# TYPE tunebarn_start_time_seconds gauge"));
     EXPECT_TRUE(scraped.contains(
         (u"tunebarn_show_last_result{result=\"taken\","_s + shown + u"} 1"_s).toUtf8()));
     EXPECT_TRUE(scraped.contains(

@@ -1,4 +1,5 @@
 #include "platform/DesktopLauncher.h"
+#include "platform/DisplayCheck.h"
 #include "support/QtPrinters.h"
 #include "support/TestApp.h"
 
@@ -70,3 +71,21 @@ INSTANTIATE_TEST_SUITE_P(
         Opening{"exit 4\n", {}, u"xdg-open could not open %1 (exit value 4)."_s}));
 
 } // namespace
+
+// Any one of the three is a display: a platform named outright, X or Wayland.
+TEST(DisplayCheck, AnyOneOfTheVariablesIsADisplay)
+{
+#ifdef Q_OS_LINUX
+    const QList<QByteArray> names{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    QList<QByteArray> kept;
+    for (const QByteArray &name : names)
+        kept.append(qgetenv(name));
+    for (qsizetype set = -1; set < names.size(); ++set) {
+        for (qsizetype i = 0; i < names.size(); ++i)
+            qputenv(names[i], i == set ? "offscreen" : "");
+        EXPECT_EQ(missingDisplayReason().isEmpty(), set >= 0) << set;
+    }
+    for (qsizetype i = 0; i < names.size(); ++i)
+        kept[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], kept[i]);
+#endif
+}

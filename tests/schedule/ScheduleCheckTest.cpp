@@ -262,17 +262,24 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
         {url + u"StopGraceSeconds=999"_s, {bad(u"StopGraceSeconds=999"_s, 0, 60, 60)}},
         {url + u"StopGraceSeconds=abc"_s, {bad(u"StopGraceSeconds=abc"_s, 0, 60, 20)}},
         {url + u"CatchUpMinutes=-5"_s, {bad(u"CatchUpMinutes=-5"_s, 0, 1440, 0)}},
+        {url + u"RecordingWaitMinutes=1441"_s,
+         {bad(u"RecordingWaitMinutes=1441"_s, 0, 1440, 1440)}},
+        {url + u"RecordingWaitMinutes=x\nShortRecordingPercent=0"_s,
+         {bad(u"RecordingWaitMinutes=x"_s, 0, 1440, 15),
+          u"[General] ShortRecordingPercent '0' is not a whole number from 1 to 100; 80 is used"_s}},
         {url + u"SkipStaleRecordings=yes"_s, {bad(u"SkipStaleRecordings=yes"_s, 0, 1, 0)}},
         {url + u"CACertificates="_s + plain, {}},
         {url + u"CACertificates="_s + folder,
          {u"[General] CACertificates '"_s + folder +
           u"' is not a file: no upload over https can go out"_s}},
         {url + u"SilenceThresholdDb=-60\nMaxSilenceSeconds=30\nSkipSilentRecordings=1"_s, {}},
-        {url + u"MaxSilenceSeconds=0\nSilenceThresholdDb=6 dB\n[Show2]\nExpectedMinutes=2h"_s,
+        {url + u"MaxSilenceSeconds=0\nSilenceThresholdDb=6 dB\n[Show0]\nExpectedMinutes=0\n"
+               "[Show2]\nExpectedMinutes=2h"_s,
          {u"[General] SilenceThresholdDb '6 dB' is not a whole number from -120 to 0; -50 is used"_s,
           u"[General] MaxSilenceSeconds '0' is not a whole number from 1 to 86400; 120 is used"_s,
           u"[Show2] ExpectedMinutes '2h' is not a whole number from 1 to 10080; the show's last "
-          u"uploads are used"_s}},
+          u"uploads are used"_s,
+          u"line 5: section [Show0] is ignored (shows are [Show1] to [Show100])"_s}},
         {url + u"MaxUploadRate=Mon-08:00,512k 23:00,off\nUploadPriority=Normal"_s, {}},
         {url + u"MaxUploadRate=08:00 512k\nUploadPriority=high"_s,
          {u"[General] MaxUploadRate '08:00 512k' is not understood ('08:00' is not a time and a "
@@ -284,8 +291,7 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
          {u"[General] AlivePingURL 'http://mon.example/****' is not https: anyone on the way can "
           "read the address and ping in the station's name"_s}},
         {url + u"AlivePingMinutes=1440"_s, {}},
-        {url + u"AlivePingMinutes=0"_s,
-         {bad(u"AlivePingMinutes=0"_s, 1, 1440, 1)}},
+        {url + u"AlivePingMinutes=0"_s, {bad(u"AlivePingMinutes=0"_s, 1, 1440, 1)}},
         {url + u"MetricsFile="_s + folder + u"/none/tunebarn.prom"_s,
          {u"[General] MetricsFile '"_s + folder +
           u"/none/tunebarn.prom': its folder does not exist, so no figures are written"_s}},
