@@ -97,6 +97,9 @@ TEST(Recording, FrameHeadersAreReadAsLibmpg123ReadsThem)
         EXPECT_FALSE(MpegFrame::parse(QByteArray::fromHex(bad), 0)) << bad;
     EXPECT_EQ(MpegFrame::parse(QByteArray::fromHex("ffe39000"), 0)->formatText(),
               u"MPEG-2.5 Layer III"_s);
+    // Every frame counts, the last one too.
+    const QByteArray frame = QByteArray::fromHex("fffb9000") + QByteArray(413, 0);
+    EXPECT_DOUBLE_EQ(analysed(frame.repeated(100)).seconds, 100 * 1152 / 44100.0);
 }
 
 TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)

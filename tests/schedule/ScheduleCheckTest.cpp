@@ -184,6 +184,7 @@ TEST_F(ScheduleCheckTest, WhatTheProgramIgnoresOrRefusesIsNamed)
                      QStringLiteral(
                          "line 9: section [Show101] is ignored (shows are [Show1] to [Show100])"),
                      u"line 10: section [General] appears again and is ignored"_s}));
+    EXPECT_EQ(report.problems.last().show, 0);
     EXPECT_EQ(problems(check("[Show1]\nUploadDay=Sun\nUploadTime=09:00\nFilename=" +
                              m_recording.toUtf8() + '\n')),
               QStringList{u"[General] UploadURL is empty: every upload will fail"_s});
@@ -299,6 +300,8 @@ TEST_F(ScheduleCheckTest, GeneralValuesThatWouldFailOnTheDayAreNamed)
     for (const auto &row : rows) {
         const ScheduleReport report = check("[General]\n" + row.general.toUtf8() + '\n');
         EXPECT_EQ(problems(report), row.problems) << row.general.toStdString();
+        for (const auto &problem : report.problems)
+            EXPECT_EQ(problem.show, 0) << problem.text.toStdString();
         EXPECT_EQ(report.insecureTls, row.insecure) << row.general.toStdString();
     }
 }

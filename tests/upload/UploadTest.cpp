@@ -712,6 +712,7 @@ TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTypedInAnyScript
     EXPECT_TRUE(app.view.command.contains(u" -k -X POST "_s));
     ASSERT_EQ(app.dialogs.shown.size(), 3);
     EXPECT_EQ(app.dialogs.shown[0].text, u"*.mp3 *.MP3"_s);
+    EXPECT_EQ(app.dialogs.shown[0].title, u"*.mp3"_s);
     EXPECT_EQ(app.dialogs.shown[1].text,
               u"Enter a title for the upload.\reg. At Your Request - 20th July 2017"_s);
     EXPECT_EQ(app.dialogs.shown[1].title, u"Title"_s);
