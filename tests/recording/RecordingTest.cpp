@@ -84,11 +84,12 @@ TEST(Recording, FrameHeadersAreReadAsLibmpg123ReadsThem)
                             const QByteArray first =
                                 header(version, layer, bitrate, rate, padding, mode);
                             const std::optional<MpegFrame> f = MpegFrame::parse(first, 0);
-                            ASSERT_TRUE(f && f->length > 4) << first.toHex().toStdString();
-                            EXPECT_EQ(
-                                Fields(f->version, f->layer, f->bitrateKbps, f->sampleRate,
-                                       f->channels, f->length, f->samples),
-                                readByLibmpg123((first + QByteArray(f->length - 4, 0)).repeated(4)))
+                            ASSERT_TRUE(f && f->length > MpegFrame::HeaderBytes)
+                                << first.toHex().toStdString();
+                            const QByteArray data(f->length - MpegFrame::HeaderBytes, 0);
+                            EXPECT_EQ(Fields(f->version, f->layer, f->bitrateKbps, f->sampleRate,
+                                             f->channels, f->length, f->samples),
+                                      readByLibmpg123((first + data).repeated(4)))
                                 << first.toHex().toStdString();
                         }
     // The bits no stream has: version 1, layer 0, free format, bit rate 15, rate 3, emphasis 2.
