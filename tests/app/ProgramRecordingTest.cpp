@@ -1,8 +1,7 @@
 #include "support/ProgramRun.h"
 #include "support/Receiver.h"
 #include "support/RecordingMaker.h"
-
-#include <QFile>
+#include "support/TestApp.h"
 
 #include <gtest/gtest.h>
 
@@ -95,9 +94,8 @@ TEST(Program, OnlyATrueRecordingGoesOut)
         sent.append(request.part("name"));
     EXPECT_EQ(sent, QByteArrayList({"Dead air", "Wav"}));
 
-    QFile uploads(run.path(u"local/TunebarnUploader/uploads.jsonl"_s));
-    ASSERT_TRUE(uploads.open(QIODevice::ReadOnly));
-    const QByteArray written = uploads.readAll().mid(history.size());
+    const QByteArray written =
+        fileBytes(run.path(u"local/TunebarnUploader/uploads.jsonl"_s)).mid(history.size());
     EXPECT_TRUE(written.contains("\"outcome\":\"skipped\",\"reason\":\"the recording " +
                                  shortText.toUtf8() + "\",\"recordingSeconds\":4"))
         << written.constData();

@@ -45,6 +45,18 @@ QStringList block(const QStringList &lines, const QString &first, const QString 
     return from < 0 || to >= lines.size() ? QStringList() : lines.mid(from, to - from + 1);
 }
 
+// Each show was found due once, in the minute given.
+void expectFoundOnceAt(ProgramRun &run, std::initializer_list<std::pair<int, const char *>> due)
+{
+    const QStringList lines = run.auditLines();
+    for (const auto &[show, minute] : due) {
+        const QStringList found =
+            lines.filter(u"Timer1_Timer| Show Upload [%1] Day found"_s.arg(show));
+        ASSERT_EQ(found.size(), 1) << show;
+        EXPECT_TRUE(found[0].startsWith(QLatin1String(minute))) << found[0].toStdString();
+    }
+}
+
 TEST(Program, EachRunLeavesOneBlockAndTheStartMinuteCountsOnce)
 {
     Receiver receiver;
@@ -165,9 +177,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     }));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
 
-    QFile journal(log);
-    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
-    const QStringList stderrLines = QString::fromUtf8(journal.readAll()).split(u'\n');
+    const QStringList stderrLines = QString::fromUtf8(fileBytes(log)).split(u'\n');
     const QString reason = u"the service refused it (HTTP 500: slow reply); no retry"_s;
     EXPECT_TRUE(stderrLines.contains(u"<3>failed: show 1 'Slow $(touch pwned)': "_s + reason));
     EXPECT_EQ(stderrLines
@@ -184,9 +194,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
             .isEmpty());
     EXPECT_TRUE(stderrLines.filter(u"<6>command: "_s).first().endsWith(u"/upload?token=****"_s));
     EXPECT_FALSE(stderrLines.join(u'\n').contains(QString::fromLatin1(receiver.token())));
-    QFile alerted(alerts);
-    ASSERT_TRUE(alerted.open(QIODevice::ReadOnly));
-    EXPECT_EQ(alerted.readAll(), "1|Slow $(touch pwned)|" + reason.toUtf8() + '|');
+    EXPECT_EQ(fileBytes(alerts), "1|Slow $(touch pwned)|" + reason.toUtf8() + '|');
     EXPECT_FALSE(QFile::exists(run.path(u"home/pwned"_s)));
     EXPECT_EQ(
         run.auditTexts().filter(u"UploadShow| FailureCommand "_s),
@@ -194,15 +202,8 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
                      u"UploadShow| FailureCommand stopped: it did not end within 60 seconds"_s}));
     EXPECT_EQ(run.auditTexts().filter(u"Configmnu_Click| WARNING: line "_s).size(), 2);
 
-    const QStringList lines = run.auditLines();
+    expectFoundOnceAt(run, {{1, "21:00"}, {2, "21:01"}, {3, "21:04"}});
     const QStringList texts = run.auditTexts();
-    for (const auto &[show, minute] :
-         {std::pair{1, "21:00"}, std::pair{2, "21:01"}, std::pair{3, "21:04"}}) {
-        const QStringList found =
-            lines.filter(u"Timer1_Timer| Show Upload [%1] Day found"_s.arg(show));
-        ASSERT_EQ(found.size(), 1) << show;
-        EXPECT_TRUE(found[0].startsWith(QLatin1String(minute))) << found[0].toStdString();
-    }
     const QString second = run.path(u"shows/show2.mp3"_s);
     expectTexts(
         block(texts,
@@ -228,7 +229,7 @@ TEST(Program, TicksGoOnWhileASlowUploadWaitsAndEachShowGoesOutInItsMinute)
     // The status line follows the failure line, within the same minute.
     EXPECT_EQ(stderrLines
                   .filter(u"<6>status: Upload Failed: "_s +
-                          lines.filter(u"Upload FAILED"_s).first().left(5))
+                          run.auditLines().filter(u"Upload FAILED"_s).first().left(5))
                   .size(),
               1);
     EXPECT_EQ(texts.last(), TestApp::hyphens());
@@ -430,12 +431,10 @@ TEST(Program, AnUploadStoppedAtItsStartGoesOnceWholeForItsOwnDayButNotJustBefore
     ASSERT_TRUE(receiver.waitForRequests(1));
     EXPECT_EQ(ProgramRun::stop(first, SIGTERM), 0);
     QFile state(run.auditFolder() + u"schedule.state"_s);
-    ASSERT_TRUE(state.open(QIODevice::ReadOnly));
-    const QByteArray cut = state.readAll();
+    const QByteArray cut = fileBytes(state.fileName());
     const QByteArray interrupted = "interrupted 2026-12-07T21:01 1 unsent 41943040 ";
     ASSERT_TRUE(cut.contains('\n' + interrupted)) << cut.constData();
     const QByteArray cutLine = cut.mid(cut.indexOf(interrupted)).split('\n').first() + '\n';
-    state.close();
 
     // The next day it goes, titled for its own.
     run.writeConfig("[General]\nUploadURL=" + url + '\n' + show);
@@ -546,9 +545,7 @@ TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
     const QString errors = QString::fromUtf8(headless.readAllStandardError());
     EXPECT_TRUE(errors.contains(u"warning: show 2 'Old': the recording "_s + modified));
     EXPECT_TRUE(errors.contains(u"warning: show 1 due at 21:00: mended: recording"_s));
-    QFile alerted(alerts);
-    ASSERT_TRUE(alerted.open(QIODevice::ReadOnly));
-    EXPECT_EQ(alerted.readAll(),
+    EXPECT_EQ(fileBytes(alerts),
               "3|Empty|the recording is empty (0 bytes); no retry left after 1|");
 
     // With SkipStaleRecordings last week's recording stays home; --check tells it once near.
@@ -564,10 +561,11 @@ TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
     ASSERT_TRUE(run.waitForAudit(
         u"UploadShow| Upload skipped: show 2 'Old', SkipStaleRecordings is set"_s));
     EXPECT_EQ(ProgramRun::stop(skipping, SIGTERM), 0);
-    alerted.seek(0);
-    EXPECT_TRUE(alerted.readAll().endsWith(
+    EXPECT_TRUE(fileBytes(alerts).endsWith(
         "|2|Old|the recording " + QString(modified).replace(u"21:01"_s, u"21:05"_s).toUtf8() +
         "; skipped, SkipStaleRecordings is set|"));
+    // The failure's alert and the skip's, each under the routine that ran it.
+    EXPECT_EQ(run.auditTexts().filter(u"UploadShow| FailureCommand ended: exit value 0"_s).size(), 2);
     ASSERT_EQ(receiver.requests().size(), 2);
     EXPECT_EQ(receiver.requests()[0].part("mp3"), "ID3 recording 1");
     const QString emptyReason = u"the recording is empty (0 bytes)"_s;
@@ -620,9 +618,8 @@ TEST(Program, ARecordingStillWrittenIsWaitedForAndAStopMeanwhileLeavesItToTheNex
     // A stop during show 3's wait: nothing was sent, so the next start sends it.
     ASSERT_TRUE(waiting(3));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
-    QFile state(run.auditFolder() + u"schedule.state"_s);
-    ASSERT_TRUE(state.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(state.readAll().contains("\ninterrupted 2026-12-07T21:06 3 unsent\n"));
+    EXPECT_TRUE(fileBytes(run.auditFolder() + u"schedule.state"_s)
+                    .contains("\ninterrupted 2026-12-07T21:06 3 unsent\n"));
     const QString errors = QString::fromUtf8(headless.readAllStandardError());
     EXPECT_TRUE(errors.contains(u"warning: show 2 'Limit': the recording was still changing"_s));
 
@@ -674,6 +671,7 @@ TEST(Program, OneUploadFromTheCommandLine)
               "was sent and the service may have it\n");
 
     run.write(u"shows/empty.mp3"_s, {});
+    // What each prints after the program's name.
     const struct
     {
         QStringList arguments;
@@ -682,43 +680,37 @@ TEST(Program, OneUploadFromTheCommandLine)
     } refusals[] = {
         {{u"--upload"_s, extra, u"--title"_s, u"Refused"_s},
          1,
-         "tunebarn-uploader: the upload failed: the service refused it (HTTP 401: no); no "
-         "retry\n"},
+         "the upload failed: the service refused it (HTTP 401: no); no retry"},
         {{u"--upload"_s, extra, u"--title"_s, u"Moved"_s},
          1,
-         "tunebarn-uploader: the upload failed: the service redirected it to "
-         "https://login.example/sso?token=**** (HTTP 302), so nothing was stored; no retry\n"},
+         "the upload failed: the service redirected it to https://login.example/sso?token=**** "
+         "(HTTP 302), so nothing was stored; no retry"},
         {{u"--upload"_s, run.path(u"shows/empty.mp3"_s), u"--title"_s, u"Empty"_s},
          1,
-         "tunebarn-uploader: the upload failed: the recording is empty (0 bytes); no retry\n"},
+         "the upload failed: the recording is empty (0 bytes); no retry"},
         {{u"--upload"_s, run.path(u"none.mp3"_s), u"--title"_s, u"T"_s},
          2,
-         "tunebarn-uploader: no such file: " + run.path(u"none.mp3"_s).toUtf8() + '\n'},
-        {{u"--upload"_s, extra}, 2, "tunebarn-uploader: --upload needs --title (see --help)\n"},
-        {{u"--upload"_s, extra, u"--title"_s, u""_s}, 2, "tunebarn-uploader: the title is empty\n"},
+         "no such file: " + run.path(u"none.mp3"_s).toUtf8()},
+        {{u"--upload"_s, extra}, 2, "--upload needs --title (see --help)"},
+        {{u"--upload"_s, extra, u"--title"_s, u""_s}, 2, "the title is empty"},
         {{u"--check"_s, u"--headless"_s},
          2,
-         "tunebarn-uploader: choose one of --check, --headless, --upload and --history (see "
-         "--help)\n"},
+         "choose one of --check, --headless, --upload and --history (see --help)"},
         {{u"--history"_s, u"--days"_s, u"91"_s},
          2,
-         "tunebarn-uploader: --days takes a whole number from 1 to 90 (see --help)\n"},
-        {{u"--check"_s, u"--days"_s, u"7"_s},
-         2,
-         "tunebarn-uploader: --days goes with --history (see --help)\n"},
-        {{u"--headless"_s, u"--json"_s},
-         2,
-         "tunebarn-uploader: --json goes with --check or --history (see --help)\n"},
+         "--days takes a whole number from 1 to 90 (see --help)"},
+        {{u"--check"_s, u"--days"_s, u"7"_s}, 2, "--days goes with --history (see --help)"},
+        {{u"--headless"_s, u"--json"_s}, 2, "--json goes with --check or --history (see --help)"},
         {{u"--check"_s, u"--title"_s, u"T"_s},
          2,
-         "tunebarn-uploader: --title and --description go with --upload (see --help)\n"},
-        {{u"--bogus"_s}, 2, "tunebarn-uploader: Unknown option 'bogus'. (see --help)\n"},
+         "--title and --description go with --upload (see --help)"},
+        {{u"--bogus"_s}, 2, "Unknown option 'bogus'. (see --help)"},
         {{u"--version"_s}, 0, ""},
     };
     for (const auto &refusal : refusals) {
         EXPECT_EQ(run.run(refusal.arguments, &out, &err), refusal.status)
             << refusal.arguments.join(u' ').toStdString();
-        EXPECT_EQ(err, refusal.error);
+        EXPECT_EQ(err, refusal.error.isEmpty() ? "" : "tunebarn-uploader: " + refusal.error + '\n');
     }
     EXPECT_EQ(out, "Tunebarn Uploader 1.0.46\n");
 
@@ -803,9 +795,7 @@ TEST(Program, OutsideWordsAreEscapedAndTheTokenMaskedOnEveryOutput)
     ASSERT_EQ(run.run({u"--history"_s}, &out), 0);
     EXPECT_EQ(out.count('\n'), 3) << out.data();
     EXPECT_TRUE(out.contains(title + "  " + refused) && out.contains("Bad\\x0ARow ")) << out.data();
-    QFile pages(paged);
-    ASSERT_TRUE(pages.open(QIODevice::ReadOnly));
-    EXPECT_EQ(pages.readAll(),
+    EXPECT_EQ(fileBytes(paged),
               "1|" + title + '|' + refused + "; no retry|0|Bad\\x0ARow|" + refused + "; no retry|");
     // A NUL in a value of the file.
     EXPECT_EQ(run.run({u"--check"_s}, &out), 1);
@@ -877,14 +867,7 @@ TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
     }));
     EXPECT_EQ(ProgramRun::stop(headless, SIGTERM), 0);
 
-    const QStringList lines = run.auditLines();
-    for (const auto &[show, minute] : {std::pair{1, "21:00"}, std::pair{2, "21:01"},
-                                       std::pair{3, "21:02"}, std::pair{4, "21:03"}}) {
-        const QStringList found =
-            lines.filter(u"Timer1_Timer| Show Upload [%1] Day found"_s.arg(show));
-        ASSERT_EQ(found.size(), 1) << show;
-        EXPECT_TRUE(found[0].startsWith(QLatin1String(minute))) << found[0].toStdString();
-    }
+    expectFoundOnceAt(run, {{1, "21:00"}, {2, "21:01"}, {3, "21:02"}, {4, "21:03"}});
     QMap<QByteArray, QByteArrayList> pings;
     for (const Receiver::Request &request : receiver.requests()) {
         if (request.parts.isEmpty())
@@ -901,9 +884,7 @@ TEST(Program, PingsTellAMonitorHowEachShowEndedAndNoPingHoldsUpTheSchedule)
     const QString audit = run.auditTexts().join(u'\n');
     for (const char *secret : {"a-id", "b-id", "h-id", "alive-id"})
         EXPECT_FALSE(audit.contains(QLatin1String(secret))) << secret;
-    QFile written(metrics);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    const QByteArray figures = written.readAll();
+    const QByteArray figures = fileBytes(metrics);
     EXPECT_TRUE(figures.contains("\ntunebarn_up 0\n"));
     EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"taken\"} 3\n"));
     EXPECT_TRUE(figures.contains("\ntunebarn_uploads_total{result=\"failed\"} 1\n"));

@@ -1,4 +1,5 @@
 #include "about/AboutDialog.h"
+#include "app/cli/HeadlessRunner.h"
 #include "app/core/AppController.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/ScheduleWindow.h"
@@ -30,6 +31,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -96,6 +99,24 @@ TEST(AppControllerTest, TheMonitorWatchesTheUploadsOnlyWhileTheControllerLives)
         EXPECT_NE(&app.ctx.watch(), unwatched);
     }
     EXPECT_EQ(&app.ctx.watch(), unwatched);
+}
+
+// A stop asked for while start-up shows a box closes the program there, and well.
+TEST(HeadlessTest, ASignalDuringStartUpClosesItBeforeItsEventLoop)
+{
+    SKIP_ON_WINDOWS("the stop is a POSIX signal");
+    TestApp app; // no configuration: start-up says so in a box
+    app.dialogs.whileOpen = [&] {
+        if (app.dialogs.shown.size() == 1)
+            std::raise(SIGTERM);
+    };
+    QTimer looped; // should the signal wait for the event loop, the test still ends
+    looped.setSingleShot(true);
+    QObject::connect(&looped, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    looped.start(20000);
+    EXPECT_EQ(runHeadless(*qApp, app.platform), 0);
+    EXPECT_TRUE(looped.isActive());
+    EXPECT_TRUE(app.auditTexts().contains(u"Form_Unload| Application Closing."_s));
 }
 
 class MainWindowTest : public ::testing::Test

@@ -26,12 +26,6 @@ namespace {
 
 const QDate Sunday = TestApp::sunday().date();
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 int modeOf(const QString &path)
 {
     struct stat status = {};
@@ -164,8 +158,9 @@ TEST(AuditFailure, EveryLineIsWrittenWholeOrCounted)
     const int total = AuditBuffer::MaxHeldLines + 1000;
     for (int i = 0; i < total; ++i)
         app.ctx.AppendLog(u"line %1"_s.arg(i));
+    // Room for a line, but not for the notice that must come first.
     for (int flush = 0; flush < 3; ++flush)
-        writeLogWithRoomFor(20);
+        writeLogWithRoomFor(30);
     EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), before);
     EXPECT_EQ(app.heldTexts().last(), u"WriteLog| ERROR: 27 File too large"_s);
 
@@ -182,6 +177,17 @@ TEST(AuditFailure, EveryLineIsWrittenWholeOrCounted)
     WriteLog(app.ctx);
     EXPECT_EQ(app.auditTexts().filter(u"audit lines were dropped"_s).size(), 1);
     EXPECT_EQ(app.auditTexts().last(), u"after"_s);
+
+    // A line of the upload history too: told, and its file let go.
+    const qsizetype openFiles = QDir(u"/proc/self/fd"_s).count();
+    const rlimit none = {0, saved.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &none);
+    UploadHistory::record(app.ctx.Audit, app.ctx.CFG, u"UploadShow"_s, {});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(QDir(u"/proc/self/fd"_s).count(), openFiles);
+    EXPECT_EQ(app.heldTexts(), QStringList{u"UploadShow| ERROR: cannot write the upload history: 27 "
+                                           u"File too large '"_s +
+                                           app.auditFolder() + u"uploads.jsonl'"_s});
 #endif
 }
 
@@ -283,9 +289,7 @@ TEST(Purge, DeletesMatchingFilesModifiedAtOrBeforeTheCutOffInWholeSeconds)
                  u"Form_Load| PurgeFiles: Purged audit files=%1"_s.arg(immutable ? 2 : 3),
                  u"Form_Load| PurgeFiles: Purged upload history lines=1"_s};
     EXPECT_EQ(app.heldTexts(), expected);
-    QFile history(app.auditFolder() + u"uploads.jsonl"_s);
-    ASSERT_TRUE(history.open(QIODevice::ReadOnly));
-    EXPECT_EQ(history.readAll(), kept);
+    EXPECT_EQ(fileBytes(app.auditFolder() + u"uploads.jsonl"_s), kept);
 
     QString out;
     QTextStream stream(&out);

@@ -189,6 +189,26 @@ TEST(Monitoring, PingsGoInOrderWithTheAddressNeverOnACommandLineNorInClear)
         u"Ping| WARNING: 1 ping(s) to 'http://127.0.0.1/****' not sent: the program is closing"_s));
 }
 
+// The alive ping allows for a tick up to 30 seconds late, and no more.
+TEST(Monitoring, TheAlivePingIsNotSentTooSoon)
+{
+    Receiver receiver;
+    TestApp app(QDateTime(TestApp::sunday().date(), QTime(14, 3, 31)));
+    app.environment.pathDirs = {u"/usr/bin"_s};
+    app.ctx.Options.alivePingUrl = receiver.address(u"/alive"_s);
+    app.ctx.Options.alivePingMinutes = 1;
+    Monitor monitor(app.ctx, {[](int, const QDateTime &) { return std::optional<ShowTimes>(); },
+                              [](const QDateTime &) { return QList<WatchedTry>(); }});
+    monitor.start();
+    // 29 seconds after the first: too soon; 89 seconds after it: due.
+    for (const QTime &time : {QTime(14, 4), QTime(14, 5)}) {
+        app.clock.set(TestApp::sunday().date(), time);
+        monitor.tick();
+    }
+    monitor.close();
+    EXPECT_EQ(receiver.requests().size(), 2);
+}
+
 // A monitor certified by the station's own authority is trusted when it is named, as the
 // upload service is.
 TEST(Monitoring, PingsTrustTheCertificatesUploadsTrust)
@@ -257,9 +277,7 @@ TEST(Monitoring, TheMetricsFileIsServedWholeByNodeExporterAndPassesPromtool)
     const QByteArray verdict =
         output(u"sh"_s, {u"-c"_s, Promtool + u" check metrics < '"_s + path + u'\''}, &status);
     EXPECT_EQ(status, 0) << verdict.toStdString();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = fileBytes(path);
     EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF") || bytes.contains('\r'));
     // Taken last week, as the history says; the failure since leaves that.
     EXPECT_TRUE(bytes.contains((u"tunebarn_show_last_success_timestamp_seconds{"_s + shown +

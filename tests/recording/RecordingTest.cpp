@@ -98,9 +98,13 @@ TEST(Recording, FrameHeadersAreReadAsLibmpg123ReadsThem)
         EXPECT_FALSE(MpegFrame::parse(QByteArray::fromHex(bad), 0)) << bad;
     EXPECT_EQ(MpegFrame::parse(QByteArray::fromHex("ffe39000"), 0)->formatText(),
               u"MPEG-2.5 Layer III"_s);
-    // Every frame counts, the last one too.
+    // Every frame counts, the last one too; one that noise follows may itself be noise.
     const QByteArray frame = QByteArray::fromHex("fffb9000") + QByteArray(413, 0);
-    EXPECT_DOUBLE_EQ(analysed(frame.repeated(100)).seconds, 100 * 1152 / 44100.0);
+    for (const auto &[bytes, frames] :
+         {std::pair{frame.repeated(100), 100},
+          std::pair{frame.repeated(50) + QByteArray(7, '\x01') + frame.repeated(50), 99}})
+        EXPECT_DOUBLE_EQ(analysed(bytes).seconds, frames * 1152 / 44100.0);
+    EXPECT_EQ(analysed(QByteArray("ID3\x04\0\0\0\0\0\0", 10)).notMpeg, u"an ID3 tag and no audio"_s);
 }
 
 TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
@@ -258,6 +262,13 @@ TEST(Recording, TheRulesJudgeLengthSilenceAndWhatIsSkipped)
     limits.maxSilenceSeconds = 120;
     limits.silenceThresholdDb = -80;
     EXPECT_EQ(problemTexts(findings, limits), QStringList{});
+    // A warning names five runs and counts the rest.
+    findings.levels = QList<float>(600, -20.0f);
+    for (int from = 0; from < 600; from += 60)
+        std::fill_n(findings.levels.begin() + from, 40, -70.0f);
+    limits = {.maxSilenceSeconds = 10};
+    EXPECT_TRUE(problemTexts(findings, limits).value(0).endsWith(u"4:00 for 0:40, and 5 more"_s))
+        << problemTexts(findings, limits).value(0).toStdString();
 }
 
 TEST(Recording, EachProblemHasItsOwnSkipSetting)

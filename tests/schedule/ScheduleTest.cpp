@@ -214,6 +214,14 @@ TEST(ScheduleMemory, TheStateFileIsReadBackOnlyWhenWhole)
         EXPECT_EQ(ScheduleMemory::fromText(f.text).has_value(), f.usable) << f.text.toStdString();
     const QByteArray whole = std::end(files)[-1].text;
     EXPECT_EQ(ScheduleMemory::fromText(whole)->toText(), whole);
+
+    // A file that is not whole is named, and the program starts afresh.
+    TestApp app;
+    const QString path = app.writeFile(scheduleStateFile(app.ctx), files[3].text);
+    EXPECT_TRUE(restoreScheduleState(app.ctx, TestApp::sunday()).isEmpty());
+    EXPECT_EQ(app.heldTexts(), QStringList{u"Form_Load| WARNING: the schedule state is empty or "
+                                           u"damaged, starting afresh: '"_s +
+                                           path + u'\''});
 }
 
 TEST(ScheduleState, AnErrorSavingItIsToldOnceAgainWhenItChangesAndWhenMended)
@@ -283,9 +291,7 @@ TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
     // The machine slept through 14:04 to 14:07.
     app.clock.set(Sunday, QTime(14, 8, 2));
     Timer1_Timer(app.ctx);
-    QFile runs(curl + u".runs"_s);
-    ASSERT_TRUE(runs.open(QIODevice::ReadOnly));
-    EXPECT_EQ(runs.readAll(), "x\n");
+    EXPECT_EQ(fileBytes(curl + u".runs"_s), "x\n");
 
     // Started again with the clock set back to 14:05: it is not due a second time, nor is last
     // week's 14:05 upload that a stop cut, since its next upload has come.
@@ -298,8 +304,7 @@ TEST(StartUp, TheGapRightAfterStartIsCaughtUpAndARestartSendsNothingTwice)
     again.ctx.CFG.LocalAppFolder = app.ctx.CFG.LocalAppFolder;
     const StartMinutes restart = Form_Load(again.ctx);
     catchUpAfterStart(again.ctx, restart.missed, restart.start);
-    runs.seek(0);
-    EXPECT_EQ(runs.readAll(), "x\n");
+    EXPECT_EQ(fileBytes(curl + u".runs"_s), "x\n");
     EXPECT_TRUE(app.auditTexts().contains(u"Timer1_Timer| Minute already handled: '14:05'"_s));
     EXPECT_TRUE(app.auditTexts().contains(QStringLiteral(
         "Timer1_Timer| Not sending again show 1 due at 14:05 on 29/11/2026, cut by the stop: its "

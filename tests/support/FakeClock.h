@@ -13,7 +13,6 @@ public:
     QDateTime now() const override { return m_now; }
     void set(const QDateTime &now) { m_now = now; }
     void set(const QDate &date, const QTime &time) { m_now = QDateTime(date, time); }
-    void advanceSeconds(qint64 seconds) { m_now = m_now.addSecs(seconds); }
 
 private:
     QDateTime m_now;

@@ -1,11 +1,10 @@
 #include "support/ProgramRun.h"
+#include "support/TestApp.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -155,10 +154,8 @@ QStringList ProgramRun::auditLines() const
     QStringList lines;
     const QDir folder(auditFolder());
     for (const QString &name : folder.entryList({u"Tunebarn*Adt.txt"_s}, QDir::Files, QDir::Name)) {
-        QFile file(folder.filePath(name));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        QStringList fileLines = QString::fromLocal8Bit(file.readAll()).split(u"\r\n"_s);
+        QStringList fileLines =
+            QString::fromLocal8Bit(fileBytes(folder.filePath(name))).split(u"\r\n"_s);
         fileLines.removeLast();
         lines += fileLines;
     }
@@ -167,22 +164,12 @@ QStringList ProgramRun::auditLines() const
 
 QStringList ProgramRun::auditTexts() const
 {
-    QStringList texts;
-    for (const QString &line : auditLines())
-        texts.append(line.mid(10));
-    return texts;
+    return withoutTimes(auditLines());
 }
 
 bool ProgramRun::waitFor(const std::function<bool()> &condition)
 {
-    const QDeadlineTimer deadline(30000);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
-    }
-    return true;
+    return QTest::qWaitFor(condition, 30000);
 }
 
 bool ProgramRun::waitForAudit(const QString &text) const

@@ -1,10 +1,8 @@
 #include "support/Receiver.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QHash>
-#include <QThread>
+#include <QTest>
 
 #include <httplib.h>
 
@@ -192,12 +190,5 @@ QList<Receiver::Request> Receiver::requests() const
 
 bool Receiver::waitForRequests(int count) const
 {
-    const QDeadlineTimer deadline(20000);
-    while (requests().size() < count) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
+    return QTest::qWaitFor([&] { return requests().size() >= count; }, 20000);
 }

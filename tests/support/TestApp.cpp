@@ -55,10 +55,7 @@ QString TestApp::auditFilePath(const QDate &date) const
 
 QStringList TestApp::auditTexts(const QDate &date) const
 {
-    QFile file(auditFilePath(date));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromLocal8Bit(file.readAll()).split(u"\r\n"_s);
+    QStringList lines = QString::fromLocal8Bit(fileBytes(auditFilePath(date))).split(u"\r\n"_s);
     lines.removeLast();
     return withoutTimes(lines);
 }
@@ -66,6 +63,12 @@ QStringList TestApp::auditTexts(const QDate &date) const
 QStringList TestApp::heldTexts() const
 {
     return withoutTimes(ctx.Audit.lines());
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList withoutTimes(const QStringList &lines)

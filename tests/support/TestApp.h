@@ -72,6 +72,8 @@ public:
 #else
 #define SKIP_ON_WINDOWS(reason) static_cast<void>(0)
 #endif
+// A file's bytes; none when it cannot be read.
+QByteArray fileBytes(const QString &path);
 // Strips "HH:mm:ss  " from audit lines.
 QStringList withoutTimes(const QStringList &lines);
 // Expected texts ending in '*' only give how the actual text starts.

@@ -1,4 +1,5 @@
 #include "audit/AuditLog.h"
+#include "audit/UploadHistory.h"
 #include "platform/CurlProgram.h"
 #include "platform/LocaleFormat.h"
 #include "support/Receiver.h"
@@ -80,20 +81,14 @@ protected:
 #endif
 };
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The command lines of curl processes of this test, read as any local user could.
 QByteArrayList curlCommandLines()
 {
     QByteArrayList lines;
     for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
+        const QByteArray stat = fileBytes(u"/proc/%1/stat"_s.arg(pid));
         if (stat.contains("(curl)") && stat.split(' ').value(3).toLongLong() == ::getpid())
-            lines.append(readFile(u"/proc/%1/cmdline"_s.arg(pid)));
+            lines.append(fileBytes(u"/proc/%1/cmdline"_s.arg(pid)));
     }
     return lines;
 }
@@ -138,7 +133,7 @@ const Priority LowPriority{10, 3};
 
 Priority priorityOf(int pid)
 {
-    const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
+    const QByteArray stat = fileBytes(u"/proc/%1/stat"_s.arg(pid));
     const int ioPriority = int(::syscall(SYS_ioprio_get, 1, pid));
     return {stat.mid(stat.lastIndexOf(')') + 2).split(' ').value(16).toInt(), ioPriority >> 13};
 }
@@ -152,7 +147,7 @@ QList<Priority> curlPriorities()
 {
     QList<Priority> priorities;
     for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
+        const QByteArray stat = fileBytes(u"/proc/%1/stat"_s.arg(pid));
         if (stat.contains("(curl)") && stat.split(' ').value(3).toLongLong() == ::getpid())
             priorities.append(priorityOf(pid.toInt()));
     }
@@ -360,7 +355,10 @@ TEST_F(UploadTest, SendsEverythingWholeLogsEveryStepAndIgnoresTheUsersCurlSettin
     EXPECT_EQ(request.part("name"), "Breakfast \"06th December 2026\"; <x @y\nz");
     EXPECT_EQ(request.part("description"), "@/etc/passwd <notes");
     EXPECT_EQ(request.part("picture"), "PNG picture");
-    EXPECT_EQ(readFile(replyFile()), "{\"ok\":true}");
+    EXPECT_EQ(fileBytes(replyFile()), "{\"ok\":true}");
+    // The history has what curl counted as sent: the whole form.
+    EXPECT_GT(UploadHistory::read(app.ctx.CFG, TestApp::sunday().addDays(-1)).value(0).bytesSent,
+              Recording.size());
     EXPECT_FALSE(QFile::exists(curlHome + u"/elsewhere"_s));
 #ifndef Q_OS_WIN // other users read command lines in /proc
     ASSERT_EQ(seen.size(), 1);
@@ -430,6 +428,12 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
         {300, "choose", {}, u"exit value 0, HTTP status 300, reply: 'choose'"_s},
         {201, "created", {}, {}},
         {200, {}, u"http://127.0.0.1:1/upload"_s, u"exit value 7, HTTP status 000, reply: ''"_s},
+        // More than is read of a reply: a document cut short is quoted by its start.
+        {413,
+         "{\"error\":\"too big\",\"pad\":\"" + QByteArray(64 * 1024, 'x') + "\"}",
+         {},
+         u"exit value 0, HTTP status 413, reply: '{\"error\":\"too big\",\"pad\":\""_s +
+             QString(274, u'x') + u'\''},
     };
     for (const auto &c : cases) {
         app.ctx.Audit.reset();
@@ -453,6 +457,10 @@ TEST_F(UploadTest, RefusalsAndBrokenConnectionsAreFailuresThatQuoteTheReply)
                       1);
         }
     }
+    EXPECT_TRUE(UploadHistory::read(app.ctx.CFG, TestApp::sunday().addDays(-1))
+                    .last()
+                    .reason.startsWith(
+                        u"the service refused it (HTTP 413: {\"error\":\"too big\",\"pad\":\"xxx"_s));
 }
 
 TEST(FailureWords, WhatHappenedAndWhatFollowsInPlainWords)
@@ -545,6 +553,8 @@ TEST(CurlProgress, OnlyWhatCurlCannotHaveReadOrSentRulesOutAWholeBody)
         {whole, 38 * MiB, false},      // the count decides where it is known
         {half, 39 * MiB + 1, true},    // read all but what it may read before it stops
         {{}, 41 * MiB, true},          //
+        {meter("50 40.0Q 0 0 50 20.0M 0 10.0M 0:00:04 0:00:02 0:00:02 5120k"), std::nullopt,
+         true}, // a size it cannot read
     };
     for (const auto &[errorOutput, bytesRead, mayBeSent] : rows)
         EXPECT_EQ(wholeBodyMayBeSent(errorOutput, bytesRead, 40 * MiB), mayBeSent)
@@ -590,7 +600,7 @@ TEST_F(UploadTest, OnlyWhatTheServiceCannotHaveTakenIsTriedAgain)
         app.ctx.Audit.reset();
         UploadShow(app.ctx, 1);
         QFile::remove(app.auditFilePath(TestApp::sunday().date()));
-        EXPECT_EQ(readFile(runs).count("run"), c.retried ? 2 : 1) << c.exitValue << ' ' << c.status;
+        EXPECT_EQ(fileBytes(runs).count("run"), c.retried ? 2 : 1) << c.exitValue << ' ' << c.status;
         EXPECT_TRUE(app.view.status.startsWith(u"Upload Failed:"_s)) << c.exitValue;
     }
     app.ctx.Options.retryCount = 2;
@@ -629,7 +639,7 @@ TEST_F(UploadTest, CurlThatCannotStartOrIsKilled)
         app.ctx, {app.ctx.WorkingDirectory + CurlProgram::fileName(), {}, {}, u"stubborn"_s}, 100);
     EXPECT_TRUE(stopped.timedOut);
     EXPECT_EQ(stopped.exitValue, 137);
-    const QByteArray marked = readFile(marks);
+    const QByteArray marked = fileBytes(marks);
     EXPECT_GE(marked.mid(marked.indexOf("asked")).count("alive"), 3) << marked.constData();
     app.ctx.Audit.reset();
 #endif
@@ -682,7 +692,7 @@ TEST_F(UploadTest, AnUploadInsideAnotherHasItsOwnReplyFile)
     EXPECT_EQ(uploadManually(app.ctx, recording, u"Manual"_s, QString()), UploadEnd::Failed);
     EXPECT_TRUE(innerCommand.contains(app.auditFolder() + u"upload-2.txt"_s));
     EXPECT_FALSE(QFile::exists(app.auditFolder() + u"upload-2.txt"_s));
-    EXPECT_EQ(readFile(replyFile()), "outer reply");
+    EXPECT_EQ(fileBytes(replyFile()), "outer reply");
     WriteLog(app.ctx);
     EXPECT_TRUE(app.auditTexts().contains(QStringLiteral(
         "Manupmnu_Click| Upload FAILED: exit value 0, HTTP status 500, reply: 'outer reply'")));
@@ -733,10 +743,11 @@ TEST_F(UploadTest, ManualUploadAsksThreeQuestionsAndSendsWhatWasTypedInAnyScript
          u"Manupmnu_Click| HTTP status: 200"_s,
          u"Manupmnu_Click| Manually Uploading: Finished Upload."_s});
     EXPECT_EQ(app.view.title, title);
-    EXPECT_EQ(app.view.status, u"Finished Upload: 14:03:27"_s);
+    EXPECT_EQ(app.view.statusHistory,
+              QStringList({u"Uploading..."_s, u"Finished Upload: 14:03:27"_s}));
 #ifdef Q_OS_WIN // the audit stays single-byte text in the ANSI code page
     WriteLog(app.ctx);
-    EXPECT_TRUE(readFile(app.auditFilePath(TestApp::sunday().date())).contains("?? Caf\xE9.mp3"));
+    EXPECT_TRUE(fileBytes(app.auditFilePath(TestApp::sunday().date())).contains("?? Caf\xE9.mp3"));
 #endif
 }
 
