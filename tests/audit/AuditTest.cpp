@@ -185,9 +185,8 @@ TEST(AuditFailure, EveryLineIsWrittenWholeOrCounted)
     UploadHistory::record(app.ctx.Audit, app.ctx.CFG, u"UploadShow"_s, {});
     ::setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(QDir(u"/proc/self/fd"_s).count(), openFiles);
-    EXPECT_EQ(app.heldTexts(), QStringList{u"UploadShow| ERROR: cannot write the upload history: 27 "
-                                           u"File too large '"_s +
-                                           app.auditFolder() + u"uploads.jsonl'"_s});
+    expectTexts(app.heldTexts(),
+                {u"UploadShow| ERROR: cannot write the upload history: 27 File too large *"_s});
 #endif
 }
 

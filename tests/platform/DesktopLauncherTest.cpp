@@ -37,10 +37,10 @@ TEST_P(DesktopLauncherTest, OpensTheFolderAndTellsWhatWentWrong)
         QFile script(bin.path() + u"/xdg-open"_s);
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
         const QByteArray opener = opening.opener;
-        script.write(opener.startsWith("#!") ? opener
-                     : "#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/args.tmp\"\n"
-                       "mv \"$(dirname \"$0\")/args.tmp\" \"$(dirname \"$0\")/args\"\n" +
-                           opener);
+        const QByteArray recorder =
+            "#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/args.tmp\"\n"
+            "mv \"$(dirname \"$0\")/args.tmp\" \"$(dirname \"$0\")/args\"\n";
+        script.write(opener.startsWith("#!") ? opener : recorder + opener);
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }

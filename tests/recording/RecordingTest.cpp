@@ -104,7 +104,7 @@ TEST(Recording, FrameHeadersAreReadAsLibmpg123ReadsThem)
          {std::pair{frame.repeated(100), 100},
           std::pair{frame.repeated(50) + QByteArray(7, '\x01') + frame.repeated(50), 99}})
         EXPECT_DOUBLE_EQ(analysed(bytes).seconds, frames * 1152 / 44100.0);
-    EXPECT_EQ(analysed(QByteArray("ID3\x04\0\0\0\0\0\0", 10)).notMpeg, u"an ID3 tag and no audio"_s);
+    EXPECT_EQ(analysed(QByteArray("ID3\4\0\0\0\0\0\0", 10)).notMpeg, u"an ID3 tag and no audio"_s);
 }
 
 TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
@@ -262,13 +262,15 @@ TEST(Recording, TheRulesJudgeLengthSilenceAndWhatIsSkipped)
     limits.maxSilenceSeconds = 120;
     limits.silenceThresholdDb = -80;
     EXPECT_EQ(problemTexts(findings, limits), QStringList{});
-    // A warning names five runs and counts the rest.
+    // A warning names five runs and counts the rest; over half the windows undecoded is broken.
     findings.levels = QList<float>(600, -20.0f);
     for (int from = 0; from < 600; from += 60)
         std::fill_n(findings.levels.begin() + from, 40, -70.0f);
     limits = {.maxSilenceSeconds = 10};
-    EXPECT_TRUE(problemTexts(findings, limits).value(0).endsWith(u"4:00 for 0:40, and 5 more"_s))
-        << problemTexts(findings, limits).value(0).toStdString();
+    EXPECT_TRUE(problemTexts(findings, limits).value(0).endsWith(u"4:00 for 0:40, and 5 more"_s));
+    findings.undecodable = 301;
+    EXPECT_EQ(problemTexts(findings, limits),
+              QStringList{u"does not decode: 301 of 600 sampled windows failed"_s});
 }
 
 TEST(Recording, EachProblemHasItsOwnSkipSetting)
