@@ -565,7 +565,7 @@ TEST(Program, EachRecordingIsCheckedAheadAndAtItsMinute)
         "|2|Old|the recording " + QString(modified).replace(u"21:01"_s, u"21:05"_s).toUtf8() +
         "; skipped, SkipStaleRecordings is set|"));
     // The failure's alert and the skip's, each under the routine that ran it.
-    EXPECT_EQ(run.auditTexts().filter(u"UploadShow| FailureCommand ended"_s).size(), 2);
+    EXPECT_EQ(run.auditTexts().filter(u"UploadShow| FailureCommand started"_s).size(), 2);
     ASSERT_EQ(receiver.requests().size(), 2);
     EXPECT_EQ(receiver.requests()[0].part("mp3"), "ID3 recording 1");
     const QString emptyReason = u"the recording is empty (0 bytes)"_s;
