@@ -671,7 +671,6 @@ TEST(Program, OneUploadFromTheCommandLine)
               "was sent and the service may have it\n");
 
     run.write(u"shows/empty.mp3"_s, {});
-    // What each prints after the program's name.
     const struct
     {
         QStringList arguments;

@@ -105,6 +105,7 @@ TEST(Recording, FrameHeadersAreReadAsLibmpg123ReadsThem)
           std::pair{frame.repeated(50) + QByteArray(7, '\x01') + frame.repeated(50), 99}})
         EXPECT_DOUBLE_EQ(analysed(bytes).seconds, frames * 1152 / 44100.0);
     EXPECT_EQ(analysed(QByteArray("ID3\4\0\0\0\0\0\0", 10)).notMpeg, u"an ID3 tag and no audio"_s);
+    EXPECT_EQ(analysed(QByteArray("\xff\xf1\x50\x80", 4)).notMpeg, u"an AAC stream (ADTS)"_s);
 }
 
 TEST(Recording, FilesAreReadForWhatTheyAreAndHowLongAndWhereSilent)
