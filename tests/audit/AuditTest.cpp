@@ -158,9 +158,8 @@ TEST(AuditFailure, EveryLineIsWrittenWholeOrCounted)
     const int total = AuditBuffer::MaxHeldLines + 1000;
     for (int i = 0; i < total; ++i)
         app.ctx.AppendLog(u"line %1"_s.arg(i));
-    // Room for a line, but not for the notice that must come first.
     for (int flush = 0; flush < 3; ++flush)
-        writeLogWithRoomFor(30);
+        writeLogWithRoomFor(30); // room for a line, not for the notice that must come first
     EXPECT_EQ(fileBytes(app.auditFilePath(Sunday)), before);
     EXPECT_EQ(app.heldTexts().last(), u"WriteLog| ERROR: 27 File too large"_s);
 
